@@ -1,0 +1,363 @@
+#include "comm/link/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <thread>
+
+namespace comm {
+
+namespace {
+
+ComError portError(const std::string& what, int error) {
+    ComError e;
+    e.number = error;
+    e.source = "SerialPort";
+    e.description = what + ": " + std::strerror(error);
+    return e;
+}
+
+std::optional<speed_t> termiosSpeed(std::int32_t speed) {
+    switch (speed) {
+        case 50:
+            return B50;
+        case 75:
+            return B75;
+        case 110:
+            return B110;
+        case 134:
+            return B134;
+        case 150:
+            return B150;
+        case 200:
+            return B200;
+        case 300:
+            return B300;
+        case 600:
+            return B600;
+        case 1200:
+            return B1200;
+        case 1800:
+            return B1800;
+        case 2400:
+            return B2400;
+        case 4800:
+            return B4800;
+        case 9600:
+            return B9600;
+        case 19200:
+            return B19200;
+        case 38400:
+            return B38400;
+        case 57600:
+            return B57600;
+        case 115200:
+            return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
+        default:
+            return std::nullopt;
+    }
+}
+
+// A pseudo-terminal (and some USB adapters) refuse the modem-line calls; that only means the
+// lines are not there.
+bool modemCallRefused(int error) {
+    return error == ENOTTY || error == EINVAL || error == ENOTSUP;
+}
+
+}  // namespace
+
+PosixSerialPort::~PosixSerialPort() {
+    close();
+}
+
+Status PosixSerialPort::open(const std::string& device, const LineSettings& settings,
+                             const LineControl& control) {
+    close();
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return portError("Cannot open " + device, errno);
+    }
+    if (!isatty(fd)) {
+        ::close(fd);
+        return portError(device + " is not a serial port", ENOTTY);
+    }
+    // Another program (or sub net) holding the port is "in use", as on other platforms.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        ::close(fd);
+        return portError("Cannot open " + device + " (in use)", error);
+    }
+    ioctl(fd, TIOCEXCL);
+    fd_ = fd;
+    settings_ = settings;
+    control_ = control;
+    int lines = 0;
+    paced_ = ioctl(fd_, TIOCMGET, &lines) != 0 && modemCallRefused(errno);
+    if (Status status = applyTermios(); !status) {
+        close();
+        return status;
+    }
+    tcflush(fd_, TCIOFLUSH);
+    return {};
+}
+
+void PosixSerialPort::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+    pending_.clear();
+    pendingPos_ = 0;
+    input_.clear();
+    inputPos_ = 0;
+}
+
+Status PosixSerialPort::configure(const LineSettings& settings) {
+    const LineSettings old = settings_;
+    settings_ = settings;
+    if (fd_ < 0) {
+        return {};
+    }
+    Status status = applyTermios();
+    if (!status) {
+        settings_ = old;
+    }
+    return status;
+}
+
+Status PosixSerialPort::applyControl(const LineControl& control) {
+    control_ = control;
+    if (fd_ < 0) {
+        return {};
+    }
+    return applyTermios();
+}
+
+Status PosixSerialPort::applyTermios() {
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) {
+        return portError("Cannot read the line settings", errno);
+    }
+    cfmakeraw(&tio);
+    const auto speed = termiosSpeed(settings_.speed);
+    if (!speed) {
+        return portError("Line speed " + std::to_string(settings_.speed) + " is not supported",
+                         EINVAL);
+    }
+    cfsetispeed(&tio, *speed);
+    cfsetospeed(&tio, *speed);
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag |= CLOCAL | CREAD;
+    switch (settings_.dataBits) {
+        case 5:
+            tio.c_cflag |= CS5;
+            break;
+        case 6:
+            tio.c_cflag |= CS6;
+            break;
+        case 7:
+            tio.c_cflag |= CS7;
+            break;
+        case 8:
+            tio.c_cflag |= CS8;
+            break;
+        default:
+            return portError(std::to_string(settings_.dataBits) + " data bits are not supported",
+                             EINVAL);
+    }
+    switch (settings_.parity) {
+        case Parity::None:
+            break;
+        case Parity::Even:
+            tio.c_cflag |= PARENB;
+            break;
+        case Parity::Odd:
+            tio.c_cflag |= PARENB | PARODD;
+            break;
+        case Parity::Mark:
+            tio.c_cflag |= PARENB | CMSPAR | PARODD;
+            break;
+        case Parity::Space:
+            tio.c_cflag |= PARENB | CMSPAR;
+            break;
+    }
+    if (settings_.stopBits != StopBits::One) {
+        tio.c_cflag |= CSTOPB;
+    }
+    // Without XON/XOFF handshaking the kernel must pass DC1 and DC3 through: the block
+    // protocols use them as data.
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    if (control_.handshaking & kHandshakeXonXoff) {
+        tio.c_iflag |= IXON | IXOFF;
+    }
+    tio.c_cc[VSTART] = control_.xonChar;
+    tio.c_cc[VSTOP] = control_.xoffChar;
+    if (control_.handshaking & kHandshakeRts) {
+        tio.c_cflag |= CRTSCTS;
+    }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        return portError("Cannot apply the line settings", errno);
+    }
+
+    int dtr = TIOCM_DTR;
+    if (ioctl(fd_, TIOCMBIS, &dtr) != 0 && !modemCallRefused(errno)) {
+        return portError("Cannot raise DTR", errno);
+    }
+    if (!(control_.handshaking & kHandshakeRts)) {
+        int rts = TIOCM_RTS;
+        if (ioctl(fd_, TIOCMBIC, &rts) != 0 && !modemCallRefused(errno)) {
+            return portError("Cannot drop RTS", errno);
+        }
+    }
+    charTime_ = std::chrono::nanoseconds(
+        static_cast<std::int64_t>(settings_.bitsPerCharacter() * 1e9 / settings_.speed));
+    return {};
+}
+
+std::size_t PosixSerialPort::bytesDue(Clock::time_point now) const {
+    if (!paced_) {
+        return pending_.size();
+    }
+    if (now <= anchor_ || charTime_.count() <= 0) {
+        return charTime_.count() <= 0 ? pending_.size() : 0;
+    }
+    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - anchor_);
+    const auto due = static_cast<std::size_t>(elapsed / charTime_);
+    return std::min(due, pending_.size());
+}
+
+WriteProgress PosixSerialPort::pushPending() {
+    const std::size_t due = bytesDue(Clock::now());
+    while (pendingPos_ < due) {
+        const ssize_t n = ::write(fd_, pending_.data() + pendingPos_, due - pendingPos_);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (errno == EAGAIN || errno == EWOULDBLOCK) {
+                break;
+            }
+            return {WriteProgress::Failed, totalWritten_, errno};
+        }
+        pendingPos_ += static_cast<std::size_t>(n);
+        totalWritten_ += static_cast<std::size_t>(n);
+    }
+    if (pendingPos_ == pending_.size() && outputDrained()) {
+        pending_.clear();
+        pendingPos_ = 0;
+        return {WriteProgress::Done, totalWritten_, 0};
+    }
+    return {WriteProgress::Pending, totalWritten_, 0};
+}
+
+bool PosixSerialPort::outputDrained() const {
+    if (paced_) {
+        return true;
+    }
+    int queued = 0;
+    return ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued == 0;
+}
+
+WriteProgress PosixSerialPort::startWrite(std::span<const std::uint8_t> data) {
+    if (fd_ < 0) {
+        return {WriteProgress::Failed, 0, EBADF};
+    }
+    if (pending_.empty()) {
+        pendingPos_ = 0;
+        anchor_ = Clock::now();
+        totalWritten_ = 0;
+    }
+    pending_.insert(pending_.end(), data.begin(), data.end());
+    return pushPending();
+}
+
+WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
+    if (fd_ < 0) {
+        return {WriteProgress::Failed, totalWritten_, EBADF};
+    }
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    while (true) {
+        WriteProgress progress = pushPending();
+        const auto now = Clock::now();
+        if (progress.state != WriteProgress::Pending || now >= deadline) {
+            return progress;
+        }
+        if (paced_) {
+            // Sleep until the next byte is due (at least 1 ms, so fast lines go in chunks).
+            const auto nextDue = anchor_ + charTime_ * static_cast<std::int64_t>(pendingPos_ + 1);
+            auto wake = std::max(nextDue, now + std::chrono::milliseconds(1));
+            std::this_thread::sleep_until(std::min(wake, deadline));
+        } else {
+            pollfd p{fd_, POLLOUT, 0};
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
+            ::poll(&p, 1, static_cast<int>(std::clamp<std::int64_t>(left, 1, 2)));
+        }
+    }
+}
+
+std::size_t PosixSerialPort::bytesWaiting() {
+    if (fd_ < 0) {
+        return 0;
+    }
+    int queued = 0;
+    if (ioctl(fd_, FIONREAD, &queued) != 0 || queued < 0) {
+        queued = 0;
+    }
+    return (input_.size() - inputPos_) + static_cast<std::size_t>(queued);
+}
+
+std::uint8_t PosixSerialPort::readByte() {
+    if (inputPos_ == input_.size()) {
+        input_.resize(4096);
+        inputPos_ = 0;
+        ssize_t n = -1;
+        if (fd_ >= 0) {
+            do {
+                n = ::read(fd_, input_.data(), input_.size());
+            } while (n < 0 && errno == EINTR);
+        }
+        input_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        if (input_.empty()) {
+            return 0;
+        }
+    }
+    return input_[inputPos_++];
+}
+
+void PosixSerialPort::flushInput() {
+    if (fd_ >= 0) {
+        tcflush(fd_, TCIFLUSH);
+    }
+    input_.clear();
+    inputPos_ = 0;
+}
+
+void PosixSerialPort::flushOutput() {
+    if (fd_ >= 0) {
+        tcflush(fd_, TCOFLUSH);
+    }
+    pending_.clear();
+    pendingPos_ = 0;
+}
+
+void PosixSerialPort::purgeOutput() {
+    flushOutput();
+}
+
+}  // namespace comm

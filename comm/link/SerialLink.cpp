@@ -1,0 +1,85 @@
+#include "comm/link/SerialLink.h"
+
+#include "comm/Messages.h"
+#include "comm/link/LineTiming.h"
+
+namespace comm {
+
+namespace {
+
+constexpr std::int32_t kErrInvalidPropertyValue = 380;
+
+}  // namespace
+
+SerialLink::SerialLink(Host& host, std::unique_ptr<SerialPort> port)
+    : host_(host), port_(std::move(port)), parsed_(*parseLineSettings(settings_)) {}
+
+void SerialLink::setDeviceResolver(std::function<std::string(int)> resolver) {
+    resolver_ = std::move(resolver);
+}
+
+std::string SerialLink::devicePath() const {
+    if (resolver_) {
+        return resolver_(portNumber_);
+    }
+    return "/dev/ttyS" + std::to_string(portNumber_ - 1);
+}
+
+Status SerialLink::setSettings(const std::string& settings) {
+    const auto parsed = parseLineSettings(settings);
+    if (!parsed) {
+        return ComError{kErrInvalidPropertyValue, "FerixComm",
+                        "Invalid line settings \"" + settings + "\"", "", 0};
+    }
+    settings_ = settings;
+    parsed_ = *parsed;
+    return port_->configure(parsed_);
+}
+
+void SerialLink::setXonXoff(std::uint8_t xon, std::uint8_t xoff) {
+    control_.xonChar = xon;
+    control_.xoffChar = xoff;
+}
+
+Status SerialLink::open() {
+    if (portNumber_ < 1) {
+        return ComError{kErrInvalidPropertyValue, "FerixComm",
+                        "Invalid port number " + std::to_string(portNumber_), "", 0};
+    }
+    return port_->open(devicePath(), parsed_, control_);
+}
+
+void SerialLink::close() {
+    port_->close();
+}
+
+Status SerialLink::ApplyLineSettings() {
+    if (!port_->isOpen()) {
+        return {};
+    }
+    return port_->applyControl(control_);
+}
+
+Status SerialLink::WritePort(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const int step = timing::writeWaitStep(bytes.size(), lineSpeed_);
+    WriteProgress progress = port_->startWrite({data, bytes.size()});
+    while (progress.state == WriteProgress::Pending) {
+        progress = port_->waitWrite(step);
+        host_.pump();
+        if (progress.state == WriteProgress::Pending && stopRequested_) {
+            return {};
+        }
+    }
+    if (progress.state == WriteProgress::Failed) {
+        return ComError{kObjectErrorBase, "FerixComm",
+                        message(msg::WriteError) +
+                            "(GetLastError:" + std::to_string(progress.systemError) + ")   " +
+                            std::to_string(bytes.size()) + message(msg::BlockTimeout) + " " +
+                            std::to_string(progress.written),
+                        "", 0};
+    }
+    return {};
+}
+
+}  // namespace comm

@@ -1,0 +1,77 @@
+// The lowest layer of the control: the one serial port of a sub net, its settings, the write
+// that waits until the bytes have left the line while letting the host's messages run, the
+// one-byte reads and the buffer operations. Everything above talks to the port through here.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "comm/ComError.h"
+#include "comm/Host.h"
+#include "comm/link/SerialPort.h"
+
+namespace comm {
+
+class SerialLink {
+public:
+    SerialLink(Host& host, std::unique_ptr<SerialPort> port);
+
+    // Port number N is the device that the resolver names; by default /dev/ttyS<N-1>.
+    std::int16_t portNumber() const { return portNumber_; }
+    void setPortNumber(std::int16_t number) { portNumber_ = number; }
+    void setDeviceResolver(std::function<std::string(int)> resolver);
+    std::string devicePath() const;
+
+    // "speed,parity,data bits,stop bits". An invalid string is refused (error 380) and the
+    // line keeps its settings.
+    Status setSettings(const std::string& settings);
+    const std::string& settings() const { return settings_; }
+
+    std::int32_t handshaking() const { return control_.handshaking; }
+    void setHandshaking(std::int32_t mode) { control_.handshaking = mode; }
+    void setXonXoff(std::uint8_t xon, std::uint8_t xoff);
+
+    // The divisor of every protocol timing, in bits per second.
+    std::int32_t lineSpeed() const { return lineSpeed_; }
+    void setLineSpeed(std::int32_t speed) { lineSpeed_ = speed; }
+
+    Status open();
+    void close();
+    bool isOpen() const { return port_->isOpen(); }
+
+    // Zero time-outs, DTR on, XON/XOFF characters, RTS off unless the handshaking uses it.
+    // Does nothing while the port is closed.
+    Status ApplyLineSettings();
+
+    // Writes all bytes and returns when they have left the port, when StopRequested is set,
+    // or with an error.
+    Status WritePort(std::string_view bytes);
+
+    bool StopRequested() const { return stopRequested_; }
+    void setStopRequested(bool stop) { stopRequested_ = stop; }
+
+    std::size_t bytesWaiting() { return port_->bytesWaiting(); }
+    std::uint8_t readByte() { return port_->readByte(); }
+    void flushInput() { port_->flushInput(); }
+    void flushOutput() { port_->flushOutput(); }
+    std::size_t outputBufferSize() const { return port_->outputBufferSize(); }
+    void purgeOutput() { port_->purgeOutput(); }
+
+    Host& host() { return host_; }
+    SerialPort& port() { return *port_; }
+
+private:
+    Host& host_;
+    std::unique_ptr<SerialPort> port_;
+    std::function<std::string(int)> resolver_;
+    std::int16_t portNumber_ = 1;
+    std::string settings_ = "4800,n,8,2";
+    LineSettings parsed_;
+    LineControl control_;
+    std::int32_t lineSpeed_ = 4800;
+    bool stopRequested_ = false;
+};
+
+}  // namespace comm

@@ -1,0 +1,64 @@
+// One serial port, as the control's link drives it. Backends: POSIX termios (real ports and
+// pseudo-terminals), the virtual line of the tests and simulators, later TCP device servers.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "comm/ComError.h"
+#include "comm/link/LineSettings.h"
+
+namespace comm {
+
+// Handshaking modes.
+inline constexpr std::int32_t kHandshakeNone = 0;
+inline constexpr std::int32_t kHandshakeXonXoff = 1;
+inline constexpr std::int32_t kHandshakeRts = 2;
+inline constexpr std::int32_t kHandshakeRtsXonXoff = 3;
+
+// What is applied after every open and every change of the line settings: no read or write
+// time-outs, DTR on, the XON/XOFF characters, RTS off unless the handshaking uses it.
+struct LineControl {
+    std::int32_t handshaking = kHandshakeNone;
+    std::uint8_t xonChar = 17;
+    std::uint8_t xoffChar = 19;
+};
+
+struct WriteProgress {
+    enum State { Done, Pending, Failed };
+    State state = Done;
+    std::size_t written = 0;  // bytes handed to the line so far
+    int systemError = 0;      // with Failed
+};
+
+class SerialPort {
+public:
+    virtual ~SerialPort() = default;
+
+    // Error descriptions are plain texts for the detail of the caller's message.
+    virtual Status open(const std::string& device, const LineSettings& settings,
+                        const LineControl& control) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+
+    virtual Status configure(const LineSettings& settings) = 0;
+    virtual Status applyControl(const LineControl& control) = 0;
+
+    // Starts writing all of `data`. Done when the bytes have already left the port.
+    virtual WriteProgress startWrite(std::span<const std::uint8_t> data) = 0;
+    // Waits at most timeoutMs for the write in progress to leave the port.
+    virtual WriteProgress waitWrite(int timeoutMs) = 0;
+
+    virtual std::size_t bytesWaiting() = 0;
+    // The oldest received byte; call only when bytesWaiting() is not 0.
+    virtual std::uint8_t readByte() = 0;
+    virtual void flushInput() = 0;
+    virtual void flushOutput() = 0;
+    virtual std::size_t outputBufferSize() const = 0;
+    // Aborts the write in progress and clears what is queued for sending.
+    virtual void purgeOutput() = 0;
+};
+
+}  // namespace comm

@@ -1,0 +1,106 @@
+// The control's serial link over a real pseudo-terminal pair.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "comm/FerixComm.h"
+#include "comm/RealHost.h"
+#include "comm/link/PosixSerialPort.h"
+#include "localizing/lookup/ResourceStrings.h"
+#include "sim/fakes/RecordingSite.h"
+#include "sim/pty/PtyPair.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class PtyLink : public ::testing::Test {
+protected:
+    PtyLink() : control(host, site) {
+        loc::selectLanguage(loc::kEnglish);
+        control.setPortDevices([this](int n) {
+            return n == 1 ? pty.devicePath() : "/dev/ferix-missing-" + std::to_string(n);
+        });
+    }
+
+    sim::PtyPair pty;
+    comm::RealHost host;
+    sim::RecordingSite site;
+    comm::ctrlFerixComm control;
+};
+
+TEST_F(PtyLink, PlainLineWritesByteExactAtThePacedRate) {
+    ASSERT_TRUE(control.setCommSpeed("19200"));
+    ASSERT_TRUE(control.setCommStopBit("1"));
+    ASSERT_TRUE(control.setProtocol(comm::ProtNone));
+    ASSERT_TRUE(control.setActive(true));
+
+    std::string all;
+    for (int b = 0; b < 256; ++b) {
+        all += static_cast<char>(b);  // DC1/DC3, CR, LF and NUL must pass untouched
+    }
+    const std::string payload = all + all;  // 512 bytes of 10 bits: 267 ms at 19200
+    const auto start = Clock::now();
+    ASSERT_TRUE(control.link().WritePort(payload));
+    const auto written = Clock::now() - start;
+    const auto received = pty.readMaster(payload.size(), std::chrono::seconds(5));
+    ASSERT_EQ(std::string(received.begin(), received.end()), payload);
+    // Never faster than the line; the upper bound only catches a stalled write.
+    EXPECT_GE(written, std::chrono::milliseconds(260));
+    EXPECT_LE(written, std::chrono::milliseconds(1500));
+    ASSERT_TRUE(control.setActive(false));
+}
+
+TEST_F(PtyLink, ReceivesWhatTheOtherEndSends) {
+    ASSERT_TRUE(control.setProtocol(comm::ProtNoneEOF));
+    ASSERT_TRUE(control.setCommSpeed("115200"));
+    ASSERT_TRUE(control.setActive(true));
+    std::string sent;
+    for (int b = 255; b >= 0; --b) {
+        sent += static_cast<char>(b);
+    }
+    pty.writeMaster(sent);
+    const auto deadline = Clock::now() + std::chrono::seconds(5);
+    while (control.link().bytesWaiting() < sent.size() && Clock::now() < deadline) {
+        host.sleep(std::chrono::milliseconds(1));
+    }
+    ASSERT_EQ(control.link().bytesWaiting(), sent.size());
+    std::string got;
+    while (control.link().bytesWaiting() > 0) {
+        got += static_cast<char>(control.link().readByte());
+    }
+    EXPECT_EQ(got, sent);
+}
+
+TEST_F(PtyLink, APseudoTerminalRefusesModemLinesWithoutFailingTheOpen) {
+    comm::PosixSerialPort port;
+    ASSERT_TRUE(port.open(pty.devicePath(), *comm::parseLineSettings("9600,n,8,1"), {}));
+    EXPECT_TRUE(port.pacesItself());
+    EXPECT_TRUE(port.applyControl({comm::kHandshakeRtsXonXoff, 0x11, 0x13}));
+    // A second open of a port in use is refused.
+    comm::PosixSerialPort second;
+    EXPECT_FALSE(second.open(pty.devicePath(), *comm::parseLineSettings("9600,n,8,1"), {}));
+    EXPECT_FALSE(port.configure(*comm::parseLineSettings("12345,n,8,1")).ok());
+}
+
+TEST_F(PtyLink, AMissingPortFailsActiveWithTheComposedText) {
+    control.setCommPort(3);
+    ASSERT_TRUE(control.setProtocol(comm::ProtNone));
+    const comm::Status failed = control.setActive(true);
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(static_cast<std::uint32_t>(failed.error().number), 0x80040001u);
+    EXPECT_EQ(failed.error().source, "FerixComm.Active (let 1)");
+    EXPECT_EQ(failed.error().description,
+              "Error at Start-up or while Communicating (Cannot open /dev/ferix-missing-3: No such "
+              "file or directory)");
+    EXPECT_FALSE(control.Active());
+}
+
+TEST_F(PtyLink, ANonTerminalIsNotASerialPort) {
+    comm::PosixSerialPort port;
+    const comm::Status refused = port.open("/dev/null", *comm::parseLineSettings("9600,n,8,1"), {});
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().description.find("is not a serial port"), std::string::npos);
+}
+
+}  // namespace
