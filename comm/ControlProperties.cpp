@@ -32,6 +32,7 @@ ctrlFerixComm::ctrlFerixComm(Host& host, ControlSite& site, std::unique_ptr<Seri
     quiet_ = true;
     ReadProperties(PropertyBag());
     quiet_ = false;
+    installLineServices(*this);
 }
 
 ctrlFerixComm::~ctrlFerixComm() {

@@ -190,6 +190,9 @@ private:
     bool quiet_ = false;  // no change notices while the control is being created
 };
 
+// Installs the service loop of every block protocol (called by the constructor).
+void installLineServices(ctrlFerixComm& control);
+
 // Defaults of the saved state.
 std::string defaultFerixHomeDir();
 std::string defaultFerixDir(int FerixNo);

@@ -53,13 +53,17 @@ std::span<const std::uint8_t> moduleStringTable(void* module) {
     if (owner == nullptr) {
         return {};
     }
-    const auto* table = static_cast<const std::uint8_t*>(ownSymbol(module, owner, kTableSymbol));
-    const auto* size =
-        static_cast<const std::uint32_t*>(ownSymbol(module, owner, kTableSizeSymbol));
-    if (table == nullptr || size == nullptr) {
+    const auto function =
+        reinterpret_cast<TableFunction>(const_cast<void*>(ownSymbol(module, owner, kTableSymbol)));
+    if (function == nullptr) {
         return {};
     }
-    return {table, *size};
+    std::uint32_t size = 0;
+    const std::uint8_t* table = function(&size);
+    if (table == nullptr) {
+        return {};
+    }
+    return {table, size};
 }
 
 }  // namespace loc

@@ -22,10 +22,12 @@ inline constexpr std::uint32_t kHeaderSize = 8;
 inline constexpr std::uint32_t kLanguageEntrySize = 8;
 inline constexpr std::uint32_t kDirectoryEntrySize = 12;
 
-// Name of the exported symbol under which a program or library embeds its table: an array of
-// bytes whose length follows the table in the symbol `<name>Size`.
+// Name of the function that a program or library exports to hand out its embedded table:
+//   extern "C" const std::uint8_t* FerixStringTable(std::uint32_t* size);
+// A function rather than a data symbol: every module has one of that name, and only data
+// symbols of one name in several modules collide.
 inline constexpr const char* kTableSymbol = "FerixStringTable";
-inline constexpr const char* kTableSizeSymbol = "FerixStringTableSize";
+using TableFunction = const std::uint8_t* (*)(std::uint32_t* size);
 
 inline constexpr std::uint16_t primaryLanguage(std::uint16_t code) {
     return code & 0x03FF;

@@ -117,9 +117,10 @@ TEST(StringTable, DamagedTablesAnswerNothingAndReadNothingOutside) {
 
 TEST(StringTable, SourceExportsTheTableUnderItsSymbols) {
     const std::string src = rescomp::tableSource({1, 2, 255});
-    EXPECT_NE(src.find("FerixStringTable[] = {"), std::string::npos);
+    EXPECT_NE(src.find("kTable[] = {"), std::string::npos);
     EXPECT_NE(src.find("1, 2, 255,"), std::string::npos);
-    EXPECT_NE(src.find("FerixStringTableSize = 3;"), std::string::npos);
+    EXPECT_NE(src.find("FerixStringTable(std::uint32_t* size)"), std::string::npos);
+    EXPECT_NE(src.find("*size = 3;"), std::string::npos);
 }
 
 }  // namespace

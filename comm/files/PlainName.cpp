@@ -1,0 +1,63 @@
+#include "comm/files/PlainName.h"
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+namespace comm {
+
+std::string plainNameProblem(std::string_view name) {
+    if (name.empty()) {
+        return "the file name is empty";
+    }
+    if (name == "." || name == "..") {
+        return "\"" + std::string(name) + "\" is not a file name";
+    }
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '/' || c == '\\') {
+            return "the file name \"" + std::string(name) + "\" contains a directory separator";
+        }
+        if (byte < 0x20 || byte == 0x7F) {
+            return "the file name contains the control character " + std::to_string(byte);
+        }
+    }
+    return {};
+}
+
+bool isPlainName(std::string_view name) {
+    return plainNameProblem(name).empty();
+}
+
+std::optional<std::filesystem::path> findInDirectory(const std::filesystem::path& directory,
+                                                     std::string_view name) {
+    if (!isPlainName(name)) {
+        return std::nullopt;
+    }
+    std::error_code ec;
+    const std::filesystem::path exact = directory / std::string(name);
+    if (std::filesystem::is_regular_file(exact, ec)) {
+        return exact;
+    }
+    const auto sameIgnoringCase = [&](const std::string& other) {
+        return other.size() == name.size() &&
+               std::equal(other.begin(), other.end(), name.begin(), [](char a, char b) {
+                   return std::tolower(static_cast<unsigned char>(a)) ==
+                          std::tolower(static_cast<unsigned char>(b));
+               });
+    };
+    std::optional<std::filesystem::path> found;
+    for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (!it->is_regular_file(ec) || !sameIgnoringCase(it->path().filename().string())) {
+            continue;
+        }
+        if (found) {
+            return std::nullopt;  // two candidates: refuse to guess
+        }
+        found = it->path();
+    }
+    return found;
+}
+
+}  // namespace comm
