@@ -16,6 +16,7 @@
 
 #include "comm/ComError.h"
 #include "comm/ControlSite.h"
+#include "comm/Export.h"
 #include "comm/Host.h"
 #include "comm/LineService.h"
 #include "comm/PropertyBag.h"
@@ -24,11 +25,6 @@
 #include "comm/link/SerialLink.h"
 #include "comm/link/SerialPort.h"
 
-#if defined(_WIN32)
-#define FERIXCOMM_API __declspec(dllexport)
-#else
-#define FERIXCOMM_API __attribute__((visibility("default")))
-#endif
 
 namespace comm {
 
@@ -54,6 +50,10 @@ public:
     // With ProtDNC the stored flag; with any other protocol true for unit 1 only.
     Expected<bool> Connected(int FerixNo) const;
     Status setConnected(int FerixNo, bool value);
+    // The stored flag whatever the protocol (false for a number outside 1 to 10).
+    bool StoredConnected(int FerixNo) const {
+        return FerixNo >= 1 && FerixNo <= kUnitCount && connected_[FerixNo - 1];
+    }
 
     const std::string& FerixHomeDir() const { return ferixHomeDir_; }
     void setFerixHomeDir(const std::string& value);
@@ -191,10 +191,10 @@ private:
 };
 
 // Installs the service loop of every block protocol (called by the constructor).
-void installLineServices(ctrlFerixComm& control);
+FERIXCOMM_API void installLineServices(ctrlFerixComm& control);
 
 // Defaults of the saved state.
-std::string defaultFerixHomeDir();
-std::string defaultFerixDir(int FerixNo);
+FERIXCOMM_API std::string defaultFerixHomeDir();
+FERIXCOMM_API std::string defaultFerixDir(int FerixNo);
 
 }  // namespace comm

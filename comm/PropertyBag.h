@@ -3,6 +3,8 @@
 // regard to letter case and keep the order in which they were first written.
 #pragma once
 
+#include "comm/Export.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -13,7 +15,7 @@
 
 namespace comm {
 
-class PropertyBag {
+class FERIXCOMM_API PropertyBag {
 public:
     using Value = std::variant<bool, std::int32_t, std::string>;
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "comm/Export.h"
+
 #include <functional>
 
 #include "comm/Host.h"
@@ -7,7 +9,7 @@
 namespace comm {
 
 // Wall-clock host. The pump runs whatever the owner of the thread hands in (its message queue).
-class RealHost : public Host {
+class FERIXCOMM_API RealHost : public Host {
 public:
     explicit RealHost(std::function<void()> pump = {}) : pump_(std::move(pump)) {}
 

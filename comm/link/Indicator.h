@@ -2,11 +2,13 @@
 // animation while blocks move.
 #pragma once
 
+#include "comm/Export.h"
+
 #include <functional>
 
 namespace comm {
 
-class Indicator {
+class FERIXCOMM_API Indicator {
 public:
     explicit Indicator(std::function<void(int)> show) : show_(std::move(show)) {}
 

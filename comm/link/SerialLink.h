@@ -3,6 +3,8 @@
 // one-byte reads and the buffer operations. Everything above talks to the port through here.
 #pragma once
 
+#include "comm/Export.h"
+
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,7 +16,7 @@
 
 namespace comm {
 
-class SerialLink {
+class FERIXCOMM_API SerialLink {
 public:
     SerialLink(Host& host, std::unique_ptr<SerialPort> port);
 

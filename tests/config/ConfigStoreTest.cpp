@@ -1,0 +1,170 @@
+// The settings file: case rules, verbatim values, skipped lines, atomic and serialized writes.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "dnc/config/ConfigStore.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Store : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("ferix-store-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        file = dir / "DNC" / "DNC.ini";
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    void putFile(const std::string& text) {
+        fs::create_directories(file.parent_path());
+        std::ofstream(file, std::ios::binary) << text;
+    }
+    std::string fileText() const {
+        std::ifstream in(file, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    dnc::ConfigStore store() {
+        return dnc::ConfigStore(file, [this](const std::string& w) { warnings.push_back(w); });
+    }
+
+    fs::path dir;
+    fs::path file;
+    std::vector<std::string> warnings;
+};
+
+TEST_F(Store, AnAbsentStoreReadsAsEmptyAndReadsCreateNothing) {
+    auto s = store();
+    EXPECT_EQ(s.section("Config1").size(), 0u);
+    EXPECT_EQ(s.section("Common").readString("LangID", "0"), "0");
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(Store, NamesCompareWithoutCaseAndKeepTheirFirstSpelling) {
+    putFile("[config3]\ncommport=5\n");
+    auto s = store();
+    EXPECT_EQ(s.section("Config3").readInt("CommPort", 1, 0, 99), 5);
+    ASSERT_TRUE(s.write("CONFIG3", "COMMPORT", "6"));
+    EXPECT_EQ(s.section("Config3").readInt("CommPort", 1, 0, 99), 6);
+    EXPECT_EQ(fileText().find("COMMPORT"), std::string::npos);
+    EXPECT_NE(fileText().find("[config3]"), std::string::npos);
+    EXPECT_NE(fileText().find("commport=6"), std::string::npos);
+}
+
+TEST_F(Store, SectionNamesAreComparedWhole) {
+    auto s = store();
+    ASSERT_TRUE(s.write("Config1", "Caption", "One"));
+    ASSERT_TRUE(s.write("Config10", "Caption", "Ten"));
+    EXPECT_EQ(s.section("Config1").readString("Caption", ""), "One");
+    EXPECT_EQ(s.section("Config10").readString("Caption", ""), "Ten");
+    EXPECT_EQ(s.section("Config").size(), 0u);
+}
+
+TEST_F(Store, ValuesAreKeptVerbatim) {
+    auto s = store();
+    const std::string windowsPath = R"(C:\DNC\Ferix 3\)";
+    const std::string odd = "a=b; c # d \"quoted\" [x]";
+    ASSERT_TRUE(s.write("Config1", {{"FerixHomeDir", windowsPath},
+                                    {"Editor", odd},
+                                    {"Empty", ""},
+                                    {"Umlaut", "Maschine Česky"}}));
+    const auto section = s.section("Config1");
+    EXPECT_EQ(section.readString("FerixHomeDir", ""), windowsPath);
+    EXPECT_EQ(section.readString("Editor", ""), odd);
+    EXPECT_EQ(section.readString("Empty", "default"), "");
+    EXPECT_EQ(section.readString("Umlaut", ""), "Maschine Česky");
+    // Keys keep the order in which they were written.
+    EXPECT_EQ(section.values().front().first, "FerixHomeDir");
+    EXPECT_EQ(section.values().back().first, "Umlaut");
+}
+
+TEST_F(Store, ALineBreakInAValueCannotSplitTheEntry) {
+    auto s = store();
+    ASSERT_TRUE(s.write("Config1", "Caption", "Line\n[Common]\n1=True"));
+    EXPECT_EQ(s.section("Config1").readString("Caption", ""), "Line [Common] 1=True");
+    EXPECT_EQ(s.section("Common").size(), 0u);
+}
+
+TEST_F(Store, UnreadableLinesAreSkippedWithAWarning) {
+    putFile("; settings\n[Common]\nLangID=1031\ngarbage line\n=novalue\n[Config1]\nCaption=Mill\n");
+    auto s = store();
+    EXPECT_EQ(s.section("Common").readInt("LangID", 0, 0, 65535), 1031);
+    EXPECT_EQ(s.section("Config1").readString("Caption", ""), "Mill");
+    ASSERT_GE(warnings.size(), 2u);
+    EXPECT_NE(warnings[0].find(":4:"), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[1].find(":5:"), std::string::npos) << warnings[1];
+}
+
+TEST_F(Store, WritesKeepOtherSectionsAndLeaveNoTemporaryFiles) {
+    putFile("; kept comment\n[Common]\nLangID=1029\n");
+    auto s = store();
+    ASSERT_TRUE(s.write("Config2", {{"A", "1"}, {"B", "2"}}));
+    ASSERT_TRUE(s.write("Config2", "A", "3"));
+    EXPECT_EQ(s.section("Common").readString("LangID", ""), "1029");
+    EXPECT_EQ(s.section("Config2").readString("A", ""), "3");
+    EXPECT_NE(fileText().find("; kept comment"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(file.parent_path())) {
+        const auto name = entry.path().filename().string();
+        EXPECT_TRUE(name == "DNC.ini" || name == "DNC.ini.lock") << name;
+    }
+}
+
+TEST_F(Store, ConcurrentWritersOnManyThreadsLoseNothing) {
+    std::vector<std::thread> writers;
+    for (int n = 1; n <= 16; ++n) {
+        writers.emplace_back([this, n] {
+            auto s = store();
+            for (int round = 0; round < 5; ++round) {
+                ASSERT_TRUE(s.write("Config" + std::to_string(n), {{"Round", std::to_string(round)},
+                                                                   {"Net", std::to_string(n)}}));
+            }
+        });
+    }
+    for (auto& t : writers) {
+        t.join();
+    }
+    auto s = store();
+    for (int n = 1; n <= 16; ++n) {
+        const auto section = s.section("Config" + std::to_string(n));
+        EXPECT_EQ(section.readString("Round", ""), "4") << n;
+        EXPECT_EQ(section.readString("Net", ""), std::to_string(n));
+    }
+}
+
+TEST_F(Store, AFailedWriteWarnsAndChangesNothing) {
+    fs::create_directories(dir / "blocked");
+    std::ofstream(dir / "blocked" / "DNC") << "a file where a folder should be";
+    dnc::ConfigStore s(dir / "blocked" / "DNC" / "DNC.ini",
+                       [this](const std::string& w) { warnings.push_back(w); });
+    EXPECT_FALSE(s.write("Common", "LangID", "1031"));
+    EXPECT_FALSE(warnings.empty());
+}
+
+TEST(ConfigPath, CommandLineThenEnvironmentThenXdgThenHome) {
+    const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
+    ::setenv("FERIXDNC_CONFIG", "/tmp/env.ini", 1);
+    ::setenv("XDG_CONFIG_HOME", "/tmp/xdg", 1);
+    ::setenv("HOME", "/home/op", 1);
+    EXPECT_EQ(dnc::configPath(std::string("/tmp/cli.ini")), "/tmp/cli.ini");
+    EXPECT_EQ(dnc::configPath(std::nullopt), "/tmp/env.ini");
+    ::unsetenv("FERIXDNC_CONFIG");
+    EXPECT_EQ(dnc::configPath(std::nullopt), "/tmp/xdg/DNC/DNC.ini");
+    ::setenv("XDG_CONFIG_HOME", "relative", 1);  // not absolute: ignored
+    EXPECT_EQ(dnc::configPath(std::nullopt), "/home/op/.config/DNC/DNC.ini");
+    ::unsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(dnc::configPath(std::nullopt), "/home/op/.config/DNC/DNC.ini");
+    ::setenv("HOME", home.c_str(), 1);
+}
+
+}  // namespace
