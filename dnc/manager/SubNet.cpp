@@ -1,0 +1,217 @@
+#include "dnc/manager/SubNet.h"
+
+#include "localizing/lookup/ResourceStrings.h"
+
+namespace dnc {
+
+namespace {
+
+constexpr int kPictureActive = 2;
+
+}  // namespace
+
+// The control's site: every event goes to the owner as a value.
+class SubNet::Site : public comm::ControlSite {
+public:
+    explicit Site(SubNet& subNet) : subNet_(subNet) {}
+
+    void FerixMemChanged(std::uint8_t FerixAdr) override {
+        SubNetEvent e(SubNetEvent::Kind::FerixMemChanged);
+        e.unit = FerixAdr;
+        subNet_.deliver(e);
+    }
+    void FerixDirChanged(std::uint8_t FerixAdr) override {
+        SubNetEvent e(SubNetEvent::Kind::FerixDirChanged);
+        e.unit = FerixAdr;
+        subNet_.deliver(e);
+    }
+    void ProgressChanged(std::uint8_t Progress) override {
+        SubNetEvent e(SubNetEvent::Kind::ProgressChanged);
+        e.progress = Progress;
+        subNet_.deliver(e);
+    }
+    void OnError(bool ReqSidePC, const std::string& Description, const std::string& Helpfile,
+                 std::int32_t Context) override {
+        SubNetEvent e(SubNetEvent::Kind::OnError);
+        e.reqSidePC = ReqSidePC;
+        e.description = Description;
+        e.helpFile = Helpfile;
+        e.context = Context;
+        subNet_.deliver(e);
+    }
+    void ShowStop(bool ShowBtn, std::uint8_t Direction) override {
+        SubNetEvent e(SubNetEvent::Kind::ShowStop);
+        e.showButton = ShowBtn;
+        e.direction = Direction;
+        subNet_.deliver(e);
+    }
+    void ShowIndicator(int picture) override {
+        // The active picture after a start means the line is open and being served.
+        if (picture == kPictureActive && subNet_.starting_) {
+            subNet_.starting_ = false;
+            subNet_.deliver(SubNetEvent(SubNetEvent::Kind::CommunicationStarted));
+        }
+    }
+    void ConfirmPrompt(const std::string& caption, const std::string& text) override {
+        subNet_.owner_.confirm(subNet_.id_, caption, text);
+    }
+
+private:
+    SubNet& subNet_;
+};
+
+std::string portDevice(const ConfigStore& store, int port) {
+    const std::string fallback = "/dev/ttyS" + std::to_string(port - 1);
+    return store.section("Ports").readString(std::to_string(port), fallback);
+}
+
+SubNet::SubNet(int ID, ConfigStore& store, SubNetOwner& owner, PortFactory ports, Operation setup)
+    : id_(ID), store_(store), owner_(owner), ports_(std::move(ports)), setup_(std::move(setup)) {
+    auto ready = ready_.get_future();
+    thread_ = std::thread([this] { run(); });
+    ready.wait();
+}
+
+SubNet::~SubNet() {
+    if (!closed_) {
+        CloseIt();
+    }
+    if (thread_.joinable()) {
+        thread_.join();
+    }
+}
+
+void SubNet::run() {
+    // Everything of the sub net is made on its own thread and never leaves it.
+    site_ = std::make_unique<Site>(*this);
+    host_ = std::make_unique<comm::RealHost>([this] { queue_.runPending(); });
+    control_ = std::make_unique<comm::ctrlFerixComm>(*host_, *site_, ports_ ? ports_() : nullptr);
+    control_->setPortDevices([this](int port) { return portDevice(store_, port); });
+    if (setup_) {
+        setup_(*control_);
+    }
+    ready_.set_value();
+    while (!closed_) {
+        queue_.waitForMessage(std::chrono::milliseconds(200));
+        queue_.runPending();
+        if (closeRequested_ && queue_.depth() == 0) {
+            finishClose();
+        }
+    }
+    control_.reset();
+}
+
+void SubNet::deliver(SubNetEvent event) {
+    event.subNet = id_;
+    event.caption = control_ ? control_->Caption() : std::string();
+    owner_.deliver(event);
+}
+
+void SubNet::postNeverWaits(std::function<void()> message) {
+    queue_.post(std::move(message), MessageQueue::Kind::NeverWaits);
+}
+
+void SubNet::post(Operation operation) {
+    queue_.post([this, operation = std::move(operation)] {
+        if (!closeRequested_) {
+            operation(*control_);
+        }
+    });
+}
+
+void SubNet::Initialize() {
+    std::promise<void> done;
+    auto configured = done.get_future();
+    postNeverWaits([this, &done] {
+        const auto language =
+            static_cast<std::uint16_t>(store_.section("Common").readInt("LangID", 0, 0, 0xFFFF));
+        const std::uint16_t selected = loc::selectLanguage(language);
+        control_->setLangID(static_cast<std::int16_t>(selected));
+        config_ = std::make_unique<SubNetConfiguration>();
+        config_->ConfigureFerixCommFromRegister(*control_, store_, id_);
+        done.set_value();
+    });
+    configured.wait();
+    StartCommunication();
+}
+
+void SubNet::StartCommunication() {
+    queue_.post([this] { startOnThread(); });
+}
+
+void SubNet::startOnThread() {
+    if (closeRequested_ || control_->Active()) {
+        return;
+    }
+    starting_ = true;
+    const comm::Status status = control_->setActive(true);
+    const bool stillActive = control_->Active();
+    if (!status.ok()) {
+        starting_ = false;
+        SubNetEvent e(SubNetEvent::Kind::StartFailed);
+        e.description = status.error().description;
+        e.helpFile = status.error().helpFile;
+        e.context = status.error().helpContext;
+        deliver(e);
+        return;
+    }
+    if (starting_) {
+        // A protocol that opened nothing (ProtFerix) or a line that was switched off at once.
+        starting_ = false;
+        if (stillActive) {
+            deliver(SubNetEvent(SubNetEvent::Kind::CommunicationStarted));
+        }
+        return;
+    }
+    if (!stillActive) {
+        deliver(SubNetEvent(SubNetEvent::Kind::CommunicationStopped));
+    }
+}
+
+void SubNet::StopCommunication() {
+    postNeverWaits([this] {
+        if (!control_->Active()) {
+            return;
+        }
+        (void)control_->setActive(false);
+        // The plain protocols close at once; the block protocols report when their loop ends.
+        const auto protocol = control_->Protocol();
+        if (protocol == comm::ProtNone || protocol == comm::ProtNoneEOF) {
+            deliver(SubNetEvent(SubNetEvent::Kind::CommunicationStopped));
+        }
+    });
+}
+
+void SubNet::StopTransfer() {
+    postNeverWaits([this] { control_->StopTransfer(); });
+}
+
+void SubNet::CloseIt() {
+    if (closed_) {
+        return;
+    }
+    auto finished = finished_.get_future();
+    postNeverWaits([this] {
+        closeRequested_ = true;
+        if (control_->TransferBusy()) {
+            control_->StopTransfer();  // the unit gets its closing block, not silence
+        }
+        (void)control_->setActive(false);
+    });
+    finished.wait();
+}
+
+void SubNet::finishClose() {
+    closeRequested_ = false;
+    // The service loop has returned: the port is closed before anything is stored.
+    (void)control_->setActive(false);
+    if (config_) {
+        config_->ConfigureRegisterFromFerixComm(*control_, store_, id_);
+    }
+    deliver(SubNetEvent(SubNetEvent::Kind::Closing));
+    closed_ = true;
+    queue_.close();
+    finished_.set_value();
+}
+
+}  // namespace dnc

@@ -1,0 +1,96 @@
+// One running sub net: a thread of its own that owns the sub net's communication control and
+// configuration. Other threads talk to it only through messages: operations are posted to its
+// queue and run there (re-entrantly while the control waits on the line), and the control's
+// events travel back to the owner as SubNetEvent values.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "comm/FerixComm.h"
+#include "comm/RealHost.h"
+#include "dnc/config/ConfigStore.h"
+#include "dnc/config/SubNetConfiguration.h"
+#include "dnc/manager/MessageQueue.h"
+#include "dnc/manager/SubNetEvent.h"
+
+namespace dnc {
+
+class SubNet {
+public:
+    using PortFactory = std::function<std::unique_ptr<comm::SerialPort>()>;
+    using Operation = std::function<void(comm::ctrlFerixComm&)>;
+
+    // Starts the sub net's thread. `ports` makes the control's serial port (default: POSIX);
+    // `setup` runs on the thread right after the control is made.
+    SubNet(int ID, ConfigStore& store, SubNetOwner& owner, PortFactory ports = {},
+           Operation setup = {});
+    // Closes the sub net if it is still running.
+    ~SubNet();
+    SubNet(const SubNet&) = delete;
+    SubNet& operator=(const SubNet&) = delete;
+
+    int ID() const { return id_; }
+
+    // Reads the language and the stored configuration into the control, then queues the start
+    // of communication. Returns when the configuration is in place.
+    void Initialize();
+    // Switches the line off (a running transfer is stopped, so the unit is told), stores the
+    // configuration, reports Closing and ends the thread. Returns when all of that is done.
+    void CloseIt();
+
+    void StartCommunication();
+    void StopCommunication();
+    void StopTransfer();
+
+    // Runs `operation` on the sub net's thread; it may wait on the line.
+    void post(Operation operation);
+    // Runs `query` on the sub net's thread and waits for it; it must not wait on the line.
+    template <typename R>
+    R call(std::function<R(comm::ctrlFerixComm&)> query);
+
+    bool closed() const { return closed_; }
+
+private:
+    class Site;
+
+    void run();
+    void startOnThread();
+    void finishClose();
+    void postNeverWaits(std::function<void()> message);
+    void deliver(SubNetEvent event);
+
+    const int id_;
+    ConfigStore& store_;
+    SubNetOwner& owner_;
+    PortFactory ports_;
+    Operation setup_;
+    MessageQueue queue_;
+    std::unique_ptr<Site> site_;
+    std::unique_ptr<comm::RealHost> host_;
+    std::unique_ptr<comm::ctrlFerixComm> control_;
+    std::unique_ptr<SubNetConfiguration> config_;
+    std::promise<void> ready_;
+    std::promise<void> finished_;
+    std::atomic<bool> closeRequested_{false};
+    std::atomic<bool> closed_{false};
+    bool starting_ = false;
+    std::thread thread_;
+};
+
+template <typename R>
+R SubNet::call(std::function<R(comm::ctrlFerixComm&)> query) {
+    auto promise = std::make_shared<std::promise<R>>();
+    auto result = promise->get_future();
+    postNeverWaits(
+        [this, promise, query = std::move(query)] { promise->set_value(query(*control_)); });
+    return result.get();
+}
+
+// The device of port N from the store's "Ports" section (default /dev/ttyS<N-1>).
+std::string portDevice(const ConfigStore& store, int port);
+
+}  // namespace dnc

@@ -1,0 +1,48 @@
+// What a running sub net tells its owner (the service, later a window), as plain values that
+// travel between threads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace dnc {
+
+struct SubNetEvent {
+    enum class Kind {
+        FerixMemChanged,
+        FerixDirChanged,
+        ProgressChanged,
+        OnError,
+        ShowStop,
+        CommunicationStarted,  // the line is open and served
+        CommunicationStopped,  // the line was switched off
+        StartFailed,           // switching on failed: description holds the error
+        Closing,               // the sub net has stored its configuration and ends
+    };
+
+    explicit SubNetEvent(Kind k) : kind(k) {}
+
+    Kind kind;
+    int subNet = 0;
+    std::string caption;
+    std::uint8_t unit = 0;      // FerixMemChanged, FerixDirChanged
+    std::uint8_t progress = 0;  // ProgressChanged
+    bool reqSidePC = false;     // OnError
+    std::string description;    // OnError, StartFailed
+    std::string helpFile;
+    std::int32_t context = 0;
+    bool showButton = false;     // ShowStop
+    std::uint8_t direction = 0;  // ShowStop
+};
+
+// The owner of sub nets. Called on the sub net's thread: an owner hands the event over to its
+// own thread (its queue, or a queued signal of the user interface).
+class SubNetOwner {
+public:
+    virtual ~SubNetOwner() = default;
+    virtual void deliver(const SubNetEvent& event) = 0;
+    // The plain send asks the operator to get the unit ready; returns when confirmed.
+    virtual void confirm(int subNet, const std::string& caption, const std::string& text) = 0;
+};
+
+}  // namespace dnc

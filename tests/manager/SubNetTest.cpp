@@ -1,0 +1,163 @@
+// A sub net on its own thread: configured from the store, started, stopped and closed by
+// messages; its events reach the owner.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <condition_variable>
+#include <mutex>
+
+#include "dnc/manager/SubNet.h"
+#include "sim/pty/PtyPair.h"
+
+namespace fs = std::filesystem;
+using Kind = dnc::SubNetEvent::Kind;
+
+namespace {
+
+// Collects events from the sub net's thread and lets the test wait for one.
+class Owner : public dnc::SubNetOwner {
+public:
+    void deliver(const dnc::SubNetEvent& event) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back(event);
+        changed_.notify_all();
+    }
+    void confirm(int, const std::string&, const std::string& text) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        prompts_.push_back(text);
+    }
+    bool waitFor(Kind kind, std::chrono::seconds timeout = std::chrono::seconds(10)) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return changed_.wait_for(lock, timeout, [&] { return count(kind) > 0; });
+    }
+    int count(Kind kind) const {
+        int n = 0;
+        for (const auto& e : events_) {
+            n += e.kind == kind ? 1 : 0;
+        }
+        return n;
+    }
+    dnc::SubNetEvent first(Kind kind) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& e : events_) {
+            if (e.kind == kind) {
+                return e;
+            }
+        }
+        return dnc::SubNetEvent(kind);
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::vector<dnc::SubNetEvent> events_;
+    std::vector<std::string> prompts_;
+};
+
+// A service loop that runs until the line is switched off.
+class IdleService : public comm::LineService {
+public:
+    explicit IdleService(comm::ctrlFerixComm& control) : control_(control) {}
+    comm::Status run() override {
+        while (control_.Active()) {
+            control_.host().sleep(std::chrono::milliseconds(5));
+            control_.host().pump();
+        }
+        return {};
+    }
+
+private:
+    comm::ctrlFerixComm& control_;
+};
+
+class SubNetThread : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("ferix-subnet-thread-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        store = std::make_unique<dnc::ConfigStore>(dir / "DNC.ini");
+        ASSERT_TRUE(store->write("Ports", "1", pty.devicePath()));
+        ASSERT_TRUE(store->write("Ports", "2", (dir / "no-such-port").string()));
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    static void installIdleService(comm::ctrlFerixComm& control) {
+        control.setServiceFactory(
+            comm::ProtDNC, [](comm::ctrlFerixComm& c) { return std::make_unique<IdleService>(c); });
+    }
+
+    sim::PtyPair pty;
+    fs::path dir;
+    std::unique_ptr<dnc::ConfigStore> store;
+    Owner owner;
+};
+
+TEST_F(SubNetThread, StartsOnItsThreadAndStoresItsConfigurationWhenClosed) {
+    dnc::SubNet subNet(4, *store, owner, {}, installIdleService);
+    subNet.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    EXPECT_EQ(owner.first(Kind::CommunicationStarted).caption, "Sub Net 4");
+    EXPECT_EQ(owner.first(Kind::CommunicationStarted).subNet, 4);
+    EXPECT_TRUE(subNet.call<bool>([](comm::ctrlFerixComm& c) { return c.Active(); }));
+    EXPECT_EQ(store->section("Config4").size(), 0u) << "nothing is stored while running";
+
+    subNet.CloseIt();
+    EXPECT_TRUE(subNet.closed());
+    EXPECT_EQ(owner.count(Kind::Closing), 1);
+    EXPECT_EQ(store->section("Config4").size(), 57u);
+    EXPECT_EQ(store->section("Config4").readString("Caption", ""), "Sub Net 4");
+    // The port was released: it can be opened again.
+    const int fd = ::open(pty.devicePath().c_str(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+    ::close(fd);
+}
+
+TEST_F(SubNetThread, AMissingPortIsReportedAndTheSubNetStaysUsable) {
+    ASSERT_TRUE(store->write("Config5", "CommPort", "2"));
+    dnc::SubNet subNet(5, *store, owner, {}, installIdleService);
+    subNet.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::StartFailed));
+    const auto failed = owner.first(Kind::StartFailed);
+    EXPECT_EQ(failed.description.rfind("Error at Start-up or while Communicating (Cannot open ", 0),
+              0u)
+        << failed.description;
+    // The port appears: starting again works.
+    subNet.post([this](comm::ctrlFerixComm& c) { c.setCommPort(1); });
+    subNet.StartCommunication();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    subNet.StopCommunication();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStopped));
+    subNet.CloseIt();
+    EXPECT_EQ(store->section("Config5").readString("CommPort", ""), "1");
+}
+
+TEST_F(SubNetThread, SubNetsKeepTheirOwnLanguage) {
+    ASSERT_TRUE(store->write("Common", "LangID", "1031"));
+    dnc::SubNet german(6, *store, owner, {}, installIdleService);
+    german.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    EXPECT_EQ(owner.first(Kind::CommunicationStarted).caption, "Zweig 6");
+    EXPECT_EQ(german.call<std::int16_t>([](comm::ctrlFerixComm& c) { return c.LangID(); }), 0x0407);
+    const std::string refused = german.call<std::string>(
+        [](comm::ctrlFerixComm& c) { return c.setProtocol(comm::ProtNone).error().description; });
+    EXPECT_EQ(refused, "Das Protokoll kann bei aktiver Kommunikation nicht geändert werden.");
+    german.CloseIt();
+}
+
+TEST_F(SubNetThread, ClosingADestroyedSubNetIsSafeAndTheDestructorCloses) {
+    {
+        dnc::SubNet subNet(7, *store, owner, {}, installIdleService);
+        subNet.Initialize();
+        ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    }
+    EXPECT_EQ(owner.count(Kind::Closing), 1);
+    EXPECT_EQ(store->section("Config7").size(), 57u);
+}
+
+}  // namespace
