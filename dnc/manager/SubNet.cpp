@@ -66,7 +66,12 @@ std::string portDevice(const ConfigStore& store, int port) {
 }
 
 SubNet::SubNet(int ID, ConfigStore& store, SubNetOwner& owner, PortFactory ports, Operation setup)
-    : id_(ID), store_(store), owner_(owner), ports_(std::move(ports)), setup_(std::move(setup)) {
+    : id_(ID),
+      store_(store),
+      owner_(owner),
+      ports_(std::move(ports)),
+      setup_(std::move(setup)),
+      finishedFuture_(finished_.get_future().share()) {
     auto ready = ready_.get_future();
     thread_ = std::thread([this] { run(); });
     ready.wait();
@@ -187,10 +192,14 @@ void SubNet::StopTransfer() {
 }
 
 void SubNet::CloseIt() {
-    if (closed_) {
+    requestClose();
+    waitClosed();
+}
+
+void SubNet::requestClose() {
+    if (closed_ || closeSent_.exchange(true)) {
         return;
     }
-    auto finished = finished_.get_future();
     postNeverWaits([this] {
         closeRequested_ = true;
         if (control_->TransferBusy()) {
@@ -198,7 +207,10 @@ void SubNet::CloseIt() {
         }
         (void)control_->setActive(false);
     });
-    finished.wait();
+}
+
+void SubNet::waitClosed() {
+    finishedFuture_.wait();
 }
 
 void SubNet::finishClose() {

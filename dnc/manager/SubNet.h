@@ -41,6 +41,9 @@ public:
     // Switches the line off (a running transfer is stopped, so the unit is told), stores the
     // configuration, reports Closing and ends the thread. Returns when all of that is done.
     void CloseIt();
+    // CloseIt in two halves, so that many sub nets can be closed side by side.
+    void requestClose();
+    void waitClosed();
 
     void StartCommunication();
     void StopCommunication();
@@ -75,6 +78,8 @@ private:
     std::unique_ptr<SubNetConfiguration> config_;
     std::promise<void> ready_;
     std::promise<void> finished_;
+    std::shared_future<void> finishedFuture_;
+    std::atomic<bool> closeSent_{false};
     std::atomic<bool> closeRequested_{false};
     std::atomic<bool> closed_{false};
     bool starting_ = false;

@@ -1,0 +1,110 @@
+#include "dnc/app/CommandLine.h"
+
+#include "dnc/config/SubNetConfiguration.h"
+#include "dnc/config/TextForms.h"
+
+namespace dnc {
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
+    CommandLine line;
+    const auto fail = [&line](const std::string& why) {
+        line.mode = CommandLine::Mode::Usage;
+        line.error = why;
+        return line;
+    };
+    bool headless = false;
+    bool demo = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& a = arguments[i];
+        if (a.find("ShowInTaskbar") != std::string::npos) {
+            line.showInTaskbar = true;
+        } else if (a == "--help" || a == "-h") {
+            line.mode = CommandLine::Mode::Help;
+            return line;
+        } else if (a == "--headless") {
+            headless = true;
+        } else if (a == "--demo") {
+            demo = true;
+        } else if (a == "--config" || a.rfind("--config=", 0) == 0) {
+            std::string value;
+            if (a == "--config") {
+                if (++i == arguments.size()) {
+                    return fail("--config needs a file");
+                }
+                value = arguments[i];
+            } else {
+                value = a.substr(9);
+            }
+            if (value.empty()) {
+                return fail("--config needs a file");
+            }
+            line.config = value;
+        } else if (a == "--subnet" || a.rfind("--subnet=", 0) == 0) {
+            std::string value;
+            if (a == "--subnet") {
+                if (++i == arguments.size()) {
+                    return fail("--subnet needs a number from 1 to 16");
+                }
+                value = arguments[i];
+            } else {
+                value = a.substr(9);
+            }
+            const auto n = parseInt(value, 1, kSubNetCount);
+            if (!n) {
+                return fail("--subnet needs a number from 1 to 16, not \"" + value + "\"");
+            }
+            line.subNets.push_back(static_cast<int>(*n));
+        } else {
+            return fail("unknown argument \"" + a + "\"");
+        }
+    }
+    if (headless && demo) {
+        return fail("--headless and --demo exclude each other");
+    }
+    if (!line.subNets.empty() && !headless) {
+        return fail("--subnet goes with --headless");
+    }
+    line.mode = headless ? CommandLine::Mode::Headless
+                : demo   ? CommandLine::Mode::Demo
+                         : CommandLine::Mode::Usage;
+    return line;
+}
+
+std::string usageText(const std::string& program) {
+    return "Usage:\n"
+           "  " +
+           program +
+           " --headless [--config FILE] [--subnet N]...\n"
+           "  " +
+           program +
+           " --demo\n"
+           "  " +
+           program +
+           " --help\n"
+           "\n"
+           "--headless      Run the DNC network without a window. Starts the sub nets flagged\n"
+           "                for start-up in the settings (section \"Common\", keys \"1\" to "
+           "\"16\"),\n"
+           "                or those named with --subnet, each on a thread of its own with its\n"
+           "                line switched on. Every event and every served or failed request\n"
+           "                is logged as one line on standard output: time, sub net caption,\n"
+           "                unit, what happened (progress at most once per 10 %). A port that\n"
+           "                cannot be opened is logged and retried every 10 s; the other sub\n"
+           "                nets go on. SIGINT or SIGTERM stops every line (a running transfer\n"
+           "                is stopped so that the unit is told), stores each sub net's\n"
+           "                configuration and exits with status 0.\n"
+           "--subnet N      With --headless: run sub net N (1 to 16); may be repeated.\n"
+           "--config FILE   The settings file. Without it: $FERIXDNC_CONFIG, else\n"
+           "                $XDG_CONFIG_HOME/DNC/DNC.ini, else ~/.config/DNC/DNC.ini.\n"
+           "                Section \"Ports\", key N, names the device of port N (default\n"
+           "                /dev/ttyS<N-1>).\n"
+           "--demo          A sub net on a virtual serial line against simulated units: the\n"
+           "                units download a program, upload one and ask for their listing;\n"
+           "                the operator side pushes a program and reads a memory list.\n"
+           "--help          This text.\n"
+           "\n"
+           "Without --headless or --demo the program prints this text and exits with status 2\n"
+           "(the windows of the network manager come with a later version).\n";
+}
+
+}  // namespace dnc

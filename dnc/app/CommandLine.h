@@ -1,0 +1,23 @@
+// The program's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace dnc {
+
+struct CommandLine {
+    enum class Mode { Usage, Help, Headless, Demo };
+    Mode mode = Mode::Usage;
+    std::optional<std::string> config;
+    std::vector<int> subNets;
+    bool showInTaskbar = false;  // "ShowInTaskbar" anywhere on the line
+    std::string error;           // why the line could not be read
+};
+
+CommandLine parseCommandLine(const std::vector<std::string>& arguments);
+
+std::string usageText(const std::string& program);
+
+}  // namespace dnc

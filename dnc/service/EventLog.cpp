@@ -1,0 +1,89 @@
+#include "dnc/service/EventLog.h"
+
+#include <ctime>
+
+#include "localizing/lookup/ResourceStrings.h"
+
+namespace dnc {
+
+namespace {
+
+constexpr int kStringError = 435;  // "Error:"
+
+std::string timestamp(std::chrono::system_clock::time_point when) {
+    const std::time_t t = std::chrono::system_clock::to_time_t(when);
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
+    return text;
+}
+
+}  // namespace
+
+EventLog::EventLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(std::move(clock)) {
+    if (!clock_) {
+        clock_ = [] { return std::chrono::system_clock::now(); };
+    }
+}
+
+void EventLog::line(const std::string& caption, int unit, const std::string& text) {
+    std::string out = timestamp(clock_()) + " [" + caption + "]";
+    if (unit > 0) {
+        out += " unit " + std::to_string(unit);
+    }
+    sink_(out + ": " + text);
+}
+
+void EventLog::note(int subNet, const std::string& caption, const std::string& text) {
+    line(caption.empty() ? "sub net " + std::to_string(subNet) : caption, 0, text);
+}
+
+void EventLog::event(const SubNetEvent& e) {
+    using Kind = SubNetEvent::Kind;
+    switch (e.kind) {
+        case Kind::FerixMemChanged:
+            line(e.caption, e.unit, "memory changed");
+            break;
+        case Kind::FerixDirChanged:
+            line(e.caption, e.unit, "program received into the unit directory");
+            break;
+        case Kind::ProgressChanged: {
+            const int tenth = e.progress / 10;
+            auto& last = lastTenth_.try_emplace(e.subNet, -1).first->second;
+            if (tenth != last) {
+                last = tenth;
+                line(e.caption, 0, "progress " + std::to_string(e.progress) + " %");
+            }
+            if (e.progress >= 100) {
+                last = -1;
+            }
+            break;
+        }
+        case Kind::OnError:
+            line(e.caption, 0,
+                 loc::resString(kStringError) + " " + e.description +
+                     (e.reqSidePC ? " (operator request)" : " (unit request)"));
+            break;
+        case Kind::ShowStop:
+            lastTenth_[e.subNet] = -1;
+            line(e.caption, 0,
+                 std::string(e.showButton ? "transfer started" : "transfer ended") +
+                     (e.direction == 0 ? ", PC to unit" : ", unit to PC"));
+            break;
+        case Kind::CommunicationStarted:
+            line(e.caption, 0, "communication started");
+            break;
+        case Kind::CommunicationStopped:
+            line(e.caption, 0, "communication stopped");
+            break;
+        case Kind::StartFailed:
+            line(e.caption, 0, loc::resString(kStringError) + " " + e.description);
+            break;
+        case Kind::Closing:
+            line(e.caption, 0, "closed, configuration stored");
+            break;
+    }
+}
+
+}  // namespace dnc

@@ -1,0 +1,105 @@
+#include "dnc/service/HeadlessService.h"
+
+#include <algorithm>
+
+#include "dnc/config/SubNetConfiguration.h"
+
+namespace dnc {
+
+HeadlessService::HeadlessService(ConfigStore& store, EventLog& log, ServiceOptions options)
+    : store_(store), log_(log), options_(std::move(options)) {}
+
+HeadlessService::~HeadlessService() {
+    closeAll();
+}
+
+std::vector<int> HeadlessService::flaggedSubNets(const ConfigStore& store) {
+    const StoreSection common = store.section("Common");
+    std::vector<int> flagged;
+    for (int n = 1; n <= kSubNetCount; ++n) {
+        if (common.readBool(std::to_string(n), false)) {
+            flagged.push_back(n);
+        }
+    }
+    return flagged;
+}
+
+int HeadlessService::start() {
+    std::vector<int> wanted = options_.subNets.empty() ? flaggedSubNets(store_) : options_.subNets;
+    std::sort(wanted.begin(), wanted.end());
+    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    for (int n : wanted) {
+        if (n < 1 || n > kSubNetCount || subNets_.count(n) != 0) {
+            continue;
+        }
+        auto subNet = std::make_unique<SubNet>(n, store_, *this, options_.ports, options_.setup);
+        subNet->Initialize();
+        subNets_.emplace(n, std::move(subNet));
+    }
+    return running();
+}
+
+void HeadlessService::deliver(const SubNetEvent& event) {
+    events_.post([this, event] { handle(event); });
+}
+
+void HeadlessService::confirm(int subNet, const std::string& caption, const std::string& text) {
+    // Nobody stands at a headless service: the prompt is logged and taken as confirmed.
+    events_.post([this, subNet, caption, text] {
+        log_.note(subNet, caption, "prompt confirmed without an operator: " + text);
+    });
+}
+
+void HeadlessService::handle(const SubNetEvent& event) {
+    log_.event(event);
+    if (event.kind == SubNetEvent::Kind::StartFailed && subNets_.count(event.subNet) != 0) {
+        retries_[event.subNet] = std::chrono::steady_clock::now() + options_.retryInterval;
+        log_.note(event.subNet, event.caption,
+                  "retrying in " + std::to_string(options_.retryInterval.count() / 1000) + " s");
+    }
+}
+
+void HeadlessService::serviceOnce(std::chrono::milliseconds wait) {
+    auto until = std::chrono::steady_clock::now() + wait;
+    for (const auto& [subNet, due] : retries_) {
+        until = std::min(until, due);
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (until > now) {
+        events_.waitForMessage(std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
+    }
+    events_.runPending();
+    const auto after = std::chrono::steady_clock::now();
+    for (auto it = retries_.begin(); it != retries_.end();) {
+        if (it->second <= after) {
+            const auto subNet = subNets_.find(it->first);
+            if (subNet != subNets_.end()) {
+                subNet->second->StartCommunication();
+            }
+            it = retries_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void HeadlessService::run(const std::atomic<bool>& stop) {
+    while (!stop) {
+        serviceOnce(std::chrono::milliseconds(100));
+    }
+    closeAll();
+}
+
+void HeadlessService::closeAll() {
+    for (auto& [n, subNet] : subNets_) {
+        subNet->requestClose();
+    }
+    for (auto& [n, subNet] : subNets_) {
+        subNet->waitClosed();
+    }
+    events_.runPending();  // the closing lines
+    subNets_.clear();
+    retries_.clear();
+}
+
+}  // namespace dnc

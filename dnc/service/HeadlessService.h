@@ -1,0 +1,61 @@
+// The sub nets of the store run without a window: each on its own thread, every event logged,
+// a line whose port cannot be opened retried until it can, every line stopped and every
+// configuration stored when the service ends.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "dnc/config/ConfigStore.h"
+#include "dnc/manager/MessageQueue.h"
+#include "dnc/manager/SubNet.h"
+#include "dnc/service/EventLog.h"
+
+namespace dnc {
+
+struct ServiceOptions {
+    // The sub nets to run; empty: those flagged for start-up ("Common", keys "1" to "16").
+    std::vector<int> subNets;
+    std::chrono::milliseconds retryInterval{10000};
+    SubNet::PortFactory ports;
+    SubNet::Operation setup;
+};
+
+class HeadlessService : public SubNetOwner {
+public:
+    HeadlessService(ConfigStore& store, EventLog& log, ServiceOptions options = {});
+    ~HeadlessService() override;
+
+    // Starts the sub nets; returns how many were started.
+    int start();
+    // Serves events and retries on the calling thread until `stop` is set, then closes every
+    // sub net (side by side) and returns.
+    void run(const std::atomic<bool>& stop);
+    // Runs pending events and due retries once, waiting at most `wait` for something to do.
+    void serviceOnce(std::chrono::milliseconds wait);
+    void closeAll();
+
+    int running() const { return static_cast<int>(subNets_.size()); }
+
+    // SubNetOwner, called on the sub nets' threads.
+    void deliver(const SubNetEvent& event) override;
+    void confirm(int subNet, const std::string& caption, const std::string& text) override;
+
+    // The sub nets flagged for start-up in the store.
+    static std::vector<int> flaggedSubNets(const ConfigStore& store);
+
+private:
+    void handle(const SubNetEvent& event);
+
+    ConfigStore& store_;
+    EventLog& log_;
+    ServiceOptions options_;
+    MessageQueue events_;
+    std::map<int, std::unique_ptr<SubNet>> subNets_;
+    std::map<int, std::chrono::steady_clock::time_point> retries_;
+};
+
+}  // namespace dnc

@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include "dnc/service/EventLog.h"
+#include "localizing/lookup/ResourceStrings.h"
+
+namespace {
+
+using Kind = dnc::SubNetEvent::Kind;
+
+class Log : public ::testing::Test {
+protected:
+    Log()
+        : log([this](const std::string& l) { lines.push_back(l); },
+              [] { return std::chrono::system_clock::from_time_t(0); }) {
+        loc::selectLanguage(loc::kEnglish);
+    }
+    static dnc::SubNetEvent event(Kind kind, int subNet = 1) {
+        dnc::SubNetEvent e(kind);
+        e.subNet = subNet;
+        e.caption = "Sub Net " + std::to_string(subNet);
+        return e;
+    }
+    std::vector<std::string> lines;
+    dnc::EventLog log;
+};
+
+TEST_F(Log, OneLineWithTimeCaptionUnitAndWhat) {
+    auto e = event(Kind::FerixMemChanged);
+    e.unit = 3;
+    log.event(e);
+    ASSERT_EQ(lines.size(), 1u);
+    const auto& line = lines[0];
+    EXPECT_EQ(line.size(), std::string("1970-01-01 00:00:00").size() +
+                               std::string(" [Sub Net 1] unit 3: memory changed").size());
+    EXPECT_NE(line.find(" [Sub Net 1] unit 3: memory changed"), std::string::npos) << line;
+}
+
+TEST_F(Log, ErrorsSayWhoseRequestFailed) {
+    auto e = event(Kind::OnError);
+    e.description = "Error while Processing Ferix Request (Files of This Type are not Supported)";
+    log.event(e);
+    e.reqSidePC = true;
+    log.event(e);
+    EXPECT_NE(lines[0].find("Error: Error while Processing Ferix Request (Files of This Type are "
+                            "not Supported) (unit request)"),
+              std::string::npos)
+        << lines[0];
+    EXPECT_NE(lines[1].find("(operator request)"), std::string::npos);
+}
+
+TEST_F(Log, ProgressAtMostOncePerTenthAndPerSubNet) {
+    for (int p : {0, 3, 9, 10, 15, 55, 56, 99, 100}) {
+        auto e = event(Kind::ProgressChanged);
+        e.progress = static_cast<std::uint8_t>(p);
+        log.event(e);
+        auto other = event(Kind::ProgressChanged, 2);
+        other.progress = static_cast<std::uint8_t>(p);
+        log.event(other);
+    }
+    int first = 0;
+    for (const auto& l : lines) {
+        first += l.find("[Sub Net 1]") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(first, 5);  // 0, 10, 55, 99, 100
+    EXPECT_EQ(lines.size(), 10u);
+    // A new transfer starts counting again.
+    lines.clear();
+    log.event(event(Kind::ShowStop));
+    auto e = event(Kind::ProgressChanged);
+    e.progress = 0;
+    log.event(e);
+    EXPECT_EQ(lines.size(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+// The headless service: which sub nets start, retries of a missing port, closing everything.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <mutex>
+
+#include "dnc/service/HeadlessService.h"
+#include "localizing/lookup/ResourceStrings.h"
+#include "sim/pty/PtyPair.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A block-protocol loop that idles until the line is switched off.
+class IdleService : public comm::LineService {
+public:
+    explicit IdleService(comm::ctrlFerixComm& control) : control_(control) {}
+    comm::Status run() override {
+        while (control_.Active()) {
+            control_.host().sleep(std::chrono::milliseconds(5));
+            control_.host().pump();
+        }
+        return {};
+    }
+
+private:
+    comm::ctrlFerixComm& control_;
+};
+
+class Service : public ::testing::Test {
+protected:
+    void SetUp() override {
+        loc::selectLanguage(loc::kEnglish);
+        dir = fs::temp_directory_path() /
+              ("ferix-service-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        store = std::make_unique<dnc::ConfigStore>(dir / "DNC.ini");
+        options.setup = [](comm::ctrlFerixComm& c) {
+            c.setServiceFactory(comm::ProtDNC, [](comm::ctrlFerixComm& control) {
+                return std::make_unique<IdleService>(control);
+            });
+        };
+        options.retryInterval = std::chrono::milliseconds(50);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    dnc::EventLog makeLog() {
+        return dnc::EventLog([this](const std::string& l) {
+            std::lock_guard<std::mutex> lock(mutex);
+            lines.push_back(l);
+        });
+    }
+    int linesWith(const std::string& text) {
+        std::lock_guard<std::mutex> lock(mutex);
+        int n = 0;
+        for (const auto& l : lines) {
+            n += l.find(text) != std::string::npos ? 1 : 0;
+        }
+        return n;
+    }
+    // Serves until `text` was logged `count` times (or gives up after many turns).
+    bool serveUntil(dnc::HeadlessService& service, const std::string& text, int count = 1) {
+        for (int turn = 0; turn < 500 && linesWith(text) < count; ++turn) {
+            service.serviceOnce(std::chrono::milliseconds(20));
+        }
+        return linesWith(text) >= count;
+    }
+
+    fs::path dir;
+    std::unique_ptr<dnc::ConfigStore> store;
+    dnc::ServiceOptions options;
+    std::mutex mutex;
+    std::vector<std::string> lines;
+};
+
+TEST_F(Service, StartsTheFlaggedSubNetsOrThoseNamed) {
+    sim::PtyPair one;
+    sim::PtyPair two;
+    ASSERT_TRUE(store->write("Ports", {{"1", one.devicePath()}, {"2", two.devicePath()}}));
+    ASSERT_TRUE(store->write("Common", {{"2", "True"}, {"5", "False"}, {"9", "-1"}}));
+    ASSERT_TRUE(store->write("Config9", "CommPort", "2"));
+    EXPECT_EQ(dnc::HeadlessService::flaggedSubNets(*store), (std::vector<int>{2, 9}));
+
+    auto log = makeLog();
+    dnc::HeadlessService service(*store, log, options);
+    EXPECT_EQ(service.start(), 2);
+    ASSERT_TRUE(serveUntil(service, "communication started", 2));
+    EXPECT_EQ(linesWith("[Sub Net 2]"), 1);
+    EXPECT_EQ(linesWith("[Sub Net 9]"), 1);
+    std::atomic<bool> stop{true};
+    service.run(stop);
+    EXPECT_EQ(service.running(), 0);
+    EXPECT_EQ(linesWith("closed, configuration stored"), 2);
+    EXPECT_EQ(store->section("Config2").size(), 57u);
+    EXPECT_EQ(store->section("Config9").readString("CommPort", ""), "2");
+    EXPECT_EQ(store->section("Config5").size(), 0u);
+
+    options.subNets = {5};
+    dnc::HeadlessService named(*store, log, options);
+    EXPECT_EQ(named.start(), 1);
+    named.closeAll();
+    EXPECT_EQ(store->section("Config5").size(), 57u);
+}
+
+TEST_F(Service, AMissingPortIsRetriedUntilItAppearsWhileOthersRun) {
+    sim::PtyPair good;
+    ASSERT_TRUE(
+        store->write("Ports", {{"1", good.devicePath()}, {"3", (dir / "not-yet").string()}}));
+    ASSERT_TRUE(store->write("Config2", "CommPort", "3"));
+    options.subNets = {1, 2};
+    auto log = makeLog();
+    dnc::HeadlessService service(*store, log, options);
+    service.start();
+    ASSERT_TRUE(serveUntil(service, "retrying in", 2));
+    EXPECT_GE(linesWith("[Sub Net 2]: Error: Error at Start-up or while Communicating"), 2);
+    EXPECT_EQ(linesWith("[Sub Net 1]: communication started"), 1);
+    // The device comes: the next retry opens it.
+    sim::PtyPair late;
+    ASSERT_TRUE(store->write("Ports", "3", late.devicePath()));
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 2]: communication started"));
+    service.closeAll();
+    EXPECT_EQ(linesWith("closed, configuration stored"), 2);
+}
+
+}  // namespace
