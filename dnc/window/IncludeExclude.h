@@ -1,0 +1,38 @@
+// Include (PC program directory -> unit directory) and exclude (the other way): each selected
+// file is copied to its target and converted there by the unit's chain.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "dnc/window/ConversionLibraries.h"
+#include "dnc/window/ConversionReporter.h"
+
+namespace dnc {
+
+enum class TransferDirection { Include, Exclude };
+
+struct IncludeExcludeRequest {
+    TransferDirection direction = TransferDirection::Include;
+    std::filesystem::path sourceDirectory;
+    std::filesystem::path targetDirectory;
+    std::filesystem::path unitDirectory;  // holds the chain files
+    std::vector<std::string> files;       // selected names, in list order
+    std::string typedBaseName;            // the dialog's name, used when one file is selected
+    std::string extension;
+    bool withoutConversion = false;
+};
+
+// Copies `source` to `target`, replacing it only once the copy is complete. The error text,
+// empty on success.
+std::string copyReplacing(const std::filesystem::path& source, const std::filesystem::path& target);
+
+// Runs the whole include or exclude: reads the chain ("In.cnv" or "Out.cnv") once, then
+// copies and converts every file. A failed copy is reported and that file is not converted.
+// Returns the targets written, in order.
+std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest& request,
+                                                     ConversionLibraries& libraries,
+                                                     ConversionReporter& reporter);
+
+}  // namespace dnc
