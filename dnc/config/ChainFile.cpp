@@ -1,31 +1,15 @@
 #include "dnc/config/ChainFile.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
+#include "comm/files/FileIo.h"
 
 namespace dnc {
 
 namespace {
 
 constexpr std::size_t kCountSize = 2;
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -57,41 +41,18 @@ std::string encodeChainRecords(const ConversionChain& chain) {
 }
 
 std::vector<std::string> loadChainFile(const std::filesystem::path& path) {
+    // Opening creates a missing file, so that every unit directory shows both chains.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
     if (fd < 0) {
         return {};
     }
-    std::string bytes;
-    char chunk[4096];
-    while (true) {
-        const ssize_t n = ::read(fd, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            break;  // an unreadable rest gives a partial chain
-        }
-        bytes.append(chunk, static_cast<std::size_t>(n));
-    }
     ::close(fd);
-    return decodeChainRecords(bytes);
+    const auto bytes = comm::readWholeFile(path);
+    return bytes ? decodeChainRecords(bytes.value()) : std::vector<std::string>{};
 }
 
 bool saveChainFile(const std::filesystem::path& path, const ConversionChain& chain) {
-    const std::string bytes = encodeChainRecords(chain);
-    std::filesystem::path temporary = path;
-    temporary += ".new";
-    const int fd =
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written = writeAll(fd, bytes.data(), bytes.size()) && ::fsync(fd) == 0;
-    if (::close(fd) != 0 || !written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return comm::replaceFileAtomically(path, encodeChainRecords(chain)).ok();
 }
 
 }  // namespace dnc

@@ -1,86 +1,20 @@
 #include "dnc/window/IncludeExclude.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
-
+#include "comm/files/FileIo.h"
 #include "dnc/config/ChainFile.h"
 #include "dnc/window/ChainRunner.h"
 #include "dnc/window/TargetNames.h"
 
 namespace dnc {
 
-namespace {
-
-bool writeAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::string systemProblem(const std::string& what, int error) {
-    return what + ": " + std::strerror(error);
-}
-
-// Copies the open `in` to the open `out`; errno of the failure, 0 on success.
-int copyContents(int in, int out) {
-    char chunk[65536];
-    while (true) {
-        const ssize_t n = ::read(in, chunk, sizeof chunk);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            return errno;
-        }
-        if (n == 0) {
-            return ::fsync(out) == 0 ? 0 : errno;
-        }
-        if (!writeAll(out, chunk, static_cast<std::size_t>(n))) {
-            return errno;
-        }
-    }
-}
-
-}  // namespace
-
 std::string copyReplacing(const std::filesystem::path& source,
                           const std::filesystem::path& target) {
-    const int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) {
-        return systemProblem(source.string(), errno);
+    const auto bytes = comm::readWholeFile(source);
+    if (!bytes) {
+        return bytes.error().description;
     }
-    std::string pattern = target.string() + ".XXXXXX";
-    const int out = ::mkstemp(pattern.data());
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return systemProblem(target.string(), error);
-    }
-    ::fchmod(out, 0644);
-    int error = copyContents(in, out);
-    ::close(in);
-    if (::close(out) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error == 0 && ::rename(pattern.c_str(), target.c_str()) != 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(pattern.c_str());
-        return systemProblem(target.string(), error);
+    if (const comm::Status copied = comm::replaceFileAtomically(target, bytes.value()); !copied) {
+        return copied.error().description;
     }
     return {};
 }

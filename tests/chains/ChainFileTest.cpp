@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <filesystem>
 
@@ -84,12 +87,21 @@ TEST_F(ChainFileOnDisk, SavingAnEmptyChainLeavesAnEmptyFile) {
 
 TEST_F(ChainFileOnDisk, FailedSaveKeepsThePreviousFile) {
     ASSERT_TRUE(saveChainFile(inChain_, chainOf({"U  /P"})));
-    // The new file cannot be made where a directory of its name stands.
-    std::filesystem::path blocker = inChain_;
-    blocker += ".new";
-    std::filesystem::create_directory(blocker);
-    EXPECT_FALSE(saveChainFile(inChain_, chainOf({"S TXT>ISO"})));
+    // Writing the new file fails half way (the file size limit stops it after 64 bytes).
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    rlimit small = old;
+    small.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const bool saved = saveChainFile(inChain_, chainOf({"S TXT>ISO"}));
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_FALSE(saved);
     EXPECT_EQ(loadChainFile(inChain_), std::vector<std::string>{"U  /P"});
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(inChain_.parent_path()),
+                            std::filesystem::directory_iterator()),
+              1)
+        << "no temporary file left behind";
 }
 
 TEST_F(ChainFileOnDisk, UnreadableChainGivesAnEmptyList) {
