@@ -297,12 +297,13 @@ WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
         if (progress.state != WriteProgress::Pending || now >= deadline) {
             return progress;
         }
-        if (paced_) {
-            // Sleep until the next byte is due (at least 1 ms, so fast lines go in chunks).
-            const auto nextDue = anchor_ + charTime_ * static_cast<std::int64_t>(pendingPos_ + 1);
-            auto wake = std::max(nextDue, now + std::chrono::milliseconds(1));
-            std::this_thread::sleep_until(std::min(wake, deadline));
+        if (paced_ && pendingPos_ >= bytesDue(now)) {
+            // Bytes are released in slices of a few milliseconds (a byte leaves at most one
+            // slice late, never early), and the wait ends when the last byte has left.
+            const auto doneAt = anchor_ + charTime_ * static_cast<std::int64_t>(pending_.size());
+            std::this_thread::sleep_until(std::min({doneAt, deadline, now + kReleaseSlice}));
         } else {
+            // The device takes no more for now (a full buffer, or a real port draining).
             pollfd p{fd_, POLLOUT, 0};
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();

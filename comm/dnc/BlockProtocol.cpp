@@ -1,0 +1,141 @@
+#include "comm/dnc/BlockProtocol.h"
+
+#include <chrono>
+
+#include "comm/FerixComm.h"
+#include "comm/Messages.h"
+#include "comm/dnc/BlockReceiver.h"
+#include "comm/dnc/DncFrames.h"
+#include "comm/link/LineTiming.h"
+
+namespace comm::dnc {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+// Pauses of at most this many looks at the receive buffer while a block is awaited.
+constexpr int kBlockWaitPauses = 100;
+
+const std::string kFill(1, static_cast<char>(FILL));
+
+ComError blockError(std::int32_t number, std::string description) {
+    return ComError{number, "FerixComm", std::move(description), "", 0};
+}
+
+}  // namespace
+
+bool BlockProtocol::connected(std::uint8_t address) const {
+    const Expected<bool> flag = control_.Connected(address);
+    return flag.ok() && flag.value();
+}
+
+int BlockProtocol::maxAttempts() const {
+    return control_.DNCMaxRepeatNo() < 4 ? 4 : control_.DNCMaxRepeatNo();
+}
+
+Status BlockProtocol::SendBlock(std::uint8_t address, std::uint8_t code, std::string_view data) {
+    if (!connected(address)) {
+        return blockError(kErrSendNotConnected,
+                          messageWithDetail(msg::BlockNotSent, message(msg::NotConnected)));
+    }
+    SerialLink& link = control_.link();
+    link.flushInput();
+    const std::string frame = dataFrame(address, code, data);
+    for (int attempt = 1; attempt <= maxAttempts(); ++attempt) {
+        if (Status s = link.WritePort(frame); !s) {
+            return s;
+        }
+        if (Status s = link.WritePort(kFill); !s) {
+            return s;
+        }
+        // The unit answers during the trailer: what has arrived now is its answer.
+        if (link.bytesWaiting() >= 2) {
+            const std::uint8_t first = link.readByte();
+            const std::uint8_t second = link.readByte();
+            if (first == DLE && second == OK) {
+                return {};
+            }
+            control_.host().sleep(milliseconds(timing::kWrongReplyPause));
+        }
+        link.flushInput();
+    }
+    return blockError(kErrSendBlockFailed, message(msg::BlockNotSent));
+}
+
+Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uint8_t expectedCode) {
+    if (!connected(address)) {
+        return blockError(kErrReceiveNotConnected,
+                          messageWithDetail(msg::BlockNotReceived, message(msg::NotConnected)));
+    }
+    SerialLink& link = control_.link();
+    Host& host = control_.host();
+    const std::string request = requestFrame(address);
+    const std::string ack = ackFrame();
+    const milliseconds requestPause(timing::requestFramePause(link.lineSpeed()));
+    const milliseconds pollPause(timing::blockPollPause(link.lineSpeed()));
+    link.flushInput();
+
+    BlockReceiver receiver(expectedCode);
+    // A unit that missed our acknowledgements repeats its previous block; each repeat is
+    // forgiven once per allowed attempt, so a unit stuck repeating cannot hold the line forever.
+    int repeatsForgiven = 0;
+    for (int attempt = 1; attempt <= maxAttempts(); ++attempt) {
+        if (Status s = link.WritePort(request); !s) {
+            return s.error();
+        }
+        host.sleep(requestPause);
+        if (Status s = link.WritePort(kFill); !s) {
+            return s.error();
+        }
+        receiver.reset();
+        while (link.bytesWaiting() > 0) {
+            while (link.bytesWaiting() > 0) {
+                switch (receiver.feed(link.readByte())) {
+                    case BlockReceiver::Outcome::Continue:
+                        break;
+                    case BlockReceiver::Outcome::Deliver:
+                        if (Status s = link.WritePort(ack); !s) {
+                            return s.error();
+                        }
+                        return receiver.data();
+                    case BlockReceiver::Outcome::AcknowledgeRepeat:
+                        if (Status s = link.WritePort(ack); !s) {
+                            return s.error();
+                        }
+                        if (attempt > 1 && repeatsForgiven < maxAttempts()) {
+                            --attempt;
+                            ++repeatsForgiven;
+                        }
+                        break;
+                    case BlockReceiver::Outcome::FlushInput:
+                        link.flushInput();
+                        break;
+                }
+            }
+            if (Status s = link.WritePort(kFill); !s) {
+                return s.error();
+            }
+            host.sleep(pollPause);
+            for (int look = 0; look < kBlockWaitPauses && link.bytesWaiting() == 0; ++look) {
+                host.sleep(pollPause);
+                if (Status s = link.WritePort(kFill); !s) {
+                    return s.error();
+                }
+            }
+        }
+    }
+    return blockError(kErrReceiveBlockFailed, message(msg::BlockNotReceived));
+}
+
+Status BlockProtocol::SendFinalConfirmation(std::uint8_t address, std::uint32_t value,
+                                            std::uint8_t status) {
+    if (Status s = SendBlock(address, kRequestCode, closingBlockData(value, status)); !s) {
+        return ComError{kErrFinalConfirmation, "FerixComm",
+                        messageWithDetail(msg::FinalConfirmation, s.error().description),
+                        s.error().helpFile, s.error().helpContext};
+    }
+    return {};
+}
+
+}  // namespace comm::dnc

@@ -1,0 +1,222 @@
+// Whole and partial files to a unit, files from a unit.
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <system_error>
+
+#include "comm/FerixComm.h"
+#include "comm/Messages.h"
+#include "comm/dnc/DncFrames.h"
+#include "comm/dnc/DncTransfers.h"
+#include "comm/dnc/UnitDirectory.h"
+#include "comm/files/FileIo.h"
+#include "comm/link/LineTiming.h"
+
+namespace comm::dnc {
+
+namespace {
+
+constexpr std::uint8_t kToUnit = 0;
+constexpr std::uint8_t kFromUnit = 1;
+
+ComError toUnitError(const ComError& cause) {
+    return ComError{kErrFileToUnit, "FerixComm",
+                    messageWithDetail(msg::FileToFerix, cause.description), cause.helpFile,
+                    cause.helpContext};
+}
+
+// The file and closing-block failures of a receive carry their cause without a blank before
+// the parenthesis.
+ComError fromUnitStoreError(const ComError& cause) {
+    return ComError{kErrFileFromUnit, cause.source,
+                    message(msg::FileFromFerix) + "(" + cause.description + ")", cause.helpFile,
+                    cause.helpContext};
+}
+
+std::uint8_t percent(std::int64_t part, std::int64_t whole) {
+    return static_cast<std::uint8_t>(std::clamp<std::int64_t>(100 * part / whole, 0, 100));
+}
+
+}  // namespace
+
+Status DncTransfers::failSend(std::uint8_t unit, std::uint8_t status, const ComError& cause) {
+    // The unit is told where the block layer still works; the cause is what the caller sees.
+    (void)blocks_.SendFinalConfirmation(unit, 0, status);
+    return toUnitError(cause);
+}
+
+Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileName,
+                                    std::int32_t offset, std::uint8_t offsetMode,
+                                    std::int32_t count) {
+    ControlEvents& events = control_.site();
+    SerialLink& link = control_.link();
+    std::uint8_t status = kStatusComplete;
+
+    const Expected<std::filesystem::path> path = unitFile(control_, unit, fileName);
+    if (!path) {
+        return failSend(unit, kStatusFailed, path.error());
+    }
+    std::string content;
+    std::error_code ec;
+    if (!std::filesystem::exists(path.value(), ec) && !ec) {
+        // A program that is not there is answered like an empty one; nothing is created.
+        status = kStatusEmptyFile;
+    } else {
+        Expected<std::string> read = readWholeFile(path.value());
+        if (!read) {
+            return failSend(unit, kStatusFailed, read.error());
+        }
+        content = read.value();
+        if (content.empty()) {
+            std::filesystem::remove(path.value(), ec);
+            status = kStatusEmptyFile;
+        }
+    }
+
+    std::string_view payload = content;
+    const bool partial = count > 0;
+    if (partial) {
+        const auto length = static_cast<std::int64_t>(content.size());
+        std::int64_t start = -1;
+        if (offsetMode == kOffsetFromStart) {
+            start = offset;
+        } else if (offsetMode == kOffsetFromEnd) {
+            start = length - offset;
+        }
+        if (start < 0 || start > length) {
+            return failSend(unit, kStatusOffsetNotSet,
+                            ComError{0, "FerixComm", message(msg::OffsetNotSet), "", 0});
+        }
+        const std::int64_t end = std::min<std::int64_t>(start + count, length);
+        payload =
+            payload.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+    }
+
+    events.ProgressChanged(0);
+    link.setStopRequested(false);
+    events.ShowStop(true, kToUnit);
+
+    std::uint8_t block = kFirstBlockNumber;
+    std::size_t sent = 0;
+    while (sent < payload.size()) {
+        control_.indicator().StepIndicator();
+        const std::string_view piece = payload.substr(sent, kTransferBlockSize);
+        if (Status s = blocks_.SendBlock(unit, block, piece); !s) {
+            (void)blocks_.SendFinalConfirmation(unit, 0, kStatusFailed);
+            events.ProgressChanged(100);
+            events.ShowStop(false, kToUnit);
+            return toUnitError(s.error());
+        }
+        sent += piece.size();
+        const auto total = static_cast<std::int64_t>(payload.size());
+        events.ProgressChanged(
+            sent == payload.size() ? 100 : percent(static_cast<std::int64_t>(sent) + 1, total));
+        block = nextBlockNumber(block);
+        control_.host().pump();
+        if (link.StopRequested()) {
+            events.ShowStop(false, kToUnit);
+            events.ProgressChanged(100);
+            // The stop is acted on here; the closing block that tells the unit must not be
+            // cut short by it.
+            link.setStopRequested(false);
+            (void)blocks_.SendFinalConfirmation(unit, 0, kStatusStopped);
+            return {};
+        }
+    }
+
+    const Status closed =
+        blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(sent), status);
+    events.ShowStop(false, kToUnit);
+    if (!closed) {
+        return toUnitError(closed.error());
+    }
+    if (!partial) {
+        control_.host().sleep(std::chrono::milliseconds(timing::kAfterFileSendPause));
+        events.FerixMemChanged(unit);
+    }
+    return {};
+}
+
+Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& fileName,
+                                         std::int32_t expectedLength) {
+    ControlEvents& events = control_.site();
+    SerialLink& link = control_.link();
+    const bool reportProgress = expectedLength != 0;
+
+    // The target is settled before anything moves: a name that may not become a file here
+    // fails at once instead of after the whole file has been received.
+    const Expected<std::filesystem::path> path = unitFile(control_, unit, fileName);
+    if (!path) {
+        return ComError{kErrFileFromUnit, "FerixComm",
+                        messageWithDetail(msg::FileFromFerix, path.error().description), "", 0};
+    }
+
+    if (reportProgress) {
+        events.ProgressChanged(0);
+    }
+    link.setStopRequested(false);
+    events.ShowStop(true, kFromUnit);
+
+    std::uint8_t block = kFirstBlockNumber;
+    std::string data;
+    while (true) {
+        control_.indicator().StepIndicator();
+        Expected<std::string> piece = blocks_.ReceiveBlock(unit, block);
+        if (!piece) {
+            if (reportProgress) {
+                events.ProgressChanged(100);
+            }
+            events.ShowStop(false, kFromUnit);
+            return ComError{kErrFileFromUnit, "FerixComm",
+                            messageWithDetail(msg::FileFromFerix, piece.error().description),
+                            piece.error().helpFile, piece.error().helpContext};
+        }
+        if (reportProgress) {
+            const auto received = static_cast<std::int64_t>(data.size());
+            events.ProgressChanged(received > expectedLength ? 100
+                                                             : percent(received, expectedLength));
+        }
+        data += piece.value();
+        if (piece.value().size() < kTransferBlockSize) {
+            break;
+        }
+        block = nextBlockNumber(block);
+        control_.host().pump();
+        if (link.StopRequested()) {
+            events.ShowStop(false, kFromUnit);
+            if (reportProgress) {
+                events.ProgressChanged(100);
+            }
+            link.setStopRequested(false);  // the closing block must reach the unit whole
+            (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
+                                                kStatusStopped);
+            return {};
+        }
+    }
+
+    std::uint8_t status = kStatusComplete;
+    std::optional<ComError> recorded;
+    if (Status stored = replaceFileAtomically(path.value(), data); !stored) {
+        recorded = fromUnitStoreError(stored.error());
+        status = kStatusNotWritten;
+    }
+    if (Status closed =
+            blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()), status);
+        !closed && !recorded) {
+        recorded = fromUnitStoreError(closed.error());
+    }
+    if (fileName != "$$$$$DIR." + control_.ListExt() &&
+        fileName != "DIR." + control_.SourceTextExt()) {
+        events.FerixDirChanged(unit);
+    }
+    if (reportProgress) {
+        events.ProgressChanged(100);
+    }
+    events.ShowStop(false, kFromUnit);
+    if (recorded) {
+        return *recorded;
+    }
+    return {};
+}
+
+}  // namespace comm::dnc

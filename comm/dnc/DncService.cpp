@@ -1,0 +1,146 @@
+#include "comm/dnc/DncService.h"
+
+#include "comm/FerixComm.h"
+#include "comm/Messages.h"
+#include "comm/dnc/DncFrames.h"
+#include "comm/dnc/UnitRequest.h"
+#include "comm/files/PlainName.h"
+
+namespace comm::dnc {
+
+void DncService::prepare() {
+    pollFrame_ = pollFrame();
+}
+
+Status DncService::run() {
+    if (pollFrame_.empty()) {
+        prepare();
+    }
+    for (int unit = 1; unit <= kUnitCount; ++unit) {
+        const Expected<bool> connected = control_.Connected(unit);
+        if (connected.ok() && connected.value()) {
+            control_.site().FerixMemChanged(static_cast<std::uint8_t>(unit));
+        }
+    }
+    std::uint8_t address = 1;
+    while (true) {
+        if (Status s = PollUnit(address); !s) {
+            return s;
+        }
+        control_.host().pump();
+        if (!control_.Active()) {
+            return {};  // the Active setter closes the port
+        }
+        if (++address > kHighestAddress) {
+            address = 1;
+            control_.indicator().BlinkIndicator();
+        }
+    }
+}
+
+Status DncService::PollUnit(std::uint8_t address) {
+    SerialLink& link = control_.link();
+    setPollAddress(pollFrame_, address);
+    link.flushInput();
+    // A poll that cannot be written means the port itself has failed: polling on would spin
+    // without end and hide the fault, so the loop ends and the Active setter reports it.
+    if (Status s = link.WritePort(pollFrame_); !s) {
+        return s;
+    }
+    if (Status s = link.WritePort(std::string(1, static_cast<char>(FILL))); !s) {
+        return s;
+    }
+    bool busy = false;
+    if (link.bytesWaiting() >= 2) {
+        busy = true;
+        control_.site().SetBusy(true);
+        const std::uint8_t first = link.readByte();
+        const std::uint8_t second = link.readByte();
+        if (first == DLE && second == OK) {
+            ServeUnitRequest(address);
+        }
+    }
+    link.flushInput();
+    if (busy) {
+        control_.site().SetBusy(false);
+    }
+    return {};
+}
+
+void DncService::refuse(const std::string& detail) {
+    control_.site().OnError(false, messageWithDetail(msg::ProcessingRequest, detail), "", 0);
+}
+
+void DncService::ServeUnitRequest(std::uint8_t unit) {
+    const Expected<std::string> block = transfers_.blocks().ReceiveBlock(unit, kRequestCode);
+    if (!block) {
+        const ComError& e = block.error();
+        control_.site().OnError(false, messageWithDetail(msg::ReceivingRequest, e.description),
+                                e.helpFile, e.helpContext);
+        return;
+    }
+    const UnitRequest request = parseUnitRequest(block.value());
+    switch (request.action) {
+        case kActionFileTransfer:
+            serveFileTransfer(unit, request);
+            return;
+        case kActionDirectoryListing: {
+            control_.setTransferBusy(true);
+            const Status listed = transfers_.SendDirectoryListing(unit);
+            control_.setTransferBusy(false);
+            if (!listed) {
+                refuse(listed.error().description);
+            }
+            return;
+        }
+        default:
+            refuse(message(msg::ActionNotSupported));
+            return;
+    }
+}
+
+void DncService::serveFileTransfer(std::uint8_t unit, const UnitRequest& request) {
+    if (request.length < kFileRequestMinLength) {
+        refuse("the request has " + std::to_string(request.length) + " bytes, a file request " +
+               std::to_string(kFileRequestMinLength));
+        return;
+    }
+    const std::optional<std::string> extension = unitRequestExtension(control_, request.kind);
+    if (!extension) {
+        refuse(message(msg::KindNotSupported));
+        return;
+    }
+    if (request.direction != kDirectionToUnit && request.direction != kDirectionFromUnit) {
+        refuse(message(msg::WrongDirection));
+        return;
+    }
+    // A name from the line becomes a file only inside the unit directory.
+    const std::string fileName = request.name + "." + *extension;
+    for (const std::string& candidate : {request.name, fileName}) {
+        if (const std::string problem = plainNameProblem(candidate); !problem.empty()) {
+            refuse(problem);
+            return;
+        }
+    }
+
+    control_.setTransferBusy(true);
+    Status done;
+    if (request.direction == kDirectionFromUnit) {
+        done = transfers_.ReceiveFileFromUnit(unit, fileName, 0);
+    } else if (!request.part) {
+        done = transfers_.SendFileToUnit(unit, fileName, 0, 0, 0);
+    } else {
+        done = transfers_.SendFileToUnit(unit, fileName, request.part->offset,
+                                         request.part->offsetMode, request.part->count);
+    }
+    control_.setTransferBusy(false);
+    if (!done) {
+        refuse(done.error().description);
+    }
+}
+
+std::unique_ptr<LineService> makeDncService(ctrlFerixComm& control) {
+    return std::make_unique<DncService>(control);
+}
+
+}  // namespace comm::dnc

@@ -1,0 +1,163 @@
+#include "comm/heidenhain/BlockReceiver.h"
+
+#include <algorithm>
+
+#include "comm/FerixComm.h"
+#include "comm/files/FileIo.h"
+#include "comm/heidenhain/AsciiControl.h"
+#include "comm/heidenhain/BlockCutter.h"
+#include "comm/heidenhain/TransferErrors.h"
+#include "comm/link/LineTiming.h"
+
+namespace comm::heidenhain {
+
+namespace {
+
+constexpr int kPictureActive = 2;
+constexpr int kTrailingBytePauses = 10;
+
+// Takes the bytes of one program transfer, one at a time.
+class BlockAssembler {
+public:
+    BlockAssembler(ctrlFerixComm& control, std::int32_t expectedLength)
+        : control_(control),
+          keepLineEnds_(cutModeFor(control.Protocol(), control.HeidenhainCRLF()) ==
+                        CutMode::Chunks),
+          expectedLength_(expectedLength) {}
+
+    // Fails on EOT or a stray byte between blocks.
+    Status take(std::uint8_t byte) {
+        switch (state_) {
+            case State::BetweenBlocks:
+                return takeBetweenBlocks(byte);
+            case State::InBlock:
+                check_ ^= byte;
+                if (byte == ascii::ETB) {
+                    state_ = State::CheckByte;
+                } else {
+                    block_ += static_cast<char>(byte);
+                }
+                return {};
+            case State::CheckByte:
+                state_ = State::BetweenBlocks;
+                return byte == check_ ? accept()
+                                      : control_.link().WritePort(ascii::single(ascii::NAK));
+            case State::Ended:
+                return {};
+        }
+        return {};
+    }
+
+    bool ended() const { return state_ == State::Ended; }
+    std::string& text() { return text_; }
+
+private:
+    enum class State { BetweenBlocks, InBlock, CheckByte, Ended };
+
+    Status takeBetweenBlocks(std::uint8_t byte) {
+        switch (byte) {
+            case ascii::STX:
+                state_ = State::InBlock;
+                check_ = byte;
+                block_.clear();
+                return {};
+            case ascii::DC1:
+                return {};
+            case ascii::ETX:
+                state_ = State::Ended;
+                return {};
+            case ascii::EOT:
+                return transferError(msg::TransferInterrupted);
+            default:
+                return transferError(msg::EtxNotReceived);
+        }
+    }
+
+    Status accept() {
+        text_ += block_;
+        if (!keepLineEnds_) {
+            text_ += "\r\n";
+        }
+        if (Status s = control_.link().WritePort(ascii::single(ascii::ACK)); !s) {
+            return s;
+        }
+        control_.indicator().StepIndicator();
+        if (expectedLength_ > 0) {
+            const double percent = 100.0 * static_cast<double>(text_.size()) / expectedLength_;
+            control_.site().ProgressChanged(static_cast<std::uint8_t>(std::min(percent, 100.0)));
+        }
+        return {};
+    }
+
+    ctrlFerixComm& control_;
+    const bool keepLineEnds_;
+    const std::int32_t expectedLength_;
+    State state_ = State::BetweenBlocks;
+    std::uint8_t check_ = 0;
+    std::string block_;
+    std::string text_;
+};
+
+}  // namespace
+
+Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength) {
+    SerialLink& link = control_.link();
+    Host& host = control_.host();
+    if (expectedLength > 0) {
+        control_.site().ProgressChanged(0);
+    }
+    BlockAssembler assembler(control_, expectedLength);
+    const auto pause = std::chrono::milliseconds(timing::heidenhainPollPause(link.lineSpeed()));
+    int idlePauses = 0;
+    while (!link.StopRequested() && !assembler.ended()) {
+        while (link.bytesWaiting() > 0 && !assembler.ended()) {
+            idlePauses = 0;
+            if (Status s = assembler.take(link.readByte()); !s) {
+                return s.error();
+            }
+        }
+        if (assembler.ended()) {
+            break;
+        }
+        host.pump();
+        host.sleep(pause);
+        if (link.bytesWaiting() == 0 && ++idlePauses >= kReceiveIdlePauses) {
+            return receiveTimeoutError();
+        }
+    }
+
+    if (Status s = link.WritePort(ascii::single(ascii::EOT)); !s) {
+        return s.error();
+    }
+    const auto characterPause =
+        std::chrono::milliseconds(timing::characterPollPause(link.lineSpeed()));
+    for (int i = 0; i < kTrailingBytePauses && link.bytesWaiting() == 0; ++i) {
+        host.sleep(characterPause);
+        host.pump();
+    }
+    link.flushInput();
+    if (expectedLength > 0) {
+        control_.site().ProgressChanged(100);
+    }
+    control_.indicator().show(kPictureActive);
+    return ReceivedProgram{std::move(assembler.text()), !assembler.ended()};
+}
+
+Status BlockReceiver::receive(const std::filesystem::path& path, std::string_view name,
+                              std::int32_t expectedLength) {
+    const Expected<ReceivedProgram> received = receiveText(expectedLength);
+    if (!received) {
+        return received.error();
+    }
+    if (!received.value().stopped) {
+        if (Status s = replaceFileAtomically(path, received.value().text); !s) {
+            return s;
+        }
+    }
+    if (name != kMemoryListName) {
+        control_.site().FerixDirChanged(1);
+    }
+    return {};
+}
+
+}  // namespace comm::heidenhain

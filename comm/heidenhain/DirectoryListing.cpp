@@ -1,0 +1,58 @@
+#include "comm/heidenhain/DirectoryListing.h"
+
+#include <algorithm>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+#include "comm/files/FileIo.h"
+
+namespace comm::heidenhain {
+
+namespace {
+
+ComError listingError(const std::filesystem::path& directory, const std::error_code& ec) {
+    return ComError{ec.value(), "FerixComm",
+                    directory.string() + ": " + systemDescription(ec.value()), "", 0};
+}
+
+}  // namespace
+
+Expected<std::string> directoryListing(const std::filesystem::path& directory,
+                                       std::string_view listingName) {
+    std::error_code ec;
+    std::filesystem::directory_iterator it(directory, ec);
+    if (ec) {
+        return listingError(directory, ec);
+    }
+    std::vector<std::pair<std::string, std::uintmax_t>> files;
+    for (const std::filesystem::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) {
+            return listingError(directory, ec);
+        }
+        const std::string name = it->path().filename().string();
+        if (name == listingName || name.starts_with('.')) {
+            continue;
+        }
+        std::error_code entryError;
+        if (!it->is_regular_file(entryError)) {
+            continue;
+        }
+        const std::uintmax_t size = it->file_size(entryError);
+        if (entryError) {
+            return listingError(it->path(), entryError);
+        }
+        files.emplace_back(name, size);
+    }
+    if (ec) {
+        return listingError(directory, ec);
+    }
+    std::sort(files.begin(), files.end());
+    std::string listing;
+    for (const auto& [name, size] : files) {
+        listing += name + " " + std::to_string(size) + "\r\n";
+    }
+    return listing;
+}
+
+}  // namespace comm::heidenhain

@@ -1,0 +1,213 @@
+// ferix-heidenhain-machine: a simulated machine control on a Heidenhain or Tavro1 line, for
+// commissioning and trying the PC's side by hand. See docs/heidenhain-simulators.md.
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "comm/files/FileIo.h"
+#include "comm/files/PlainName.h"
+#include "sim/heidenhain/HeidenhainMachine.h"
+#include "sim/heidenhain/link/FdPeerLink.h"
+#include "sim/pty/PtyPair.h"
+
+namespace {
+
+std::atomic<bool> interrupted = false;
+
+void onSignal(int) {
+    interrupted = true;
+}
+
+const char* kUsage =
+    R"(usage: ferix-heidenhain-machine (--device PATH | --pty) [options] COMMAND [ARGS]
+options:
+  --speed N           line speed in bits per second (default 9600)
+  --tavro1-crlf       blocks carry the program with CR LF (Tavro1 with HeidenhainCRLF)
+  --pc-not-master     the PC's HeidenhainMaster is off ("A" and "E" change places)
+  --type L            file-type letter of the machine's headers (default N)
+  --memory DIR        the machine's program memory: loaded from DIR, received programs saved there
+  --timeout-ms N      how long the machine waits for the PC (default 3000)
+  --start-after-ms N  wait before the command starts (time to start the PC's side)
+commands:
+  serve               answer the PC's headers until interrupted (Ctrl-C)
+  request NAME        ask the PC for the program NAME
+  send NAME           send the program NAME from the memory to the PC
+  listing NAME [L]    ask the PC for its directory listing (type letter L, default n), print it
+  delete NAME         ask the PC to delete NAME
+)";
+
+struct Options {
+    std::string device;
+    bool pty = false;
+    int speed = 9600;
+    std::string memory;
+    int startAfterMs = 0;
+    sim::MachineSettings settings;
+    std::vector<std::string> command;
+};
+
+bool parse(int argc, char** argv, Options& options) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= argc) {
+                throw std::runtime_error(arg + " needs a value");
+            }
+            return argv[++i];
+        };
+        if (arg == "--device") {
+            options.device = value();
+        } else if (arg == "--pty") {
+            options.pty = true;
+        } else if (arg == "--speed") {
+            options.speed = std::stoi(value());
+        } else if (arg == "--tavro1-crlf") {
+            options.settings.keepLineEnds = true;
+        } else if (arg == "--pc-not-master") {
+            options.settings.pcIsMaster = false;
+        } else if (arg == "--type") {
+            const std::string type = value();
+            options.settings.fileType = type.empty() ? 'N' : type[0];
+        } else if (arg == "--memory") {
+            options.memory = value();
+        } else if (arg == "--timeout-ms") {
+            options.settings.answerTimeout = std::chrono::milliseconds(std::stoi(value()));
+        } else if (arg == "--start-after-ms") {
+            options.startAfterMs = std::stoi(value());
+        } else if (arg.starts_with("--")) {
+            throw std::runtime_error("unknown option " + arg);
+        } else {
+            options.command.push_back(arg);
+        }
+    }
+    return (options.pty || !options.device.empty()) && !options.command.empty();
+}
+
+void loadMemory(const std::string& directory, sim::HeidenhainMachine& machine) {
+    for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+        if (entry.is_regular_file()) {
+            const auto text = comm::readWholeFile(entry.path());
+            if (text) {
+                machine.programs()[entry.path().filename().string()] = text.value();
+            }
+        }
+    }
+}
+
+// Programs from the line are saved only under plain names, inside the memory directory.
+void saveMemory(const std::string& directory, sim::HeidenhainMachine& machine) {
+    for (const auto& [name, text] : machine.programs()) {
+        if (!comm::isPlainName(name)) {
+            std::cerr << "not saved: " << comm::plainNameProblem(name) << "\n";
+            continue;
+        }
+        const comm::Status saved =
+            comm::replaceFileAtomically(std::filesystem::path(directory) / name, text);
+        if (!saved) {
+            std::cerr << "not saved: " << saved.error().description << "\n";
+        }
+    }
+}
+
+void printRecords(const sim::HeidenhainMachine& machine, std::size_t from) {
+    for (std::size_t i = from; i < machine.records().size(); ++i) {
+        const auto& r = machine.records()[i];
+        std::cout << r.action << " " << r.name << ": " << (r.ok ? "done" : "failed")
+                  << (r.detail.empty() ? "" : " (" + r.detail + ")") << std::endl;
+    }
+}
+
+int run(const Options& options) {
+    std::unique_ptr<sim::PtyPair> pty;
+    int fd = -1;
+    if (options.pty) {
+        pty = std::make_unique<sim::PtyPair>();
+        fd = pty->masterFd();
+        std::cout << "control device: " << pty->devicePath() << std::endl;
+    } else {
+        fd = sim::openLineDevice(options.device, options.speed);
+    }
+    sim::FdPeerLink link(fd);
+    sim::HeidenhainMachine machine(link, options.settings);
+    if (!options.memory.empty()) {
+        loadMemory(options.memory, machine);
+    }
+    if (options.startAfterMs > 0) {
+        link.runUntil([] { return interrupted.load(); },
+                      std::chrono::milliseconds(options.startAfterMs));
+    }
+
+    const std::string& verb = options.command[0];
+    const std::string name = options.command.size() > 1 ? options.command[1] : "";
+    if (verb != "serve" && name.empty()) {
+        std::cerr << verb << " needs a NAME\n";
+        return 2;
+    }
+    if (verb == "serve") {
+        std::size_t shown = 0;
+        while (!interrupted) {
+            link.runUntil([&] { return interrupted || machine.records().size() > shown; },
+                          std::chrono::hours(24));
+            printRecords(machine, shown);
+            shown = machine.records().size();
+            if (!options.memory.empty()) {
+                saveMemory(options.memory, machine);
+            }
+            if (link.broken()) {
+                std::cerr << "the line went away\n";
+                return 1;
+            }
+        }
+        return 0;
+    }
+    if (verb == "request") {
+        machine.requestFile(name);
+    } else if (verb == "send") {
+        machine.sendFile(name);
+    } else if (verb == "listing") {
+        const char letter = options.command.size() > 2 ? options.command[2][0] : 'n';
+        machine.requestListing(name, letter);
+    } else if (verb == "delete") {
+        machine.deleteOnPc(name);
+    } else {
+        std::cerr << "unknown command " << verb << "\n" << kUsage;
+        return 2;
+    }
+    link.runUntil([&] { return interrupted || !machine.busy(); }, std::chrono::hours(24));
+    printRecords(machine, 0);
+    if (verb == "listing" && machine.listings().contains(name)) {
+        std::cout << machine.listings().at(name);
+    }
+    if (verb == "request" && !options.memory.empty()) {
+        saveMemory(options.memory, machine);
+    }
+    const bool ok = !machine.records().empty() && machine.records().back().ok;
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    Options options;
+    try {
+        if (!parse(argc, argv, options)) {
+            std::cerr << kUsage;
+            return 2;
+        }
+        return run(options);
+    } catch (const std::exception& e) {
+        std::cerr << "ferix-heidenhain-machine: " << e.what() << "\n";
+        return 2;
+    }
+}
