@@ -49,10 +49,37 @@ Expected<std::string> readWholeFile(const std::filesystem::path& path) {
     return data;
 }
 
+namespace {
+
+constexpr const char* kTemporarySuffix = ".XXXXXX";
+
+std::filesystem::path directoryOf(const std::filesystem::path& path) {
+    return path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
+}
+
+// ".<name>.XXXXXX" beside the file: hidden, and never taken for the file itself.
+std::string temporaryPrefix(const std::filesystem::path& path) {
+    return "." + path.filename().string() + ".";
+}
+
+}  // namespace
+
+void removeStaleTemporaries(const std::filesystem::path& path) {
+    const std::string prefix = temporaryPrefix(path);
+    const std::size_t length = prefix.size() + std::string(kTemporarySuffix).size() - 1;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(directoryOf(path), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.size() == length && name.rfind(prefix, 0) == 0 && it->is_regular_file(ec)) {
+            std::filesystem::remove(it->path(), ec);
+        }
+    }
+}
+
 Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes) {
-    const std::filesystem::path directory =
-        path.has_parent_path() ? path.parent_path() : std::filesystem::path(".");
-    std::string pattern = (directory / ("." + path.filename().string() + ".XXXXXX")).string();
+    const std::filesystem::path directory = directoryOf(path);
+    std::string pattern = (directory / (temporaryPrefix(path) + "XXXXXX")).string();
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkstemp(name.data());

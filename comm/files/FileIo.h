@@ -17,6 +17,10 @@ Expected<std::string> readWholeFile(const std::filesystem::path& path);
 // `path`. On any failure the temporary file is removed and `path` is untouched.
 Status replaceFileAtomically(const std::filesystem::path& path, std::string_view bytes);
 
+// Removes the temporary files that writes to `path` left behind when their process was killed
+// half way. Only for callers that hold a lock excluding every other writer of `path`.
+void removeStaleTemporaries(const std::filesystem::path& path);
+
 // The system's description of an error number, for the detail of a message.
 std::string systemDescription(int error);
 

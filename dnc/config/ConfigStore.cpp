@@ -9,9 +9,11 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
+#include <string_view>
 
 #include "comm/files/FileIo.h"
 #include "dnc/config/TextForms.h"
@@ -26,35 +28,64 @@ void configure(Ini& ini) {
     ini.SetUnicode(true);
     ini.SetMultiKey(false);
     ini.SetMultiLine(false);
-    ini.SetQuotes(false);
+    ini.SetQuotes(true);
     ini.SetSpaces(false);
     ini.SetAllowKeyOnly(false);
 }
 
-// Lines that are neither blank, a comment, a section header nor "key=value" are skipped by
-// the parser; say so, with their line number.
-void warnUnreadableLines(const std::string& text, const std::filesystem::path& file,
+// A line the parser reads as it is meant: blank, a comment, a section header, or
+// "key=value". A "[" without its "]" would make the parser take the text up to the next "="
+// as a section name, and a NUL would end its reading of the file, so that the next write
+// saved such a section damaged and dropped everything behind the NUL.
+bool isReadableLine(std::string_view line) {
+    if (line.find('\0') != std::string_view::npos) {
+        return false;
+    }
+    const auto first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return true;
+    }
+    const char c = line[first];
+    if (c == ';' || c == '#') {
+        return true;
+    }
+    if (c == '[') {
+        return line.find(']', first) != std::string_view::npos;
+    }
+    return c != '=' && line.find('=') != std::string_view::npos;
+}
+
+// The text with every unreadable line blanked, each one warned about with its line number.
+// Lines end at a line feed or a CR, as the parser has them.
+std::string readableText(const std::string& text, const std::filesystem::path& file,
                          const ConfigStore::Warning& warn) {
-    std::size_t lineNumber = 0;
+    std::string readable;
+    readable.reserve(text.size());
+    std::size_t lineNumber = 1;
     std::size_t start = 0;
     while (start <= text.size()) {
-        const auto end = text.find('\n', start);
-        std::string line = text.substr(start, end == std::string::npos ? end : end - start);
-        ++lineNumber;
-        start = end == std::string::npos ? text.size() + 1 : end + 1;
-        const auto first = line.find_first_not_of(" \t\r");
-        if (first == std::string::npos) {
-            continue;
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::string_view line(text.data() + start, end - start);
+        // The parser takes a byte order mark off the start of the file only; one that
+        // begins a later line would read as part of a name there, and differently once a
+        // write has moved the line to the start.
+        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+        const bool fileStart = start == 0 && line.starts_with(kByteOrderMark);
+        const std::string_view content = fileStart ? line.substr(kByteOrderMark.size()) : line;
+        const std::size_t first = std::min(content.find_first_not_of(" \t"), content.size());
+        if (isReadableLine(content) && !content.substr(first).starts_with(kByteOrderMark)) {
+            readable.append(line);
+        } else {
+            warn(file.string() + ":" + std::to_string(lineNumber) +
+                 ": line skipped, it is not \"key=value\" or a [section]");
         }
-        const char c = line[first];
-        const auto last = line.find_last_not_of(" \t\r");
-        const bool header = c == '[' && line[last] == ']';
-        if (c == ';' || c == '#' || header || (line.find('=') != std::string::npos && c != '=')) {
-            continue;
+        if (end < text.size()) {
+            readable.push_back(text[end]);
+            lineNumber += text[end] == '\n' ? 1 : 0;
         }
-        warn(file.string() + ":" + std::to_string(lineNumber) +
-             ": line skipped, it is not \"key=value\" or a [section]");
+        start = end + 1;
     }
+    return readable;
 }
 
 bool load(Ini& ini, const std::filesystem::path& file, const ConfigStore::Warning& warn) {
@@ -63,12 +94,33 @@ bool load(Ini& ini, const std::filesystem::path& file, const ConfigStore::Warnin
     if (!text.ok()) {
         return false;  // an absent store reads as empty
     }
-    warnUnreadableLines(text.value(), file, warn);
-    if (ini.LoadData(text.value()) < 0) {
+    if (ini.LoadData(readableText(text.value(), file, warn)) < 0) {
         warn(file.string() + ": cannot be read; its values are ignored");
         return false;
     }
     return true;
+}
+
+// The parser trims blanks around a value and takes one pair of double quotes around it off,
+// so a value that begins or ends with a blank, or is itself in double quotes, is saved in
+// quotes to read back as it was written.
+void quoteWhereNeeded(Ini& ini) {
+    Ini::TNamesDepend sections;
+    ini.GetAllSections(sections);
+    for (const auto& section : sections) {
+        Ini::TNamesDepend keys;
+        ini.GetAllKeys(section.pItem, keys);
+        for (const auto& key : keys) {
+            const std::string value = ini.GetValue(section.pItem, key.pItem, "");
+            const bool blankAround =
+                !value.empty() && (value.front() == ' ' || value.front() == '\t' ||
+                                   value.back() == ' ' || value.back() == '\t');
+            const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+            if (blankAround || quoted) {
+                ini.SetValue(section.pItem, key.pItem, ("\"" + value + "\"").c_str());
+            }
+        }
+    }
 }
 
 // One lock per store file inside the process, and an flock between processes.
@@ -187,6 +239,8 @@ bool ConfigStore::write(const std::string& section, const Values& values) {
         std::filesystem::create_directories(file_.parent_path(), ec);
     }
     FileLock betweenProcesses(file_);
+    // Nobody else writes now: temporary files still here belong to writers that were killed.
+    comm::removeStaleTemporaries(file_);
     Ini ini;
     load(ini, file_, [](const std::string&) {});  // the readers already warned
     for (const auto& [key, value] : values) {
@@ -199,6 +253,7 @@ bool ConfigStore::write(const std::string& section, const Values& values) {
         }
         ini.SetValue(section.c_str(), key.c_str(), oneLine.c_str());
     }
+    quoteWhereNeeded(ini);
     std::string text;
     if (ini.Save(text) < 0) {
         warn_(file_.string() + ": cannot be written");

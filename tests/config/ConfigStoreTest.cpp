@@ -89,6 +89,50 @@ TEST_F(Store, ValuesAreKeptVerbatim) {
     EXPECT_EQ(section.values().back().first, "Umlaut");
 }
 
+TEST_F(Store, BlanksAroundAValueAndQuotesAroundItAreKept) {
+    auto s = store();
+    const dnc::ConfigStore::Values values = {{"Lead", " C:\\DNC"},  {"Trail", "notepad "},
+                                             {"Tabs", "\tx\t"},     {"Blanks", "   "},
+                                             {"Quoted", "\"a b\""}, {"OneQuote", "\""},
+                                             {"TwoQuotes", "\"\""}, {"Inner", "say \"hi\" "}};
+    ASSERT_TRUE(s.write("Config1", values));
+    EXPECT_EQ(s.section("Config1").values(), values);
+    // Every write saves the whole file again: the values stay as they were.
+    ASSERT_TRUE(s.write("Config2", "Caption", "Lathe"));
+    EXPECT_EQ(s.section("Config1").values(), values);
+}
+
+TEST_F(Store, AHeaderWithoutItsBracketIsSkippedAndAWriteKeepsTheOtherSections) {
+    putFile("[Common]\nLangID=1031\n[[Com\nShowInTaskbar=True\n[Config1]\nCaption=Mill\n");
+    auto s = store();
+    const auto common = s.section("Common").values();
+    const auto config1 = s.section("Config1").values();
+    EXPECT_EQ(common, (dnc::ConfigStore::Values{{"LangID", "1031"}, {"ShowInTaskbar", "True"}}));
+    EXPECT_EQ(config1, (dnc::ConfigStore::Values{{"Caption", "Mill"}}));
+    ASSERT_FALSE(warnings.empty());
+    EXPECT_NE(warnings[0].find(":3:"), std::string::npos) << warnings[0];
+    ASSERT_TRUE(s.write("Config2", "Caption", "Lathe"));
+    EXPECT_EQ(s.section("Common").values(), common);
+    EXPECT_EQ(s.section("Config1").values(), config1);
+}
+
+TEST_F(Store, ANulByteSpoilsOnlyItsOwnLine) {
+    putFile(std::string("[Common]\nLangID=1031\nBad\0Line=1\n[Config1]\nCaption=Mill\n", 55));
+    auto s = store();
+    EXPECT_EQ(s.section("Config1").readString("Caption", ""), "Mill");
+    EXPECT_NE(warnings.at(0).find(":3:"), std::string::npos) << warnings[0];
+    ASSERT_TRUE(s.write("Common", "LangID", "1029"));
+    EXPECT_EQ(s.section("Config1").readString("Caption", ""), "Mill");
+    EXPECT_EQ(s.section("Common").readString("LangID", ""), "1029");
+}
+
+TEST_F(Store, AByteOrderMarkOnlyStartsTheFile) {
+    putFile("\xEF\xBB\xBF[Common]\nLangID=1031\n \xEF\xBB\xBFKey=1\n");
+    auto s = store();
+    EXPECT_EQ(s.section("Common").values(), (dnc::ConfigStore::Values{{"LangID", "1031"}}));
+    EXPECT_NE(warnings.at(0).find(":3:"), std::string::npos) << warnings[0];
+}
+
 TEST_F(Store, ALineBreakInAValueCannotSplitTheEntry) {
     auto s = store();
     ASSERT_TRUE(s.write("Config1", "Caption", "Line\n[Common]\n1=True"));

@@ -1,0 +1,78 @@
+// The settings store read from any file: every section and every value in each of its text
+// forms, then one write, which must keep every other section as it was read.
+#include <cctype>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dnc/config/ConfigStore.h"
+#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzScratch.h"
+
+namespace {
+
+bool sameName(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void readEveryValue(const dnc::StoreSection& section) {
+    for (const auto& [key, value] : section.values()) {
+        // The first key of that name answers, whatever the spelling asked for.
+        const auto found = section.find(key);
+        FUZZ_CHECK(found.has_value());
+        section.readBool(key, false);
+        const std::int64_t number = section.readInt(key, 7, -100, 100);
+        FUZZ_CHECK(number >= -100 && number <= 100);
+        section.readDouble(key, 0.5);
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::filesystem::path file = fuzz::scratchDirectory() / "DNC.ini";
+    {
+        std::ofstream out(file, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    dnc::ConfigStore store(file, [](const std::string&) {});
+    const std::vector<std::string> names = store.sectionNames();
+    std::vector<dnc::StoreSection> before;
+    for (const std::string& name : names) {
+        before.push_back(store.section(name));
+        readEveryValue(before.back());
+    }
+
+    const std::string written = "FuzzWritten";
+    FUZZ_CHECK(store.write(written, "Key", "Value"));
+    FUZZ_CHECK(store.section(written).readString("Key", "") == "Value");
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (sameName(names[i], written)) {
+            continue;
+        }
+        const dnc::StoreSection after = store.section(names[i]);
+        if (after.values() != before[i].values()) {
+            std::fprintf(stderr, "section [%s] changed:\n", names[i].c_str());
+            for (const auto& [key, value] : before[i].values()) {
+                std::fprintf(stderr, "  before %s=%s\n", key.c_str(), value.c_str());
+            }
+            for (const auto& [key, value] : after.values()) {
+                std::fprintf(stderr, "  after  %s=%s\n", key.c_str(), value.c_str());
+            }
+        }
+        FUZZ_CHECK(after.values() == before[i].values());
+    }
+    return 0;
+}
