@@ -24,7 +24,7 @@
 #include "comm/link/Indicator.h"
 #include "comm/link/SerialLink.h"
 #include "comm/link/SerialPort.h"
-
+#include "comm/requests/MemoryList.h"
 
 namespace comm {
 
@@ -130,6 +130,30 @@ public:
 
     // Ends a running transfer at its next check.
     void StopTransfer();
+
+    // The operator's requests. Each runs to its end before it returns, letting the host's
+    // messages run while it waits; results come back through the events (failures through
+    // OnError), and a request made while another runs is dropped.
+    void DoPCRequest(std::uint8_t FerixAdr, std::uint8_t Action, std::uint8_t Direction,
+                     std::uint8_t Extension, const std::string& FileName,
+                     std::int32_t LenOfFile = 0);
+    // The unit's memory list.
+    MemoryList FerixLst(std::uint8_t FerixAdr);
+    void DoPcRequestFileToFerix(std::uint8_t FerixAdr, const std::string& FileName);
+    void DoPcRequestFileFromFerix(std::uint8_t FerixAdr, const std::string& FileName,
+                                  std::int32_t LenOfFile = 0);
+    void DoPCRequestRemoveFile(std::uint8_t FerixAdr, const std::string& FileName);
+    void DoPCRequestFerixNul(std::uint8_t FerixAdr);
+    void DoPCRequestFerixSEL(std::uint8_t FerixAdr, const std::string& FileName);
+    void DoPCRequestFerixSTR(std::uint8_t FerixAdr);
+    void DoPCRequestFerixSTP(std::uint8_t FerixAdr);
+    void DoPCRequestFerixTR(std::uint8_t FerixAdr);
+    void DoPCRequestFerixSek1(std::uint8_t FerixAdr);
+    void DoPCRequestFerixSek2(std::uint8_t FerixAdr);
+    void DoPCRequestFerixSek3(std::uint8_t FerixAdr);
+    void DoPCRequestFerixSek4(std::uint8_t FerixAdr);
+    void DoPCRequestFerixSekC(std::uint8_t FerixAdr);
+    void DoPCRequestFerixReset(std::uint8_t FerixAdr);
 
     // Saved state, in the order and with the defaults that hosts rely on.
     void WriteProperties(PropertyBag& bag) const;

@@ -137,20 +137,11 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
     return {};
 }
 
-Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& fileName,
-                                         std::int32_t expectedLength) {
+Expected<std::optional<std::string>> DncTransfers::receiveBlocks(std::uint8_t unit,
+                                                                 std::int32_t expectedLength) {
     ControlEvents& events = control_.site();
     SerialLink& link = control_.link();
     const bool reportProgress = expectedLength != 0;
-
-    // The target is settled before anything moves: a name that may not become a file here
-    // fails at once instead of after the whole file has been received.
-    const Expected<std::filesystem::path> path = unitFile(control_, unit, fileName);
-    if (!path) {
-        return ComError{kErrFileFromUnit, "FerixComm",
-                        messageWithDetail(msg::FileFromFerix, path.error().description), "", 0};
-    }
-
     if (reportProgress) {
         events.ProgressChanged(0);
     }
@@ -178,7 +169,7 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
         }
         data += piece.value();
         if (piece.value().size() < kTransferBlockSize) {
-            break;
+            return std::optional<std::string>(std::move(data));
         }
         block = nextBlockNumber(block);
         control_.host().pump();
@@ -190,10 +181,29 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
             link.setStopRequested(false);  // the closing block must reach the unit whole
             (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
                                                 kStatusStopped);
-            return {};
+            return std::optional<std::string>();
         }
     }
+}
 
+Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& fileName,
+                                         std::int32_t expectedLength) {
+    // The target is settled before anything moves: a name that may not become a file here
+    // fails at once instead of after the whole file has been received.
+    const Expected<std::filesystem::path> path = unitFile(control_, unit, fileName);
+    if (!path) {
+        return ComError{kErrFileFromUnit, "FerixComm",
+                        messageWithDetail(msg::FileFromFerix, path.error().description), "", 0};
+    }
+    Expected<std::optional<std::string>> received = receiveBlocks(unit, expectedLength);
+    if (!received) {
+        return received.error();
+    }
+    if (!received.value()) {
+        return {};  // stopped: the unit was told, nothing is stored
+    }
+    const std::string& data = *received.value();
+    ControlEvents& events = control_.site();
     std::uint8_t status = kStatusComplete;
     std::optional<ComError> recorded;
     if (Status stored = replaceFileAtomically(path.value(), data); !stored) {
@@ -209,7 +219,7 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
         fileName != "DIR." + control_.SourceTextExt()) {
         events.FerixDirChanged(unit);
     }
-    if (reportProgress) {
+    if (expectedLength != 0) {
         events.ProgressChanged(100);
     }
     events.ShowStop(false, kFromUnit);
@@ -217,6 +227,30 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
         return *recorded;
     }
     return {};
+}
+
+Expected<std::string> DncTransfers::ReceiveDataFromUnit(std::uint8_t unit,
+                                                        std::int32_t expectedLength) {
+    Expected<std::optional<std::string>> received = receiveBlocks(unit, expectedLength);
+    if (!received) {
+        return received.error();
+    }
+    const std::string data = received.value().value_or(std::string());
+    if (received.value()) {
+        if (Status closed = blocks_.SendFinalConfirmation(
+                unit, static_cast<std::uint32_t>(data.size()), kStatusComplete);
+            !closed) {
+            control_.site().ShowStop(false, kFromUnit);
+            return ComError{kErrFileFromUnit, "FerixComm",
+                            messageWithDetail(msg::FileFromFerix, closed.error().description),
+                            closed.error().helpFile, closed.error().helpContext};
+        }
+        if (expectedLength != 0) {
+            control_.site().ProgressChanged(100);
+        }
+        control_.site().ShowStop(false, kFromUnit);
+    }
+    return data;
 }
 
 }  // namespace comm::dnc

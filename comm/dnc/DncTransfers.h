@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "comm/ComError.h"
@@ -37,12 +38,19 @@ public:
     Status ReceiveFileFromUnit(std::uint8_t unit, const std::string& fileName,
                                std::int32_t expectedLength);
 
+    // Receives a file from the unit into memory, for listings that are read and dropped and
+    // must never touch a program of the unit directory. A stop gives an empty text.
+    Expected<std::string> ReceiveDataFromUnit(std::uint8_t unit, std::int32_t expectedLength);
     // Sends one 32-byte record per ordinary file of the unit directory, then the closing block.
     Status SendDirectoryListing(std::uint8_t unit);
 
     BlockProtocol& blocks() { return blocks_; }
 
 private:
+    // The blocks of one file from the unit; nullopt when the operator stopped (the unit has
+    // been told with the closing block).
+    Expected<std::optional<std::string>> receiveBlocks(std::uint8_t unit,
+                                                       std::int32_t expectedLength);
     Status failSend(std::uint8_t unit, std::uint8_t status, const ComError& cause);
 
     ctrlFerixComm& control_;
