@@ -17,3 +17,14 @@ function(ferix_string_table_from target name folder)
         VERBATIM)
     target_sources(${target} PRIVATE ${out})
 endfunction()
+
+# ferix_main_program(<target> <deliverable>)
+# <target> is a main program with the string table of <deliverable>. It exports only the
+# function that hands the table out (nothing else of it can interpose on a loaded library),
+# and it loads the language library at run time.
+function(ferix_main_program target deliverable)
+    ferix_string_table(${target} ${deliverable})
+    target_link_options(${target} PRIVATE
+        "-Wl,--dynamic-list=${PROJECT_SOURCE_DIR}/cmake/StringTableExport.list")
+    add_dependencies(${target} Localizing)
+endfunction()
