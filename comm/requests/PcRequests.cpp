@@ -233,6 +233,7 @@ void PcRequests::dncAfterCommand(std::uint8_t FerixAdr, std::uint8_t command) {
         }
     } else if (command == kPurge) {
         dnc::DncService poller(control_);
+        poller.prepare();  // builds the poll frame; without it nothing would be polled
         for (int i = 0; i < kPurgePolls; ++i) {
             (void)poller.PollUnit(kPurgePollAddress);
             events.ProgressChanged(static_cast<std::uint8_t>(i * 20));
@@ -367,6 +368,7 @@ bool PcRequests::heidenhainRequest(std::uint8_t FerixAdr, std::uint8_t Action,
         return true;
     }
     Status done;
+    bool listingCut = false;
     if (Direction == kToUnit) {
         done = heidenhain::BlockSender(control_).send(path);
         if (done && tavro) {
@@ -376,10 +378,13 @@ bool PcRequests::heidenhainRequest(std::uint8_t FerixAdr, std::uint8_t Action,
     } else if (target.memory != nullptr) {
         Expected<heidenhain::ReceivedProgram> text =
             heidenhain::BlockReceiver(control_).receiveText(LenOfFile);
-        if (text && !text.value().stopped) {
-            *target.memory = text.value().text;
-        } else if (!text) {
+        if (!text) {
             done = text.error();
+        } else if (text.value().stopped) {
+            // A listing cut short by the operator is unread, not a machine without programs.
+            listingCut = true;
+        } else {
+            *target.memory = text.value().text;
         }
     } else {
         done = heidenhain::BlockReceiver(control_).receive(path, FileName, LenOfFile);
@@ -389,7 +394,7 @@ bool PcRequests::heidenhainRequest(std::uint8_t FerixAdr, std::uint8_t Action,
               done.error().helpContext);
     }
     events.ShowStop(false, Direction);
-    return done.ok();
+    return done.ok() && !listingCut;
 }
 
 void PcRequests::DoPcRequestFileToFerix(std::uint8_t FerixAdr, const std::string& FileName) {

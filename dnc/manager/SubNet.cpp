@@ -124,6 +124,19 @@ void SubNet::post(Operation operation) {
     });
 }
 
+void SubNet::postRequest(Operation request) {
+    queue_.post([this, request = std::move(request)] {
+        if (closeRequested_) {
+            return;
+        }
+        if (control_->TransferBusy()) {
+            postRequest(request);  // again at the next turn of the queue
+            return;
+        }
+        request(*control_);
+    });
+}
+
 void SubNet::Initialize() {
     std::promise<void> done;
     auto configured = done.get_future();

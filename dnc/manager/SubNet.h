@@ -51,6 +51,9 @@ public:
 
     // Runs `operation` on the sub net's thread; it may wait on the line.
     void post(Operation operation);
+    // Runs an operator request on the sub net's thread once the line serves no other request
+    // (the control drops a request made meanwhile; the operator's must not be lost).
+    void postRequest(Operation request);
     // Runs `query` on the sub net's thread and waits for it; it must not wait on the line.
     template <typename R>
     R call(std::function<R(comm::ctrlFerixComm&)> query);

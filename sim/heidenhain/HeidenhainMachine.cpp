@@ -160,18 +160,44 @@ void HeidenhainMachine::onPcHeaderByte(char byte) {
         const char type = header_[1];
         const std::string text = header_.substr(2, n - 4);
         phase_ = Phase::Idle;
+        cancelTimer();
+        const std::string name = text.empty() ? "" : text.substr(0, text.size() - 1);
+        pcHeaders_.push_back({type, name, text.empty() ? '\0' : text.back(), good});
         if (!good || text.empty()) {
             link_.send(std::string(1, kNak));
             records_.push_back({"header", text, false, "wrong check byte, answered NAK"});
             return;
         }
-        servePcHeader(type, text.substr(0, text.size() - 1), text.back());
+        if (!refusePcHeader(name)) {
+            servePcHeader(type, name, text.back());
+        }
         return;
     }
     if (n > kLongestPcHeader) {
         phase_ = Phase::Idle;
         stray_ += header_;
     }
+}
+
+bool HeidenhainMachine::refusePcHeader(const std::string& name) {
+    if (faults_.silentToPcHeaders) {
+        records_.push_back({"header", name, false, "not answered"});
+        return true;
+    }
+    if (faults_.pcHeaderAnswer) {
+        link_.send(std::string(1, *faults_.pcHeaderAnswer));
+        records_.push_back({"header", name, false,
+                            "answered with byte " + std::to_string(static_cast<unsigned char>(
+                                                        *faults_.pcHeaderAnswer))});
+        return true;
+    }
+    if (pcHeadersRefused_ < faults_.refusePcHeaders) {
+        ++pcHeadersRefused_;
+        link_.send(std::string(1, kNak));
+        records_.push_back({"header", name, false, "refused with NAK"});
+        return true;
+    }
+    return false;
 }
 
 void HeidenhainMachine::servePcHeader(char type, const std::string& name, char command) {
@@ -376,10 +402,7 @@ void HeidenhainMachine::finish(bool ok, const std::string& detail) {
         records_.push_back(current_);
     }
     phase_ = Phase::Idle;
-    if (timer_) {
-        link_.cancel(*timer_);
-        timer_.reset();
-    }
+    cancelTimer();
     if (holdTimer_) {
         link_.cancel(*holdTimer_);
         holdTimer_.reset();
@@ -387,13 +410,18 @@ void HeidenhainMachine::finish(bool ok, const std::string& detail) {
 }
 
 void HeidenhainMachine::armTimer() {
-    if (timer_) {
-        link_.cancel(*timer_);
-    }
+    cancelTimer();
     timer_ = link_.after(settings_.answerTimeout, [this] {
         timer_.reset();
         finish(false, "the PC did not answer in time");
     });
+}
+
+void HeidenhainMachine::cancelTimer() {
+    if (timer_) {
+        link_.cancel(*timer_);
+        timer_.reset();
+    }
 }
 
 }  // namespace sim

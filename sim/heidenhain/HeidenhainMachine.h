@@ -4,11 +4,13 @@
 // On its own initiative (as its operator would) it sends request headers: send me a program,
 // take a program, send me the directory listing, delete a program; it then receives or sends
 // the program block by block. Between such transfers it answers the PC's own headers from its
-// memory. Faults are played on demand: NAK, DC1, silence and EOT when receiving; wrong check
-// bytes, DC1, silence and EOT when sending; wrong header check bytes.
+// memory, or refuses them (NAK, another byte, silence) when told to. Faults are played on
+// demand: NAK, DC1, silence and EOT when receiving; wrong check bytes, DC1, silence and EOT when
+// sending; wrong header check bytes.
 #pragma once
 
 #include <chrono>
+#include <climits>
 #include <cstddef>
 #include <map>
 #include <optional>
@@ -48,6 +50,25 @@ struct MachineFaults {
     bool dc1BetweenBlocks = false;
     // The first this-many sends of each header of the machine carry a wrong check byte.
     int badHeaderChecks = 0;
+
+    // How the machine answers the PC's own request headers (those with a right check byte).
+    // Refused with NAK: the first this-many of them (kRefuseAlways: every one).
+    static constexpr int kRefuseAlways = INT_MAX;
+    int refusePcHeaders = 0;
+    // Answered with this byte instead of ACK.
+    std::optional<char> pcHeaderAnswer;
+    // Not answered at all.
+    bool silentToPcHeaders = false;
+};
+
+// A request header of the PC, as the machine read it.
+struct PcHeader {
+    char type = 0;
+    std::string name;
+    char command = 0;
+    bool goodCheck = false;
+
+    bool operator==(const PcHeader&) const = default;
 };
 
 struct MachineRecord {
@@ -86,6 +107,8 @@ public:
     const std::string& heard() const { return heard_; }
     // Bytes that arrived while nothing was expected (outside headers and transfers).
     const std::string& stray() const { return stray_; }
+    // Every request header of the PC, in the order of arrival, resent ones included.
+    const std::vector<PcHeader>& pcHeaders() const { return pcHeaders_; }
 
 private:
     enum class Phase { Idle, PcHeader, HeaderSent, Receiving, Sending, AwaitingEot };
@@ -98,6 +121,8 @@ private:
     void sendHeader(const std::string& action, const std::string& name, char type, char command);
     void onHeaderAnswer(char byte);
     void onPcHeaderByte(char byte);
+    // True when the header is answered otherwise than by serving it (faults).
+    bool refusePcHeader(const std::string& name);
     void servePcHeader(char type, const std::string& name, char command);
 
     void startReceiving(const std::string& action, const std::string& name, bool listing);
@@ -111,6 +136,7 @@ private:
 
     void finish(bool ok, const std::string& detail = {});
     void armTimer();
+    void cancelTimer();
 
     PeerLink& link_;
     MachineSettings settings_;
@@ -120,6 +146,8 @@ private:
     std::vector<MachineRecord> records_;
     std::string heard_;
     std::string stray_;
+    std::vector<PcHeader> pcHeaders_;
+    int pcHeadersRefused_ = 0;
 
     Phase phase_ = Phase::Idle;
     std::optional<PeerLink::TimerId> timer_;

@@ -72,6 +72,11 @@ SimulatedUnit::Reply SimulatedUnit::onFrame(const PcFrame& frame) {
     if (takeFault(Fault::Silence)) {
         return {};
     }
+    if (lastPcRequest_ && frame.kind == PcFrame::DataBlock && frame.intact && frame.code == 0 &&
+        frame.data == *lastPcRequest_) {
+        return {unitAcknowledge(), false};  // the PC missed our acknowledgement
+    }
+    lastPcRequest_.reset();
     switch (frame.kind) {
         case PcFrame::BlockWanted:
             return onBlockWanted();
@@ -86,7 +91,11 @@ SimulatedUnit::Reply SimulatedUnit::onFrame(const PcFrame& frame) {
 SimulatedUnit::Reply SimulatedUnit::answerPoll() {
     if (phase_ == Phase::Downloading || phase_ == Phase::Uploading || phase_ == Phase::Listing) {
         // The PC went back to polling us: it refused or abandoned the request.
-        report_(event(UnitEvent::NotServed));
+        UnitEvent e = event(UnitEvent::NotServed);
+        if (fromPc_) {
+            e.detail = "the PC abandoned its own transfer";
+        }
+        report_(e);
         endRequest();
     }
     if (phase_ == Phase::RequestSent) {
@@ -159,15 +168,26 @@ void SimulatedUnit::beginTransfer() {
     }
     if (request_->action == kActionTransfer && request_->direction == kFromUnit && !request_->raw) {
         const MemoryFile* file = memory_.find(request_->name);
-        uploadData_ = file != nullptr ? file->data : std::string();
-        uploadPos_ = 0;
-        uploadNumber_ = kFirstNumber;
-        awaitingAck_ = false;
-        uploadComplete_ = false;
-        phase_ = Phase::Uploading;
+        beginUpload(file != nullptr ? file->data : std::string());
         return;
     }
-    phase_ = Phase::Downloading;  // a program, or whatever the PC makes of a foreign request
+    beginDownload();  // a program, or whatever the PC makes of a foreign request
+}
+
+void SimulatedUnit::beginUpload(std::string data) {
+    uploadData_ = std::move(data);
+    uploadPos_ = 0;
+    uploadNumber_ = kFirstNumber;
+    awaitingAck_ = false;
+    uploadComplete_ = false;
+    phase_ = Phase::Uploading;
+}
+
+void SimulatedUnit::beginDownload() {
+    expected_ = kFirstNumber;
+    receivedAny_ = false;
+    received_.clear();
+    phase_ = Phase::Downloading;
 }
 
 SimulatedUnit::Reply SimulatedUnit::onDataBlock(const PcFrame& frame) {
@@ -182,6 +202,11 @@ SimulatedUnit::Reply SimulatedUnit::onDataBlock(const PcFrame& frame) {
     }
     if (phase_ == Phase::RequestSent) {
         beginTransfer();  // our request arrived; only its acknowledgement was lost
+    }
+    if (frame.code == 0 && (phase_ == Phase::Idle || phase_ == Phase::Announced)) {
+        if (const std::optional<PcRequest> request = parsePcRequest(frame.data)) {
+            return onPcRequest(*request, frame.data);
+        }
     }
     const std::optional<Closing> closing = parseClosing(frame);
     const Reply accept{unitAcknowledge(), false};
@@ -261,6 +286,7 @@ void SimulatedUnit::endRequest() {
     phase_ = Phase::Idle;
     request_.reset();
     awaitingAck_ = false;
+    fromPc_ = false;
 }
 
 }  // namespace sim::unit

@@ -1,7 +1,9 @@
 // One Ferix unit on a DNC line, as its address sees the PC's frames: it answers a poll with
 // DLE OK when it has a request waiting, hands its request block over when asked, and then
 // takes a program or a listing block by block, or gives one of its programs block by block,
-// until the PC's closing block. Faults can be played on demand.
+// until the PC's closing block. It also carries out the requests of the PC's operator: a
+// program into or out of its memory, a delete, a command, its memory list. Faults can be
+// played on demand.
 #pragma once
 
 #include <array>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/unit/PcRequest.h"
 #include "sim/unit/RequestBlock.h"
 #include "sim/unit/UnitEvent.h"
 #include "sim/unit/UnitFrames.h"
@@ -29,6 +32,15 @@ enum class Fault {
 inline constexpr int kFaultKinds = 4;
 // A fault count that does not run out.
 inline constexpr int kUntilCleared = -1;
+
+// How a unit answers the PC's memory-list request.
+enum class ListingForm {
+    Binary,       // the binary listing of its memory
+    ShortAnswer,  // one byte 64; after STR it serves its directory as the file "DIR"
+};
+
+// What the unit's tape interface does, as the PC's commands set it.
+enum class Activity { None, ReaderSimulation, PuncherSimulation, ReaderReading };
 
 class SimulatedUnit {
 public:
@@ -52,6 +64,15 @@ public:
     void injectFault(Fault fault, int times = 1);
     void clearFaults();
 
+    void setListingForm(ListingForm form) { listingForm_ = form; }
+    ListingForm listingForm() const { return listingForm_; }
+    // A unit that refuses commands leaves the PC's command blocks unacknowledged.
+    void setRefuseCommands(bool refuse) { refuseCommands_ = refuse; }
+    bool refusesCommands() const { return refuseCommands_; }
+    Activity activity() const { return activity_; }
+    // The program chosen with the PC's select command; empty when none.
+    const std::string& selectedProgram() const { return selected_; }
+
     // A frame from the PC addressed to this unit.
     Reply onFrame(const PcFrame& frame);
     // The PC acknowledged the block this unit sent last.
@@ -65,6 +86,13 @@ private:
     Reply onDataBlock(const PcFrame& frame);
     Reply sendBlock(std::uint8_t code, const std::string& data);
     void beginTransfer();
+    void beginUpload(std::string data);
+    void beginDownload();
+    Reply onPcRequest(const PcRequest& request, const std::string& block);
+    Reply onPcTransfer(const PcRequest& request);
+    Reply onPcDelete(const PcRequest& request);
+    Reply onPcCommand(const PcRequest& request);
+    Reply refusePcRequest(const PcRequest& request, const std::string& why);
     void finishIncoming(const Closing& closing);
     void finishUpload(const Closing& closing);
     void endRequest();
@@ -80,6 +108,17 @@ private:
     Phase phase_ = Phase::Idle;
     bool requestReported_ = false;
     std::array<int, kFaultKinds> faults_{};
+
+    // The PC's requests.
+    ListingForm listingForm_ = ListingForm::Binary;
+    bool refuseCommands_ = false;
+    Activity activity_ = Activity::None;
+    std::string selected_;
+    bool directoryFileReady_ = false;  // a short-answer unit after STR
+    bool fromPc_ = false;              // the transfer under way is the PC's request
+    // The last request block from the PC that was acknowledged: the same block again, before
+    // anything else, means our acknowledgement was lost, and it is acknowledged once more.
+    std::optional<std::string> lastPcRequest_;
 
     // Download or listing: the next block number and what arrived so far.
     std::uint8_t expected_ = 128;

@@ -59,6 +59,38 @@ std::string programName(const std::string& word) {
     return word;
 }
 
+const char* activityName(Activity activity) {
+    switch (activity) {
+        case Activity::ReaderSimulation:
+            return "reader simulation";
+        case Activity::PuncherSimulation:
+            return "puncher simulation";
+        case Activity::ReaderReading:
+            return "reader reading";
+        case Activity::None:
+            break;
+    }
+    return "idle";
+}
+
+std::string unitState(std::uint8_t address, SimulatedUnit& unit) {
+    const UnitMemory& memory = unit.memory();
+    std::string text = "unit " + std::to_string(address) + ": " +
+                       (memory.joined() ? std::string("sections joined")
+                                        : "section " + std::to_string(memory.currentSection())) +
+                       ", " + std::to_string(memory.freeBytes()) + " bytes free, " +
+                       activityName(unit.activity());
+    if (!unit.selectedProgram().empty()) {
+        text += ", " + unit.selectedProgram() + " selected";
+    }
+    text += unit.listingForm() == ListingForm::Binary ? ", binary memory list"
+                                                      : ", short memory-list answer";
+    if (unit.refusesCommands()) {
+        text += ", refuses commands";
+    }
+    return text + ", " + std::to_string(unit.requestsOutstanding()) + " requests open\n";
+}
+
 }  // namespace
 
 std::string UnitCommands::help() {
@@ -72,6 +104,11 @@ std::string UnitCommands::help() {
            "  memory <unit> [<section>]         programs of a memory section\n"
            "  section <unit> <1-4>              select the current memory section\n"
            "  delete <unit> <name>              delete a program of the current section\n"
+           "  join <unit>                       join the four sections into one memory\n"
+           "  purge <unit>                      erase the whole memory\n"
+           "  capacity <unit> <bytes>           size of the memory (free memory = the rest)\n"
+           "  listing <unit> binary|short       answer to the PC's memory-list request\n"
+           "  commands <unit> accept|refuse     acknowledge the PC's commands or not\n"
            "  fault <unit> checkbyte|repeat|noack|silence [<times>|forever]\n"
            "  fault <unit> clear\n"
            "  units | help | quit\n"
@@ -97,11 +134,11 @@ std::string UnitCommands::execute(const std::string& line) {
         withUnits_([&](UnitSimulator& units) {
             if (command == "units") {
                 for (std::uint8_t address : units.addresses()) {
-                    SimulatedUnit& unit = *units.unit(address);
-                    result += "unit " + std::to_string(address) + ": section " +
-                              std::to_string(unit.memory().currentSection()) + ", " +
-                              std::to_string(unit.requestsOutstanding()) + " requests open\n";
+                    result += unitState(address, *units.unit(address));
                 }
+            } else if (command == "join" || command == "purge" || command == "capacity" ||
+                       command == "listing" || command == "commands") {
+                result = behaviour(units, words);
             } else if (command == "request") {
                 result = request(units, words);
             } else if (command == "load") {
@@ -119,7 +156,7 @@ std::string UnitCommands::execute(const std::string& line) {
             } else if (command == "delete") {
                 need(words, 3, "delete <unit> <name>");
                 if (!unitOf(units, words[1]).memory().remove(words[2])) {
-                    throw CommandError("no program " + words[2] + " in the current section");
+                    throw CommandError("no program " + words[2] + " in the memory");
                 }
                 result = "deleted " + words[2];
             } else if (command == "fault") {
@@ -213,7 +250,9 @@ std::string UnitCommands::memory(UnitSimulator& units, const std::vector<std::st
     SimulatedUnit& unit = unitOf(units, words[1]);
     const int section = words.size() > 2 ? static_cast<int>(number(words[2], 1, 4, "the section"))
                                          : unit.memory().currentSection();
-    std::string text = "unit " + words[1] + ", section " + std::to_string(section) + ":";
+    std::string text = "unit " + words[1] + ", section " + std::to_string(section) +
+                       (unit.memory().joined() ? " (sections joined)" : "") + ", " +
+                       std::to_string(unit.memory().freeBytes()) + " bytes free:";
     for (const MemoryFile& file : unit.memory().files(section)) {
         text += "\n  " + file.name + "  kind " + std::to_string(file.kind) + "  " +
                 std::to_string(file.data.size()) + " bytes";
@@ -248,6 +287,44 @@ std::string UnitCommands::fault(UnitSimulator& units, const std::vector<std::str
     }
     unit.injectFault(fault, times);
     return "unit " + words[1] + ": " + what + " armed";
+}
+
+std::string UnitCommands::behaviour(UnitSimulator& units, const std::vector<std::string>& words) {
+    const std::string& command = words[0];
+    need(words, 2, "join|purge <unit>, capacity <unit> <bytes>, listing|commands <unit> ...");
+    SimulatedUnit& unit = unitOf(units, words[1]);
+    const std::string prefix = "unit " + words[1] + ": ";
+    if (command == "join") {
+        unit.memory().joinSections();
+        return prefix + "sections joined";
+    }
+    if (command == "purge") {
+        unit.memory().purge();
+        return prefix + "memory purged";
+    }
+    need(words, 3,
+         "capacity <unit> <bytes>, listing <unit> binary|short, commands <unit> "
+         "accept|refuse");
+    const std::string& value = words[2];
+    if (command == "capacity") {
+        unit.memory().setCapacity(
+            static_cast<std::uint32_t>(number(value, 0, 0xFFFFFF, "the capacity")));
+        return prefix + "capacity " + value + " bytes, " +
+               std::to_string(unit.memory().freeBytes()) + " free";
+    }
+    if (command == "listing") {
+        if (value != "binary" && value != "short") {
+            throw CommandError("listing must be binary or short");
+        }
+        unit.setListingForm(value == "binary" ? ListingForm::Binary : ListingForm::ShortAnswer);
+        return prefix + (value == "binary" ? "binary memory list"
+                                           : "short memory-list answer, directory after STR");
+    }
+    if (value != "accept" && value != "refuse") {
+        throw CommandError("commands must be accept or refuse");
+    }
+    unit.setRefuseCommands(value == "refuse");
+    return prefix + "commands " + (value == "refuse" ? "refused" : "accepted");
 }
 
 }  // namespace sim::unit

@@ -29,6 +29,7 @@ private:
     std::string save(UnitSimulator& units, const std::vector<std::string>& words);
     std::string memory(UnitSimulator& units, const std::vector<std::string>& words);
     std::string fault(UnitSimulator& units, const std::vector<std::string>& words);
+    std::string behaviour(UnitSimulator& units, const std::vector<std::string>& words);
 
     WithUnits withUnits_;
     bool quit_ = false;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "sim/unit/PcRequest.h"
+
 namespace sim::unit {
 
 namespace {
@@ -79,6 +81,16 @@ std::string UnitEvent::describe() const {
             break;
         case FaultPlayed:
             text += "fault played";
+            break;
+        case CommandCarriedOut:
+            text += "command " + commandName(static_cast<std::uint8_t>(value)) +
+                    (name.empty() ? "" : " " + name) + " carried out";
+            break;
+        case ProgramDeleted:
+            text += "program " + name + " deleted";
+            break;
+        case PcRequestRefused:
+            text += "request from the PC refused";
             break;
     }
     if (!detail.empty()) {

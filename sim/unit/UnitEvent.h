@@ -21,15 +21,18 @@ std::vector<ListingRecord> parseListing(const std::vector<std::string>& records)
 
 struct UnitEvent {
     enum Kind {
-        Announced,        // answered a poll: a request is waiting
-        RequestSent,      // the PC fetched the request block
-        ProgramReceived,  // a download ended with the PC's closing block
-        ProgramSent,      // an upload ended with the PC's closing block
-        ListingReceived,  // a listing ended with the PC's closing block
-        NotServed,        // polled again while the request was under way: the PC gave up
-        BlockRefused,     // a block from the PC with a wrong check byte or final byte
-        UnexpectedBlock,  // a block the unit did not expect at this point
-        FaultPlayed,      // an injected fault took effect
+        Announced,          // answered a poll: a request is waiting
+        RequestSent,        // the PC fetched the request block
+        ProgramReceived,    // a download ended with the PC's closing block
+        ProgramSent,        // an upload ended with the PC's closing block
+        ListingReceived,    // a listing ended with the PC's closing block
+        NotServed,          // polled again while the request was under way: the PC gave up
+        BlockRefused,       // a block from the PC with a wrong check byte or final byte
+        UnexpectedBlock,    // a block the unit did not expect at this point
+        FaultPlayed,        // an injected fault took effect
+        CommandCarriedOut,  // a command from the PC; `value` is its code, `name` its program
+        ProgramDeleted,     // deleted from the memory at the PC's request
+        PcRequestRefused,   // a request from the PC left unacknowledged; `detail` says why
     };
 
     std::uint8_t unit = 0;

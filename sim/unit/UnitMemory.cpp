@@ -7,10 +7,26 @@ bool UnitMemory::selectSection(int section) {
         return false;
     }
     current_ = section;
+    joined_ = false;
     return true;
 }
 
+void UnitMemory::purge() {
+    for (auto& section : sections_) {
+        section.clear();
+    }
+    current_ = 1;
+    joined_ = false;
+}
+
 void UnitMemory::store(const MemoryFile& file) {
+    // While joined, a file replaces the one of its name wherever that one is kept.
+    for (int section = 1; joined_ && section <= kSections; ++section) {
+        if (sections_[section - 1].count(file.name) > 0) {
+            store(section, file);
+            return;
+        }
+    }
     store(current_, file);
 }
 
@@ -21,13 +37,31 @@ void UnitMemory::store(int section, const MemoryFile& file) {
 }
 
 const MemoryFile* UnitMemory::find(const std::string& name) const {
-    const auto& section = sections_[current_ - 1];
-    const auto it = section.find(name);
-    return it == section.end() ? nullptr : &it->second;
+    for (int i = 0; i < kSections; ++i) {
+        // The current section first: while joined, a name there hides the same name elsewhere.
+        const int section = (current_ - 1 + i) % kSections;
+        const auto it = sections_[section].find(name);
+        if (it != sections_[section].end()) {
+            return &it->second;
+        }
+        if (!joined_) {
+            break;
+        }
+    }
+    return nullptr;
 }
 
 bool UnitMemory::remove(const std::string& name) {
-    return sections_[current_ - 1].erase(name) > 0;
+    for (int i = 0; i < kSections; ++i) {
+        const int section = (current_ - 1 + i) % kSections;
+        if (sections_[section].erase(name) > 0) {
+            return true;
+        }
+        if (!joined_) {
+            break;
+        }
+    }
+    return false;
 }
 
 std::vector<MemoryFile> UnitMemory::files(int section) const {
@@ -38,6 +72,29 @@ std::vector<MemoryFile> UnitMemory::files(int section) const {
         }
     }
     return out;
+}
+
+std::vector<MemoryFile> UnitMemory::visibleFiles() const {
+    if (!joined_) {
+        return files(current_);
+    }
+    std::vector<MemoryFile> out;
+    for (int section = 1; section <= kSections; ++section) {
+        for (MemoryFile& file : files(section)) {
+            out.push_back(std::move(file));
+        }
+    }
+    return out;
+}
+
+std::uint32_t UnitMemory::freeBytes() const {
+    std::uint64_t used = 0;
+    for (const auto& section : sections_) {
+        for (const auto& [name, file] : section) {
+            used += file.data.size();
+        }
+    }
+    return used >= capacity_ ? 0 : static_cast<std::uint32_t>(capacity_ - used);
 }
 
 }  // namespace sim::unit

@@ -45,6 +45,9 @@ void UnitSimulator::receive(std::uint8_t byte) {
         }
         return;
     }
+    if (frame->isPoll() && frame->intact) {
+        ++polls_[frame->address];
+    }
     SimulatedUnit* addressed = unit(frame->address);
     if (addressed != talker_) {
         talker_ = nullptr;
@@ -59,6 +62,11 @@ void UnitSimulator::receive(std::uint8_t byte) {
     if (!reply.bytes.empty() && output_) {
         output_(reply.bytes);
     }
+}
+
+std::size_t UnitSimulator::pollsOf(std::uint8_t address) const {
+    const auto it = polls_.find(address);
+    return it == polls_.end() ? 0 : it->second;
 }
 
 std::vector<UnitEvent> UnitSimulator::eventsOf(UnitEvent::Kind kind) const {

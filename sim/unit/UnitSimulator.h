@@ -37,6 +37,8 @@ public:
     // Events of `kind` so far.
     std::vector<UnitEvent> eventsOf(UnitEvent::Kind kind) const;
     std::size_t bytesReceived() const { return bytesReceived_; }
+    // Polls the PC sent to `address` so far, whether a unit is there or not.
+    std::size_t pollsOf(std::uint8_t address) const;
     // A long session hands its events to the sink only and keeps none.
     void setKeepEvents(bool keep) { keepEvents_ = keep; }
 
@@ -50,6 +52,7 @@ private:
     EventSink sink_;
     std::vector<UnitEvent> events_;
     std::size_t bytesReceived_ = 0;
+    std::map<std::uint8_t, std::size_t> polls_;
     bool keepEvents_ = true;
 };
 

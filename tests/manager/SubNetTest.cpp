@@ -7,6 +7,7 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <thread>
 
 #include "dnc/manager/SubNet.h"
 #include "sim/pty/PtyPair.h"
@@ -148,6 +149,29 @@ TEST_F(SubNetThread, SubNetsKeepTheirOwnLanguage) {
         [](comm::ctrlFerixComm& c) { return c.setProtocol(comm::ProtNone).error().description; });
     EXPECT_EQ(refused, "Das Protokoll kann bei aktiver Kommunikation nicht geändert werden.");
     german.CloseIt();
+}
+
+TEST_F(SubNetThread, AnOperatorRequestWaitsWhileTheLineServesAnother) {
+    dnc::SubNet subNet(8, *store, owner, {}, installIdleService);
+    subNet.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    subNet.call<bool>([](comm::ctrlFerixComm& c) {
+        c.setTransferBusy(true);  // a unit's request is being served
+        return true;
+    });
+    std::atomic<int> ran{0};
+    subNet.postRequest([&ran](comm::ctrlFerixComm& c) { ran += c.TransferBusy() ? 100 : 1; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ran, 0) << "not run, and not dropped either";
+    subNet.call<bool>([](comm::ctrlFerixComm& c) {
+        c.setTransferBusy(false);
+        return true;
+    });
+    for (int i = 0; i < 200 && ran == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(ran, 1);
+    subNet.CloseIt();
 }
 
 TEST_F(SubNetThread, ClosingADestroyedSubNetIsSafeAndTheDestructorCloses) {

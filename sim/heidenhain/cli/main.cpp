@@ -37,6 +37,9 @@ options:
   --memory DIR        the machine's program memory: loaded from DIR, received programs saved there
   --timeout-ms N      how long the machine waits for the PC (default 3000)
   --start-after-ms N  wait before the command starts (time to start the PC's side)
+  --refuse-headers N  refuse the PC's first N request headers with NAK ("always": every one)
+  --answer-headers B  answer the PC's request headers with the byte B (0-255) instead of ACK
+  --ignore-headers    never answer the PC's request headers
 commands:
   serve               answer the PC's headers until interrupted (Ctrl-C)
   request NAME        ask the PC for the program NAME
@@ -52,8 +55,25 @@ struct Options {
     std::string memory;
     int startAfterMs = 0;
     sim::MachineSettings settings;
+    sim::MachineFaults faults;
     std::vector<std::string> command;
 };
+
+// A whole decimal number from `low` to `high`, or a clear error naming the option.
+int numberFor(const std::string& option, const std::string& text, int low, int high) {
+    std::size_t used = 0;
+    int value = 0;
+    try {
+        value = std::stoi(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used == 0 || used != text.size() || value < low || value > high) {
+        throw std::runtime_error(option + " needs a number from " + std::to_string(low) + " to " +
+                                 std::to_string(high) + ", not \"" + text + "\"");
+    }
+    return value;
+}
 
 bool parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
@@ -83,6 +103,15 @@ bool parse(int argc, char** argv, Options& options) {
             options.settings.answerTimeout = std::chrono::milliseconds(std::stoi(value()));
         } else if (arg == "--start-after-ms") {
             options.startAfterMs = std::stoi(value());
+        } else if (arg == "--refuse-headers") {
+            const std::string count = value();
+            options.faults.refusePcHeaders =
+                count == "always" ? sim::MachineFaults::kRefuseAlways
+                                  : numberFor(arg, count, 0, sim::MachineFaults::kRefuseAlways);
+        } else if (arg == "--answer-headers") {
+            options.faults.pcHeaderAnswer = static_cast<char>(numberFor(arg, value(), 0, 255));
+        } else if (arg == "--ignore-headers") {
+            options.faults.silentToPcHeaders = true;
         } else if (arg.starts_with("--")) {
             throw std::runtime_error("unknown option " + arg);
         } else {
@@ -118,6 +147,18 @@ void saveMemory(const std::string& directory, sim::HeidenhainMachine& machine) {
     }
 }
 
+// Programs the PC deleted from the memory go from the memory directory too.
+void dropDeleted(const std::string& directory, const sim::HeidenhainMachine& machine,
+                 std::size_t from) {
+    for (std::size_t i = from; i < machine.records().size(); ++i) {
+        const auto& r = machine.records()[i];
+        if (r.action == "remove" && r.ok && comm::isPlainName(r.name)) {
+            std::error_code ignored;
+            std::filesystem::remove(std::filesystem::path(directory) / r.name, ignored);
+        }
+    }
+}
+
 void printRecords(const sim::HeidenhainMachine& machine, std::size_t from) {
     for (std::size_t i = from; i < machine.records().size(); ++i) {
         const auto& r = machine.records()[i];
@@ -138,6 +179,7 @@ int run(const Options& options) {
     }
     sim::FdPeerLink link(fd);
     sim::HeidenhainMachine machine(link, options.settings);
+    machine.faults() = options.faults;
     if (!options.memory.empty()) {
         loadMemory(options.memory, machine);
     }
@@ -158,10 +200,11 @@ int run(const Options& options) {
             link.runUntil([&] { return interrupted || machine.records().size() > shown; },
                           std::chrono::hours(24));
             printRecords(machine, shown);
-            shown = machine.records().size();
             if (!options.memory.empty()) {
+                dropDeleted(options.memory, machine, shown);
                 saveMemory(options.memory, machine);
             }
+            shown = machine.records().size();
             if (link.broken()) {
                 std::cerr << "the line went away\n";
                 return 1;

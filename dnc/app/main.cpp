@@ -1,0 +1,72 @@
+// FerixDNC: the DNC network of up to 16 sub nets.
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+
+#include "dnc/app/CommandLine.h"
+#include "dnc/app/Demo.h"
+#include "dnc/config/ConfigStore.h"
+#include "dnc/service/HeadlessService.h"
+
+namespace {
+
+std::atomic<bool> g_stop{false};
+
+void requestStop(int) {
+    g_stop = true;
+}
+
+void installStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = requestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+}
+
+int runHeadless(const dnc::CommandLine& line) {
+    dnc::ConfigStore store(dnc::configPath(line.config));
+    dnc::EventLog log([](const std::string& text) {
+        std::fputs((text + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    });
+    dnc::ServiceOptions options;
+    options.subNets = line.subNets;
+    dnc::HeadlessService service(store, log, options);
+    installStopSignals();
+    log.note(0, "FerixDNC", "settings " + store.file().string());
+    if (service.start() == 0) {
+        log.note(0, "FerixDNC",
+                 "no sub net to run: flag one for start-up in section \"Common\" or name it "
+                 "with --subnet");
+    }
+    service.run(g_stop);
+    log.note(0, "FerixDNC", "stopped");
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    const std::string program = argc > 0 ? argv[0] : "FerixDNC";
+    const dnc::CommandLine line = dnc::parseCommandLine(arguments);
+    switch (line.mode) {
+        case dnc::CommandLine::Mode::Help:
+            std::cout << dnc::usageText(program);
+            return 0;
+        case dnc::CommandLine::Mode::Headless:
+            return runHeadless(line);
+        case dnc::CommandLine::Mode::Demo:
+            return dnc::runDemo(std::cout);
+        case dnc::CommandLine::Mode::Usage:
+            break;
+    }
+    if (!line.error.empty()) {
+        std::cerr << program << ": " << line.error << "\n\n";
+    }
+    std::cerr << dnc::usageText(program);
+    return 2;
+}
