@@ -42,12 +42,13 @@ Status DncService::PollUnit(std::uint8_t address) {
     SerialLink& link = control_.link();
     setPollAddress(pollFrame_, address);
     link.flushInput();
+    // The frame and the fill byte after it go out in one write: the same bytes at the same
+    // times on the line, with one wait less for the thread.
     // A poll that cannot be written means the port itself has failed: polling on would spin
     // without end and hide the fault, so the loop ends and the Active setter reports it.
-    if (Status s = link.WritePort(pollFrame_); !s) {
-        return s;
-    }
-    if (Status s = link.WritePort(std::string(1, static_cast<char>(FILL))); !s) {
+    std::string poll = pollFrame_;
+    poll += static_cast<char>(FILL);
+    if (Status s = link.WritePort(poll); !s) {
         return s;
     }
     bool busy = false;

@@ -175,11 +175,11 @@ std::string UnitCommands::request(UnitSimulator& units, const std::vector<std::s
     need(words, 3, "request <unit> get|put|dir|raw ...");
     SimulatedUnit& unit = unitOf(units, words[1]);
     const std::string& what = words[2];
-    RequestSpec spec;
+    RequestSpec wanted;
     if (what == "get") {
         need(words, 5, "request <unit> get <name> <kind> [<offset> <mode> <count>]");
         const auto kind = static_cast<std::uint8_t>(number(words[4], 0, 255, "the kind"));
-        spec = RequestSpec::download(programName(words[3]), kind);
+        wanted = RequestSpec::download(programName(words[3]), kind);
         if (words.size() > 5) {
             need(words, 8, "request <unit> get <name> <kind> <offset> <mode> <count>");
             RequestSpec::Part part;
@@ -187,7 +187,7 @@ std::string UnitCommands::request(UnitSimulator& units, const std::vector<std::s
                 static_cast<std::int32_t>(number(words[5], INT32_MIN, INT32_MAX, "the offset"));
             part.mode = static_cast<std::uint8_t>(number(words[6], 0, 255, "the mode"));
             part.count = static_cast<std::uint16_t>(number(words[7], 0, 65535, "the count"));
-            spec.part = part;
+            wanted.part = part;
         }
     } else if (what == "put") {
         need(words, 4, "request <unit> put <name>");
@@ -195,20 +195,20 @@ std::string UnitCommands::request(UnitSimulator& units, const std::vector<std::s
         if (file == nullptr) {
             throw CommandError("no program " + words[3] + " in the current section");
         }
-        spec = RequestSpec::upload(file->name, file->kind);
+        wanted = RequestSpec::upload(file->name, file->kind);
     } else if (what == "dir") {
-        spec = RequestSpec::listing();
+        wanted = RequestSpec::listing();
     } else if (what == "raw") {
         need(words, 4, "request <unit> raw <byte>...");
         std::string bytes;
         for (std::size_t i = 3; i < words.size(); ++i) {
             bytes += static_cast<char>(number("0x" + words[i], 0, 255, "a byte"));
         }
-        spec.raw = bytes;
+        wanted.raw = bytes;
     } else {
         throw CommandError("request what? get, put, dir or raw");
     }
-    unit.raise(spec);
+    unit.raise(wanted);
     return "unit " + words[1] + ": request queued";
 }
 

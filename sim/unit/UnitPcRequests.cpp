@@ -46,15 +46,15 @@ SimulatedUnit::Reply SimulatedUnit::refusePcRequest(const PcRequest& request,
 }
 
 SimulatedUnit::Reply SimulatedUnit::onPcTransfer(const PcRequest& request) {
-    RequestSpec spec;
-    spec.kind = request.code;
-    spec.name = request.name;
+    RequestSpec wanted;
+    wanted.kind = request.code;
+    wanted.name = request.name;
     if (request.direction == pc::kToUnit) {
         if (request.name.empty()) {
             return refusePcRequest(request, "a program without a name");
         }
-        spec.direction = kToUnit;
-        request_ = spec;
+        wanted.direction = kToUnit;
+        request_ = wanted;
         fromPc_ = true;
         beginDownload();
         return {unitAcknowledge(), false};
@@ -75,8 +75,8 @@ SimulatedUnit::Reply SimulatedUnit::onPcTransfer(const PcRequest& request) {
     } else {
         return refusePcRequest(request, "no program " + request.name + " in the memory");
     }
-    spec.direction = kFromUnit;
-    request_ = spec;
+    wanted.direction = kFromUnit;
+    request_ = wanted;
     fromPc_ = true;
     beginUpload(std::move(data));
     return {unitAcknowledge(), false};

@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "dnc/manager/SubNet.h"
+#include "sim/fakes/IdleLineService.h"
 #include "sim/pty/PtyPair.h"
 
 namespace fs = std::filesystem;
@@ -57,22 +58,6 @@ private:
     std::vector<std::string> prompts_;
 };
 
-// A service loop that runs until the line is switched off.
-class IdleService : public comm::LineService {
-public:
-    explicit IdleService(comm::ctrlFerixComm& control) : control_(control) {}
-    comm::Status run() override {
-        while (control_.Active()) {
-            control_.host().sleep(std::chrono::milliseconds(5));
-            control_.host().pump();
-        }
-        return {};
-    }
-
-private:
-    comm::ctrlFerixComm& control_;
-};
-
 class SubNetThread : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -88,8 +73,7 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     static void installIdleService(comm::ctrlFerixComm& control) {
-        control.setServiceFactory(
-            comm::ProtDNC, [](comm::ctrlFerixComm& c) { return std::make_unique<IdleService>(c); });
+        sim::IdleLineService::install(control, comm::ProtDNC);
     }
 
     sim::PtyPair pty;

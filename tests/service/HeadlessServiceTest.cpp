@@ -6,27 +6,12 @@
 
 #include "dnc/service/HeadlessService.h"
 #include "localizing/lookup/ResourceStrings.h"
+#include "sim/fakes/IdleLineService.h"
 #include "sim/pty/PtyPair.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// A block-protocol loop that idles until the line is switched off.
-class IdleService : public comm::LineService {
-public:
-    explicit IdleService(comm::ctrlFerixComm& control) : control_(control) {}
-    comm::Status run() override {
-        while (control_.Active()) {
-            control_.host().sleep(std::chrono::milliseconds(5));
-            control_.host().pump();
-        }
-        return {};
-    }
-
-private:
-    comm::ctrlFerixComm& control_;
-};
 
 class Service : public ::testing::Test {
 protected:
@@ -39,9 +24,7 @@ protected:
         fs::create_directories(dir);
         store = std::make_unique<dnc::ConfigStore>(dir / "DNC.ini");
         options.setup = [](comm::ctrlFerixComm& c) {
-            c.setServiceFactory(comm::ProtDNC, [](comm::ctrlFerixComm& control) {
-                return std::make_unique<IdleService>(control);
-            });
+            sim::IdleLineService::install(c, comm::ProtDNC);
         };
         options.retryInterval = std::chrono::milliseconds(50);
     }
