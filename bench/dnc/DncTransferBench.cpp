@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -135,6 +136,9 @@ void transfer(std::int32_t speed, bool toUnit, const std::string& program) {
                 toUnit ? "PC -> unit" : "unit -> PC", speed, seconds, payload / seconds,
                 payload / bound, bound / seconds, arrived == program ? "intact" : "CORRUPTED",
                 bench.site.errors.size());
+    for (std::size_t i = 0; i < bench.site.errors.size() && i < 2; ++i) {
+        std::printf("    error: %s\n", bench.site.errors[i].description.c_str());
+    }
     std::fflush(stdout);
 }
 
@@ -159,19 +163,27 @@ void polling(std::int32_t speed, double seconds) {
 
 }  // namespace
 
-int main() {
+// DncTransferBench [SPEED...]: the speeds to measure (default 9600 and 115200).
+int main(int argc, char** argv) {
     loc::selectLanguage(loc::kEnglish);
+    std::vector<std::int32_t> speeds;
+    for (int i = 1; i < argc; ++i) {
+        speeds.push_back(std::atoi(argv[i]));
+    }
+    if (speeds.empty()) {
+        speeds = {9600, 115200};
+    }
     const std::string program = ncProgram(kProgramSize);
     std::printf("Whole-file transfer of a %zu-byte program, line n,8,2, paced pseudo-terminal\n",
                 program.size());
     std::printf("%-12s %7s %12s %12s %12s %8s\n", "direction", "baud", "time", "payload B/s",
                 "bound B/s", "ratio");
-    for (std::int32_t speed : {9600, 115200}) {
+    for (std::int32_t speed : speeds) {
         transfer(speed, true, program);
         transfer(speed, false, program);
     }
     std::printf("\nOne line polling 11 silent addresses\n");
-    for (std::int32_t speed : {9600, 115200}) {
+    for (std::int32_t speed : speeds) {
         polling(speed, 10.0);
     }
     return 0;

@@ -33,26 +33,36 @@ double cpuSeconds() {
 }
 
 // The silent units: a separate process reads what the lines carry and answers nothing, so
-// that its work is not counted as the service's.
-pid_t startDrain(const std::vector<std::unique_ptr<sim::PtyPair>>& lines) {
+// that its work is not counted as the service's. It writes the number of bytes it read, per
+// line, to `report` when it ends.
+pid_t startDrain(const std::vector<std::unique_ptr<sim::PtyPair>>& lines, int report) {
     const pid_t pid = fork();
     if (pid != 0) {
         return pid;
     }
+    static volatile sig_atomic_t stop = 0;
+    signal(SIGTERM, [](int) { stop = 1; });
+    std::vector<long long> counts(lines.size(), 0);
     std::vector<pollfd> fds;
     for (const auto& line : lines) {
         fds.push_back({line->masterFd(), POLLIN, 0});
     }
     char buffer[4096];
-    while (getppid() != 1) {
+    while (!stop && getppid() != 1) {
         if (poll(fds.data(), fds.size(), 200) > 0) {
-            for (auto& p : fds) {
-                if (p.revents & POLLIN) {
-                    (void)!read(p.fd, buffer, sizeof buffer);
+            for (std::size_t i = 0; i < fds.size(); ++i) {
+                if (fds[i].revents & POLLIN) {
+                    const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+                    counts[i] += n > 0 ? n : 0;
                 }
             }
         }
     }
+    long long total = 0;
+    for (long long c : counts) {
+        total += c;
+    }
+    (void)!write(report, &total, sizeof total);
     _exit(0);
 }
 
@@ -83,6 +93,7 @@ int main(int argc, char** argv) {
         store.write("Ports", std::to_string(n), lines.back()->devicePath());
         store.write("Common", std::to_string(n), "True");
         dnc::ConfigStore::Values config{
+            {"CommPort", std::to_string(n)},
             {"CommSpeed", std::to_string(speed)},
             {"FerixHomeDir", (dir / ("DNC" + std::to_string(n))).string() + "/"}};
         for (int unit = 1; unit <= 10; ++unit) {
@@ -90,10 +101,20 @@ int main(int argc, char** argv) {
         }
         store.write("Config" + std::to_string(n), config);
     }
-    const pid_t drain = startDrain(lines);
+    int reportPipe[2];
+    if (pipe(reportPipe) != 0) {
+        return 1;
+    }
+    const pid_t drain = startDrain(lines, reportPipe[1]);
 
     std::atomic<long> logLines{0};
-    dnc::EventLog log([&logLines](const std::string&) { ++logLines; });
+    // Failures are shown; everything else is only counted.
+    dnc::EventLog log([&logLines](const std::string& line) {
+        ++logLines;
+        if (line.find("Error") != std::string::npos) {
+            std::printf("%s\n", line.c_str());
+        }
+    });
     dnc::HeadlessService service(store, log);
     const int started = service.start();
     const auto settle = std::chrono::steady_clock::now() + std::chrono::seconds(2);
@@ -112,6 +133,8 @@ int main(int argc, char** argv) {
     service.closeAll();
     kill(drain, SIGTERM);
     waitpid(drain, nullptr, 0);
+    long long carried = 0;
+    (void)!read(reportPipe[0], &carried, sizeof carried);
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::error_code ec;
@@ -124,6 +147,8 @@ int main(int argc, char** argv) {
     std::printf("CPU time of the service     %.3f s = %.2f %% of one core (%.3f %% per line)\n",
                 cpu, 100.0 * cpu / wall, 100.0 * cpu / wall / std::max(started, 1));
     std::printf("peak resident memory        %.1f MB\n", usage.ru_maxrss / 1024.0);
+    std::printf("bytes carried by the lines  %.0f per second per line (line rate %.0f)\n",
+                carried / (wall + 2.0) / std::max(started, 1), speed / 11.0);
     std::printf("log lines                   %ld\n", logLines.load());
     return 0;
 }

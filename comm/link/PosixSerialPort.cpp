@@ -229,16 +229,17 @@ Status PosixSerialPort::applyTermios() {
     return {};
 }
 
+// On a paced port a byte is handed to the device when its time on the line is over, as a
+// receiving UART would deliver it; the write as a whole is done when its last byte's time is over.
 std::size_t PosixSerialPort::bytesDue(Clock::time_point now) const {
-    if (!paced_) {
+    if (!paced_ || charTime_.count() <= 0) {
         return pending_.size();
     }
-    if (now <= anchor_ || charTime_.count() <= 0) {
-        return charTime_.count() <= 0 ? pending_.size() : 0;
+    if (now <= anchor_) {
+        return 0;
     }
     const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - anchor_);
-    const auto due = static_cast<std::size_t>(elapsed / charTime_);
-    return std::min(due, pending_.size());
+    return std::min(static_cast<std::size_t>(elapsed / charTime_), pending_.size());
 }
 
 WriteProgress PosixSerialPort::pushPending() {
@@ -267,7 +268,7 @@ WriteProgress PosixSerialPort::pushPending() {
 
 bool PosixSerialPort::outputDrained() const {
     if (paced_) {
-        return true;
+        return Clock::now() >= anchor_ + charTime_ * static_cast<std::int64_t>(pending_.size());
     }
     int queued = 0;
     return ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued == 0;
@@ -298,10 +299,12 @@ WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
             return progress;
         }
         if (paced_ && pendingPos_ >= bytesDue(now)) {
-            // Bytes are released in slices of a few milliseconds (a byte leaves at most one
-            // slice late, never early), and the wait ends when the last byte has left.
+            // Wake for the next byte, but at most once a millisecond so that fast lines go in
+            // small chunks; the last wait ends exactly when the write is done.
+            const auto nextDue = anchor_ + charTime_ * static_cast<std::int64_t>(pendingPos_ + 1);
             const auto doneAt = anchor_ + charTime_ * static_cast<std::int64_t>(pending_.size());
-            std::this_thread::sleep_until(std::min({doneAt, deadline, now + kReleaseSlice}));
+            const auto wake = std::max(nextDue, std::min(now + kMinimumWait, doneAt));
+            std::this_thread::sleep_until(std::min(wake, deadline));
         } else {
             // The device takes no more for now (a full buffer, or a real port draining).
             pollfd p{fd_, POLLOUT, 0};

@@ -46,7 +46,7 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     static constexpr std::size_t kOutputBufferSize = 1024;
-    static constexpr std::chrono::milliseconds kReleaseSlice{5};
+    static constexpr std::chrono::milliseconds kMinimumWait{1};
 
     Status applyTermios();
     WriteProgress pushPending();
