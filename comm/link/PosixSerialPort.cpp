@@ -299,11 +299,14 @@ WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
             return progress;
         }
         if (paced_ && pendingPos_ >= bytesDue(now)) {
-            // Wake for the next byte, but at most once a millisecond so that fast lines go in
-            // small chunks; the last wait ends exactly when the write is done.
+            // Wake for the next bytes at most once a millisecond or four characters, so that
+            // lines go in small chunks of a few characters (never early); the last wait ends
+            // exactly when the write is done.
             const auto nextDue = anchor_ + charTime_ * static_cast<std::int64_t>(pendingPos_ + 1);
             const auto doneAt = anchor_ + charTime_ * static_cast<std::int64_t>(pending_.size());
-            const auto wake = std::max(nextDue, std::min(now + kMinimumWait, doneAt));
+            const auto chunk =
+                std::max<Clock::duration>(kMinimumWait, charTime_ * kChunkCharacters);
+            const auto wake = std::max(nextDue, std::min(now + chunk, doneAt));
             std::this_thread::sleep_until(std::min(wake, deadline));
         } else {
             // The device takes no more for now (a full buffer, or a real port draining).
