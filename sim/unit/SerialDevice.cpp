@@ -1,5 +1,7 @@
 #include "sim/unit/SerialDevice.h"
 
+#include "sim/pty/TermiosSpeed.h"
+
 #include <fcntl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -9,37 +11,6 @@
 #include <cstring>
 
 namespace sim::unit {
-
-namespace {
-
-std::optional<speed_t> termiosSpeed(std::int32_t speed) {
-    switch (speed) {
-        case 300:
-            return B300;
-        case 600:
-            return B600;
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            return std::nullopt;
-    }
-}
-
-}  // namespace
 
 std::optional<LineFormat> parseLineFormat(std::string_view text) {
     std::string_view fields[4];
@@ -56,7 +27,8 @@ std::optional<LineFormat> parseLineFormat(std::string_view text) {
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
         return ec == std::errc{} && end == s.data() + s.size();
     };
-    if (!number(fields[0], format.speed) || !termiosSpeed(format.speed) || fields[1].size() != 1 ||
+    if (!number(fields[0], format.speed) || !sim::termiosSpeed(format.speed) ||
+        fields[1].size() != 1 ||
         std::string_view("neoNEO").find(fields[1][0]) == std::string_view::npos ||
         !number(fields[2], format.dataBits) || format.dataBits < 7 || format.dataBits > 8 ||
         !number(fields[3], format.stopBits) || format.stopBits < 1 || format.stopBits > 2) {
@@ -84,8 +56,8 @@ std::string SerialDevice::open(const std::string& path, const LineFormat& format
         return why;
     }
     cfmakeraw(&tio);
-    cfsetispeed(&tio, *termiosSpeed(format.speed));
-    cfsetospeed(&tio, *termiosSpeed(format.speed));
+    cfsetispeed(&tio, *sim::termiosSpeed(format.speed));
+    cfsetospeed(&tio, *sim::termiosSpeed(format.speed));
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     tio.c_cflag |= CLOCAL | CREAD | (format.dataBits == 7 ? CS7 : CS8);
     if (format.parity != 'n') {

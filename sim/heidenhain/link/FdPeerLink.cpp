@@ -1,5 +1,7 @@
 #include "sim/heidenhain/link/FdPeerLink.h"
 
+#include "sim/pty/TermiosSpeed.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <termios.h>
@@ -16,29 +18,6 @@ namespace {
 
 // How long one poll may sleep, so that posted work and stop requests are seen promptly.
 constexpr int kLongestPollMs = 5;
-
-speed_t termiosSpeed(int speed) {
-    switch (speed) {
-        case 1200:
-            return B1200;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        default:
-            throw std::runtime_error("unsupported line speed " + std::to_string(speed));
-    }
-}
 
 }  // namespace
 
@@ -159,7 +138,11 @@ int openLineDevice(const std::string& path, int speed) {
         throw std::runtime_error(path + " is not a serial line: " + std::strerror(error));
     }
     ::cfmakeraw(&tio);
-    const speed_t baud = termiosSpeed(speed);
+    const auto known = termiosSpeed(speed);
+    if (!known) {
+        throw std::runtime_error("unsupported line speed " + std::to_string(speed));
+    }
+    const speed_t baud = *known;
     ::cfsetispeed(&tio, baud);
     ::cfsetospeed(&tio, baud);
     tio.c_cflag |= CLOCAL | CREAD;
