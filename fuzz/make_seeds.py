@@ -150,6 +150,161 @@ def table_source(path):
     return language, strings
 
 
+def unit_block(code, data, check_delta=0, final=0):
+    """A unit's block: DLE STX code data DLE END check 0x00, every data DLE twice."""
+    body = data.replace(b"\x10", b"\x10\x10")
+    check = (code + sum(data) + check_delta) & 0xFF
+    return bytes([0x10, 0x02, code]) + body + bytes([0x10, 0x83, check, final])
+
+
+def attempts(*chunks):
+    return b"".join(bytes([len(chunk)]) + chunk for chunk in chunks)
+
+
+def dnc_receiver_seed(expected, data, check_error, *chunks):
+    return bytes([expected, len(data)]) + data + bytes([check_error]) + attempts(*chunks)
+
+
+DLE_DATA = bytes([0x10, 0x41, 0x10, 0x10, 0xFF])
+DNC_RECEIVER = [
+    dnc_receiver_seed(0x80, DLE_DATA, 0, unit_block(0x80, DLE_DATA)),
+    dnc_receiver_seed(0x80, b"x" * 34, 1, unit_block(0x80, b"x" * 34), unit_block(0x80, b"x" * 35),
+                      unit_block(0x80, b"x" * 34 + b"\x10")),
+    dnc_receiver_seed(128, b"old", 0, unit_block(255, b"old") + b"\x10", unit_block(200, b"x")),
+    dnc_receiver_seed(0, b"\x01", 0, unit_block(255, b"x"), unit_block(0, b"\x01")),
+    dnc_receiver_seed(0x80, b"abc", 0x40, unit_block(0x90, b"abc"), unit_block(0x80, b"abc", 1),
+                      unit_block(0x80, b"abc", 0, 0xFF), b"\x11" + unit_block(0x80, b"abc")[1:],
+                      b"\x10\x03" + unit_block(0x80, b"abc")[2:],
+                      bytes([0x10, 0x02, 0x80, 0x41, 0x10, 0x42, 0x10, 0x83, 0xC3, 0x00])),
+    dnc_receiver_seed(0, b"\x05" + b"\x00" * 10 + b"\xe8\x03\x00\x00\x00", 0,
+                      unit_block(0, b"\x05" + b"\x00" * 10 + b"\xe8\x03\x00\x00\x00")),
+]
+
+
+def request_raw(head, name_field):
+    return bytes(head) + name_field + b"\x00" * 5
+
+
+def request_encoded(action, direction, kind, name, part=None):
+    block = bytes([action, direction, kind]) + b"/" * (8 - len(name[:8])) + name[:8] + b"\x00" * 5
+    if part:
+        offset, mode, count = part
+        block += struct.pack("<iBH", offset, mode, count)
+    return block
+
+
+UNIT_REQUESTS = [
+    (request_encoded(2, 0, 1, b"PRG1"), b"WTX"),
+    (request_encoded(2, 1, 0, b"PRG3"), b"STX"),
+    (request_encoded(7, 0, 0, b""), b"FDI"),
+    (request_encoded(2, 0, 1, b"PART", (100, 2, 50)), b"WTX"),
+    (request_encoded(2, 0, 1, b"ABCDEFGH", (-1, 2, 0x1234)), b"wtx"),
+    (request_raw([2, 0, 2], b"////PRG1"), b""),
+    (request_raw([2, 1, 3], b"////PRG1"), b"."),
+    (request_raw([2, 1, 1], b"/../../x"), b".."),
+    (request_raw([2, 0, 1], b"///a\\..b"), b"WTX"),
+    (request_raw([2, 1, 1], b"////////"), b"WTX"),
+    (request_raw([2, 1, 1], b"//////.."), b"/x"),
+    (b"\x02\x01\x01", b"WTX"),
+    (request_raw([2, 0, 1], b"////PRG1") + b"\x01\x02\x03\x04\x02\x32", b"H"),
+    (b"\x07", b""),
+]
+
+
+def request_header(file_type, name, command, check_error=0):
+    frame = b"\x01" + file_type + name + command + b"\x17"
+    check = 0
+    for b in frame:
+        check ^= b
+    return frame + bytes([check ^ check_error])
+
+
+def header_seed(file_type, name, command, check_error, noise):
+    return (file_type + command + struct.pack("<H", len(name)) + name + bytes([check_error]) +
+            noise)
+
+
+HEADERS = [
+    header_seed(b"n", b"$$$$$DIR", b"E", 0, b"noise" + request_header(b"n", b"$$$$$DIR", b"E")),
+    header_seed(b"N", b"P1", b"A", 1, request_header(b"N", b"P1", b"A", 1)),
+    header_seed(b"N", b"A" * 259, b"E", 0, request_header(b"N", b"A" * 259, b"E") +
+                request_header(b"N", b"A" * 259 + b"B", b"E") + request_header(b"N", b"OK", b"D")),
+    header_seed(b"N", b"", b"E", 0, b"\x01N\x17" + bytes([0x01 ^ ord("N") ^ 0x17])),
+    header_seed(b"N", b"P1.H", b"E", 0, request_header(b"N", b"P1.H", b"E")),
+]
+
+
+def data_block(text):
+    frame = b"\x02" + text + b"\x17"
+    check = 0
+    for b in frame:
+        check ^= b
+    return frame + bytes([check])
+
+
+# Flags: 1 Tavro1, 2 line ends kept, 4 memory list, 8 operator stop; then expected length in
+# eights, the stop in 20 ms steps, the machine's bytes.
+def block_seed(flags, machine, expected=0, stop=0):
+    return bytes([flags, expected, stop]) + machine
+
+
+BAD_M30 = data_block(b"M30")[:-1] + bytes([data_block(b"M30")[-1] ^ 0x40])
+HEIDENHAIN_BLOCKS = [
+    block_seed(0, data_block(b"G1 X10") + data_block(b"M30") + b"\x03"),
+    block_seed(3, data_block(b"N1 G0\r\nN2") + data_block(b" M30\r\n") + b"\x03"),
+    block_seed(0, BAD_M30 + data_block(b"M30") + b"\x03"),
+    block_seed(0, b"\x11" + data_block(b"A") + b"\x11" + data_block(b"B") + b"\x03"),
+    block_seed(0, data_block(b"G1") + b"\x04"),
+    block_seed(0, data_block(b"G1") + b"Z"),
+    block_seed(0, data_block(b"G1")),
+    block_seed(8, data_block(b"NEW"), 0, 25),
+    block_seed(5, data_block(b"A 10\r\n") + b"\x03"),
+    block_seed(0, data_block(b"ABC") * 6 + b"\x03", 3),
+]
+
+
+def listing_header(free_memory, byte14=0, byte15=0):
+    h = bytearray(16)
+    h[8:11] = free_memory.to_bytes(3, "little")
+    h[14] = byte14
+    h[15] = byte15
+    return bytes(h)
+
+
+def numbered_record(digits, size):
+    r = bytearray(16)
+    r[:len(digits)] = bytes(digits)
+    r[8:11] = size.to_bytes(3, "little")
+    return bytes(r)
+
+
+def named_record(eight, size):
+    r = bytearray(numbered_record([], size))
+    for place, c in zip([14, 13, 12, 4, 3, 2, 1, 0], eight):
+        r[place] = c
+    return bytes(r)
+
+
+def short_record(name, size):
+    return name.ljust(24, b" ") + struct.pack("<I", size) + b"\x00" * 4
+
+
+MEMORY_LISTS = [
+    b"\x00PPG" + listing_header(0x012345, 0xA5, 130),
+    b"\x00PPG" + listing_header(1000) + numbered_record([3, 2, 1, 0, 0], 0x010203) +
+    numbered_record([0, 0, 0, 0, 0], 5),
+    b"\x01PPG" + listing_header(1000) + numbered_record([3, 2, 1, 0, 0], 0x010203),
+    b"\x00PPG" + listing_header(0) + named_record(b"   SHAFT", 77) + named_record(b"GEARBOX1", 1),
+    b"\x00P  " + listing_header(0) + numbered_record([1], 1) + b"\x07" * 8,
+    b"\x00PPG" + b"\x40",
+    b"\x00PPG" + short_record(b"DIR.STX", 9) + short_record(b"PROG1.WTX", 0x01000000) +
+    short_record(b"dir.old", 1) + short_record(b"NODOT", 3) + b"x" * 31,
+    b"\x00PPG" + b"P1 120\r\nLONGNAME.H   77 bytes\r\nNOBLANK\r\n\r\nX -3\n",
+    b"\x00PPG" + b"A 1",
+    b"\x00PPG" + b"A  120\rB 1.5x\rC +4\nD abc\r\n",
+]
+
+
 def main():
     write("lentra_commands", [commands + b"\x00" + text for commands, text in LENTRA])
     write("brisel_request", BRISEL_REQUESTS)
@@ -178,6 +333,12 @@ def main():
         b"\xf4\x8f\xbf\xbf",
         b"\xc3\x28", b"\xe0\x80\x80", b"\xed\xa0\x80", b"\xf4\x90\x80\x80", b"\x80", b"\xe2\x82",
     ])
+    write("dnc_block_receiver", DNC_RECEIVER)
+    write("unit_request", [bytes([len(block)]) + block + extension
+                           for block, extension in UNIT_REQUESTS])
+    write("heidenhain_header", HEADERS)
+    write("heidenhain_block", HEIDENHAIN_BLOCKS)
+    write("memory_list", MEMORY_LISTS)
 
 
 if __name__ == "__main__":
