@@ -38,6 +38,7 @@ inline constexpr int RequestNotAcknowledged = 438;
 inline constexpr int RequestNotAccepted = 439;
 inline constexpr int BlockTimeout = 440;
 inline constexpr int NameTooLong = 441;
+inline constexpr int DeviceLost = 442;
 inline constexpr int GetFerixReady = 500;
 }  // namespace msg
 

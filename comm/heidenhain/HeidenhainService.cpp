@@ -86,6 +86,11 @@ Status HeidenhainService::run() {
         if (!control_.Active()) {
             return {};
         }
+        // The machine speaks first on this line: a device that went away would otherwise
+        // leave the loop waiting on a dead port for ever.
+        if (Status s = link.checkDevice(); !s) {
+            return s;
+        }
         if (++idleTurns_ > kIdleTurnsBeforeBlink) {
             onIdleTurns();
         }

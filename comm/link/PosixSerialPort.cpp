@@ -367,4 +367,27 @@ void PosixSerialPort::purgeOutput() {
     flushOutput();
 }
 
+int PosixSerialPort::deviceLost() {
+    if (fd_ < 0) {
+        return 0;
+    }
+    // A removed device, like a pseudo-terminal whose other end closed, reports a hang-up (with
+    // "readable", since a read would not block). Data still waiting is read first.
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0) {
+        return 0;
+    }
+    if ((p.revents & POLLNVAL) != 0) {
+        return EBADF;
+    }
+    if ((p.revents & (POLLHUP | POLLERR)) == 0) {
+        return 0;
+    }
+    int queued = 0;
+    if (ioctl(fd_, FIONREAD, &queued) == 0 && queued > 0) {
+        return 0;
+    }
+    return EIO;
+}
+
 }  // namespace comm

@@ -37,6 +37,7 @@ public:
     void flushOutput() override;
     std::size_t outputBufferSize() const override { return kOutputBufferSize; }
     void purgeOutput() override;
+    int deviceLost() override;
 
     // Whether this port releases bytes at the line speed itself (the device does not).
     bool pacesItself() const { return paced_; }

@@ -1,6 +1,7 @@
 #include "comm/link/SerialLink.h"
 
 #include "comm/Messages.h"
+#include "comm/files/FileIo.h"
 #include "comm/link/LineTiming.h"
 
 namespace comm {
@@ -58,6 +59,29 @@ Status SerialLink::ApplyLineSettings() {
         return {};
     }
     return port_->applyControl(control_);
+}
+
+Status SerialLink::checkDevice() {
+    const int error = port_->isOpen() ? port_->deviceLost() : 0;
+    if (error == 0) {
+        return {};
+    }
+    return ComError{
+        kObjectErrorBase, "FerixComm",
+        messageWithDetail(msg::DeviceLost, devicePath() + ": " + systemDescription(error)), "", 0};
+}
+
+Status SerialLink::reopenIfLost() {
+    Status lost = checkDevice();
+    if (lost) {
+        return {};
+    }
+    port_->close();
+    if (open() && ApplyLineSettings()) {
+        return {};
+    }
+    port_->close();
+    return lost;
 }
 
 Status SerialLink::WritePort(std::string_view bytes) {

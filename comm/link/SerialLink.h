@@ -54,6 +54,12 @@ public:
     bool StopRequested() const { return stopRequested_; }
     void setStopRequested(bool stop) { stopRequested_ = stop; }
 
+    // An error naming the device when it went away while open (see SerialPort::deviceLost).
+    Status checkDevice();
+    // Opens the port again when its device went away; it may have come back since. For lines
+    // without a loop of their own that could notice and restart.
+    Status reopenIfLost();
+
     std::size_t bytesWaiting() { return port_->bytesWaiting(); }
     std::uint8_t readByte() { return port_->readByte(); }
     void flushInput() { port_->flushInput(); }

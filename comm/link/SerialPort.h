@@ -59,6 +59,11 @@ public:
     virtual std::size_t outputBufferSize() const = 0;
     // Aborts the write in progress and clears what is queued for sending.
     virtual void purgeOutput() = 0;
+
+    // The system error with which the open device went away (a USB adapter pulled, the other
+    // end of a pseudo-terminal closed); 0 while it works. A line that only listens would
+    // otherwise wait on a dead port for ever. Ports that cannot tell answer 0.
+    virtual int deviceLost() { return 0; }
 };
 
 }  // namespace comm

@@ -29,11 +29,21 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
     link.flushOutput();
     link.setStopRequested(false);
     control_.site().ShowStop(true, 1);
-    const std::string bytes = collect(endOfFile);
+    const Expected<Collected> collected = collect(endOfFile);
     control_.site().ShowStop(false, 1);
     control_.indicator().show(kPictureActive);
 
-    if (Status s = replaceFileAtomically(path, bytes); !s) {
+    if (!collected) {
+        return ComError{collected.error().number, "FerixComm",
+                        messageWithDetail(msg::FileFromFerix, collected.error().description), "",
+                        0};
+    }
+    if (endOfFile && !collected.value().endOfFileSeen) {
+        return ComError{
+            kObjectErrorBase + (msg::TransferInterrupted - msg::WriteError), "FerixComm",
+            messageWithDetail(msg::FileFromFerix, message(msg::TransferInterrupted)), "", 0};
+    }
+    if (Status s = replaceFileAtomically(path, collected.value().bytes); !s) {
         const int error = s.error().number;
         return ComError{isWriteFailure(error) ? kErrWriting : kObjectErrorBase + kErrWriting,
                         "FerixComm",
@@ -43,15 +53,19 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
     return {};
 }
 
-std::string PlainReceiver::collect(bool endOfFile) {
+Expected<PlainReceiver::Collected> PlainReceiver::collect(bool endOfFile) {
     SerialLink& link = control_.link();
     Host& host = control_.host();
     const auto pause = std::chrono::milliseconds(timing::plainReceivePollPause(link.lineSpeed()));
-    std::string bytes;
+    Collected got;
+    std::string& bytes = got.bytes;
     while (!link.StopRequested()) {
         while (link.bytesWaiting() == 0) {
             if (link.StopRequested()) {
-                return bytes;
+                return got;
+            }
+            if (Status s = link.checkDevice(); !s) {
+                return s.error();
             }
             host.sleep(pause);
             host.pump();
@@ -59,19 +73,20 @@ std::string PlainReceiver::collect(bool endOfFile) {
         while (link.bytesWaiting() > 0) {
             const std::uint8_t byte = link.readByte();
             if (endOfFile && byte == kEndOfFile) {
-                return bytes;
+                got.endOfFileSeen = true;
+                return got;
             }
             bytes += static_cast<char>(byte);
             if (bytes.size() % kBytesPerStep == 0) {
                 control_.indicator().StepIndicator();
                 host.pump();
                 if (link.StopRequested()) {
-                    return bytes;
+                    return got;
                 }
             }
         }
     }
-    return bytes;
+    return got;
 }
 
 }  // namespace comm::plain

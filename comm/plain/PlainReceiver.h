@@ -1,6 +1,8 @@
 // The plain receive of ProtNone and ProtNoneEOF: every byte the machine sends is kept until the
 // operator stops the reception or, with ProtNoneEOF, the end-of-file character 0x1A arrives;
-// what has arrived is then put in place of the file in one step.
+// what has arrived is then put in place of the file in one step. With ProtNoneEOF a reception
+// that ends without 0x1A (a torn tape, stopped by the operator) is incomplete: it is reported
+// and the file stays as it was.
 #pragma once
 
 #include <filesystem>
@@ -18,12 +20,18 @@ class PlainReceiver {
 public:
     explicit PlainReceiver(ctrlFerixComm& control) : control_(control) {}
 
-    // Fails only when the file cannot be stored: 0x80040009 when it cannot be created, 9 when
-    // it cannot be written, message 419 with the system's description.
+    // Fails when the file cannot be stored: 0x80040009 when it cannot be created, 9 when it
+    // cannot be written, message 419 with the system's description. Also fails, storing
+    // nothing, with message 419 and 435 when an end-of-file reception ends without 0x1A, and
+    // with 419 and 442 when the port's device goes away.
     Status receive(const std::filesystem::path& path, bool endOfFile);
 
 private:
-    std::string collect(bool endOfFile);
+    struct Collected {
+        std::string bytes;
+        bool endOfFileSeen = false;
+    };
+    Expected<Collected> collect(bool endOfFile);
 
     ctrlFerixComm& control_;
 };

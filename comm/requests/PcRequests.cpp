@@ -261,6 +261,11 @@ bool PcRequests::plainRequest(std::uint8_t Action, std::uint8_t Direction,
         error(true, messageWithDetail(msg::ProcessingPCRequest, path.error().description));
         return false;
     }
+    // A plain line has no loop that would notice a device pulled and put back meanwhile.
+    if (Status port = control_.link().reopenIfLost(); !port) {
+        error(true, messageWithDetail(msg::ProcessingPCRequest, port.error().description));
+        return false;
+    }
     const bool endOfFile = control_.Protocol() == ProtNoneEOF;
     const Status done = Direction == kToUnit
                             ? plain::PlainSender(control_).send(path.value(), endOfFile)

@@ -18,6 +18,7 @@ public:
                                   "Cannot open " + device + ": " + std::strerror(ENOENT), "", 0};
         }
         line_.open_ = true;
+        line_.deviceLost_ = false;
         line_.settings_ = settings;
         line_.control_ = control;
         return {};
@@ -45,6 +46,9 @@ public:
         if (line_.writeError_ != 0) {
             return {comm::WriteProgress::Failed, 0, line_.writeError_};
         }
+        if (line_.deviceLost_) {
+            return {comm::WriteProgress::Failed, 0, EIO};
+        }
         VirtualHost& host = line_.host_;
         const auto charTime = line_.charTime();
         auto t = std::max(host.nowMicros(), line_.toPeerFreeAt_);
@@ -58,11 +62,7 @@ public:
                     return;
                 }
                 ++line_.writeDelivered_;
-                line_.receivedByPeer_.push_back(byte);
-                line_.log_.push_back({line_.host_.nowMicros(), true, byte});
-                if (line_.peerReceiver_) {
-                    line_.peerReceiver_(byte);
-                }
+                line_.deliver(true, byte);
             });
         }
         line_.toPeerFreeAt_ = t;
@@ -73,6 +73,9 @@ public:
     comm::WriteProgress waitWrite(int timeoutMs) override {
         if (line_.writeError_ != 0) {
             return {comm::WriteProgress::Failed, line_.writeDelivered_, line_.writeError_};
+        }
+        if (line_.deviceLost_) {
+            return {comm::WriteProgress::Failed, line_.writeDelivered_, EIO};
         }
         VirtualHost& host = line_.host_;
         const auto limit = host.nowMicros() + std::int64_t{timeoutMs} * 1000;
@@ -97,6 +100,7 @@ public:
     }
     std::size_t outputBufferSize() const override { return 1024; }
     void purgeOutput() override { flushOutput(); }
+    int deviceLost() override { return line_.open_ && line_.deviceLost_ ? EIO : 0; }
 
 private:
     comm::WriteProgress progress() const {
@@ -129,8 +133,7 @@ void VirtualLine::peerSend(std::span<const std::uint8_t> bytes) {
             if (generation != toControlGeneration_ || !open_) {
                 return;
             }
-            receivedByControl_.push_back(byte);
-            log_.push_back({host_.nowMicros(), false, byte});
+            deliver(false, byte);
         });
     }
     toControlFreeAt_ = t;
@@ -138,6 +141,57 @@ void VirtualLine::peerSend(std::span<const std::uint8_t> bytes) {
 
 void VirtualLine::peerSend(const std::string& bytes) {
     peerSend({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+}
+
+void VirtualLine::removeDevice() {
+    devicePresent_ = false;
+    deviceLost_ = open_;
+    ++toPeerGeneration_;  // what was still on its way dies with the device
+    ++toControlGeneration_;
+    receivedByControl_.clear();
+}
+
+void VirtualLine::setWireFaults(const WireFaults& faults, std::uint64_t seed) {
+    faults_ = faults;
+    random_.seed(seed);
+}
+
+bool VirtualLine::chance(double probability) {
+    return probability > 0 && std::uniform_real_distribution<double>(0, 1)(random_) < probability;
+}
+
+void VirtualLine::deliver(bool toPeer, std::uint8_t byte) {
+    ++tally_.carried;
+    if (peerCut_) {
+        ++tally_.cut;
+        return;
+    }
+    int copies = 1;
+    if (chance(faults_.drop)) {
+        ++tally_.dropped;
+        copies = 0;
+    } else {
+        if (chance(faults_.corrupt)) {
+            ++tally_.corrupted;
+            byte ^=
+                static_cast<std::uint8_t>(1u << std::uniform_int_distribution<int>(0, 7)(random_));
+        }
+        if (chance(faults_.duplicate)) {
+            ++tally_.duplicated;
+            copies = 2;
+        }
+    }
+    for (int i = 0; i < copies; ++i) {
+        log_.push_back({host_.nowMicros(), toPeer, byte});
+        if (toPeer) {
+            receivedByPeer_.push_back(byte);
+            if (peerReceiver_) {
+                peerReceiver_(byte);
+            }
+        } else {
+            receivedByControl_.push_back(byte);
+        }
+    }
 }
 
 std::string VirtualLine::receivedText() const {

@@ -1,0 +1,334 @@
+// Faults on a ProtDNC line between the control and simulated units: corrupted, dropped and
+// duplicated characters, a unit that stops answering in the middle of a transfer, a device
+// that goes away while the line is active. Whatever happens, no partial or corrupted program is
+// stored on either side, no original is lost, every transfer the PC gave up is reported through
+// OnError, and the line serves again once the fault is gone.
+#include <gtest/gtest.h>
+
+#include "comm/dnc/DncFrames.h"
+#include "tests/dnc/UnitsFixture.h"
+#include "tests/faults/FaultTally.h"
+
+namespace {
+
+using sim::unit::RequestSpec;
+using sim::unit::UnitEvent;
+
+constexpr int kAttemptsPerJob = 3;
+
+// Changes that the block's check byte, the sum of its bytes, cannot see: two faults in one
+// frame that add up to nothing (one bit up here, the same bit down there, or a data byte and
+// the check byte changed alike). So the program differs in at most two bytes of one block. The
+// frame format is the units', so such a program gets through; the runs count them.
+bool blindToCheckByte(const std::string& got, const std::string& wanted) {
+    if (got.size() != wanted.size() || got == wanted) {
+        return false;
+    }
+    std::vector<std::size_t> changed;
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        if (got[i] != wanted[i]) {
+            changed.push_back(i);
+        }
+    }
+    return changed.size() <= 2 && changed.back() - changed.front() < comm::dnc::kMaxUnitBlockData;
+}
+
+// Programs are compared by this, not printed whole.
+std::string difference(const std::string& got, const std::string& wanted) {
+    if (got == wanted) {
+        return "equal";
+    }
+    std::string text = std::to_string(got.size()) + " bytes instead of " +
+                       std::to_string(wanted.size()) + ", differing at";
+    int shown = 0;
+    for (std::size_t i = 0; i < std::min(got.size(), wanted.size()) && shown < 8; ++i) {
+        if (got[i] != wanted[i]) {
+            text += " " + std::to_string(i) + " (" +
+                    std::to_string(static_cast<std::uint8_t>(got[i])) + " for " +
+                    std::to_string(static_cast<std::uint8_t>(wanted[i])) + ")";
+            ++shown;
+        }
+    }
+    return text;
+}
+
+class DncFaults : public UnitsFixture {
+protected:
+    enum class Kind { Download, Upload, Listing };
+    struct Job {
+        Kind kind;
+        std::string name;     // unit-side name
+        std::string program;  // what should arrive
+    };
+    enum class Outcome { Done, Failed };
+
+    static constexpr int kDownloadUnit = 1;
+    static constexpr int kUploadUnit = 2;
+    static constexpr int kListingUnit = 3;
+    static constexpr const char* kOriginal =
+        "the PC's older copy, which must survive a failure\r\n";
+
+    // A job of each kind for round `r`, the files in place on both sides.
+    std::vector<Job> prepareRound(int r, std::size_t size) {
+        const std::string down = "D" + std::to_string(r);
+        const std::string up = "U" + std::to_string(r);
+        put(kDownloadUnit, down + ".WTX", patterned(size, static_cast<unsigned>(r)));
+        put(kUploadUnit, up + ".STX", kOriginal);
+        unit(kUploadUnit).memory().store({up, 0, patterned(size, static_cast<unsigned>(r + 50))});
+        // A listing long enough to be cut in the middle.
+        for (int f = 0; f < 60; ++f) {
+            put(kListingUnit, "L" + std::to_string(f) + ".STX", "x");
+        }
+        return {{Kind::Download, down, patterned(size, static_cast<unsigned>(r))},
+                {Kind::Upload, up, patterned(size, static_cast<unsigned>(r + 50))},
+                {Kind::Listing, "", ""}};
+    }
+
+    static int unitOf(Kind kind) {
+        return kind == Kind::Download ? kDownloadUnit
+               : kind == Kind::Upload ? kUploadUnit
+                                      : kListingUnit;
+    }
+
+    void raise(const Job& job) {
+        switch (job.kind) {
+            case Kind::Download:
+                unit(kDownloadUnit).raise(RequestSpec::download(job.name, 1));
+                break;
+            case Kind::Upload:
+                unit(kUploadUnit).raise(RequestSpec::upload(job.name, 0));
+                break;
+            case Kind::Listing:
+                unit(kListingUnit).raise(RequestSpec::listing());
+                break;
+        }
+    }
+
+    // One attempt of `job`: raised by its unit, served until the unit has nothing outstanding.
+    // Checks what must hold whatever the faults did, and says how it ended.
+    Outcome attempt(const Job& job) {
+        const int address = unitOf(job.kind);
+        const std::size_t eventsBefore = units.events().size();
+        const std::size_t errorsBefore = site.errors.size();
+        raise(job);
+        const comm::Status ran = runUntil(
+            [&] { return unit(static_cast<std::uint8_t>(address)).requestsOutstanding() == 0; },
+            600'000'000);
+        EXPECT_TRUE(ran) << ran.error().description;
+        EXPECT_EQ(unit(static_cast<std::uint8_t>(address)).requestsOutstanding(), 0u)
+            << "the attempt did not end within ten minutes of line time";
+
+        bool done = false;
+        bool abandoned = false;
+        for (std::size_t i = eventsBefore; i < units.events().size(); ++i) {
+            const UnitEvent& e = units.events()[i];
+            if (e.unit != address) {
+                continue;
+            }
+            switch (e.kind) {
+                // A closing block with a status other than 0 tells the unit that the PC gave
+                // the transfer up: the unit drops what it has.
+                case UnitEvent::ProgramReceived:
+                    if (e.status == 0) {
+                        if (blindToCheckByte(e.data, job.program)) {
+                            ++unseenByCheck;
+                        } else {
+                            EXPECT_EQ(difference(e.data, job.program), "equal")
+                                << "the unit was told to keep a changed program";
+                        }
+                        done = true;
+                    } else {
+                        abandoned = true;
+                    }
+                    break;
+                case UnitEvent::ProgramSent:
+                case UnitEvent::ListingReceived:
+                    done = e.status == 0;
+                    abandoned = e.status != 0;
+                    break;
+                case UnitEvent::NotServed:
+                    abandoned = true;
+                    break;
+                default:
+                    break;
+            }
+        }
+        const bool reported = site.errors.size() > errorsBefore;
+        if (abandoned) {
+            EXPECT_TRUE(reported) << "the PC gave a transfer up without reporting it";
+        }
+        if (job.kind == Kind::Download) {
+            EXPECT_EQ(difference(read(kDownloadUnit, job.name + ".WTX"), job.program), "equal")
+                << "a download must not touch the PC's file";
+        }
+        if (job.kind == Kind::Upload) {
+            const std::string stored = read(kUploadUnit, job.name + ".STX");
+            if (blindToCheckByte(stored, job.program)) {
+                ++unseenByCheck;
+            } else {
+                EXPECT_TRUE(stored == kOriginal || stored == job.program)
+                    << "the PC stored a changed or partial program: "
+                    << difference(stored, job.program);
+            }
+            // The unit's word that its program went over counts only with the PC's copy.
+            done = done && stored != kOriginal;
+        }
+        expectNoTemporaries();
+        return done ? Outcome::Done : Outcome::Failed;
+    }
+
+    // Runs `job` until it is done or kAttemptsPerJob attempts failed.
+    void runJob(const Job& job, TransferTally& tally) {
+        ++tally.jobs;
+        for (int a = 1; a <= kAttemptsPerJob; ++a) {
+            ++tally.attempts;
+            const std::size_t errorsBefore = site.errors.size();
+            if (attempt(job) == Outcome::Done) {
+                ++(a == 1 ? tally.firstTime : tally.afterRetry);
+                return;
+            }
+            if (site.errors.size() > errorsBefore) {
+                ++tally.reportedFailures;
+            } else {
+                ++tally.unheard;
+            }
+            std::printf("UNHEARD %d %s\n%s\n", int(job.kind), job.name.c_str(),
+                        seen.substr(seen.size() > 1500 ? seen.size() - 1500 : 0).c_str());
+        }
+    }
+    ++tally.givenUp;
+}
+
+    void expectNoTemporaries() const {
+    for (int u = 1; u <= 3; ++u) {
+        for (const auto& entry : fs::directory_iterator(unitDir(u))) {
+            EXPECT_NE(entry.path().filename().string().front(), '.')
+                << "left behind: " << entry.path();
+        }
+    }
+}
+
+// Rounds of a download, an upload and a listing with the wire's faults on, then one clean
+// round that must go through at the first attempt.
+int unseenByCheck = 0;
+
+TransferTally runRounds(const std::string& run, const sim::WireFaults& faults, int rounds) {
+    TransferTally tally;
+    line.setWireFaults(faults, 20261207);
+    for (int r = 0; r < rounds; ++r) {
+        for (const Job& job : prepareRound(r, 1500)) {
+            runJob(job, tally);
+        }
+    }
+    tally.unseenByCheck = unseenByCheck;
+    tally.print(run, line.wireTally());
+    line.setWireFaults({}, 0);
+    TransferTally clean;
+    for (const Job& job : prepareRound(rounds, 1500)) {
+        runJob(job, clean);
+    }
+    EXPECT_EQ(clean.firstTime, 3) << "the line must serve as before once the wire is sound";
+    return tally;
+}
+};
+
+TEST_F(DncFaults, CorruptedCharactersAreCaughtByTheBlockChecks) {
+    const TransferTally tally = runRounds("DNC, one character in 1000 corrupted", {1e-3, 0, 0}, 40);
+    EXPECT_EQ(tally.unseenByCheck, 0);
+    EXPECT_GE(tally.firstTime + tally.afterRetry, tally.jobs * 9 / 10);
+}
+
+TEST_F(DncFaults, DroppedCharactersLoseBlocksNotData) {
+    const TransferTally tally = runRounds("DNC, one character in 1000 dropped", {0, 1e-3, 0}, 40);
+    EXPECT_EQ(tally.unseenByCheck, 0);
+    EXPECT_GE(tally.firstTime + tally.afterRetry, tally.jobs * 9 / 10);
+}
+
+TEST_F(DncFaults, DuplicatedCharactersLoseBlocksNotData) {
+    const TransferTally tally =
+        runRounds("DNC, one character in 1000 duplicated", {0, 0, 1e-3}, 40);
+    EXPECT_EQ(tally.unseenByCheck, 0);
+    EXPECT_GE(tally.firstTime + tally.afterRetry, tally.jobs * 9 / 10);
+}
+
+TEST_F(DncFaults, AllThreeAtOnceAtAHigherRate) {
+    const TransferTally tally =
+        runRounds("DNC, 3 in 1000 corrupted, dropped or duplicated", {2e-3, 5e-4, 5e-4}, 30);
+    EXPECT_GE(tally.firstTime + tally.afterRetry, tally.jobs * 3 / 4);
+}
+
+// The unit goes silent after `afterBytes` characters of the transfer have reached it and
+// comes back once the PC has reported the failure.
+class SilentUnit : public DncFaults,
+                   public ::testing::WithParamInterface<std::tuple<int, std::size_t>> {};
+
+TEST_P(SilentUnit, MidTransferIsReportedAndTheNextAttemptGoesThrough) {
+    const auto [kindIndex, afterBytes] = GetParam();
+    const Kind kind = static_cast<Kind>(kindIndex);
+    std::vector<Job> jobs = prepareRound(0, 6000);
+    const Job job = jobs[static_cast<std::size_t>(kindIndex)];
+    const std::size_t errorsBefore = site.errors.size();
+    const std::size_t heardBefore = line.receivedByPeer().size();
+    onPump = [&] {
+        if (line.receivedByPeer().size() >= heardBefore + afterBytes &&
+            site.errors.size() == errorsBefore) {
+            line.cutPeer(true);
+        }
+        if (site.errors.size() > errorsBefore) {
+            line.cutPeer(false);
+        }
+    };
+    // The unit may get its transfer in at once after the failure: it still holds its request
+    // when it was cut off before the PC took it.
+    const Outcome first = attempt(job);
+    onPump = {};
+    ASSERT_GT(site.errors.size(), errorsBefore) << "the silence must be reported";
+    if (first == Outcome::Failed) {
+        EXPECT_EQ(attempt(job), Outcome::Done);
+    }
+    if (kind == Kind::Upload) {
+        EXPECT_EQ(difference(read(kUploadUnit, job.name + ".STX"), job.program), "equal");
+    }
+    TransferTally tally;
+    tally.jobs = 1;
+    tally.attempts = first == Outcome::Failed ? 2 : 1;
+    tally.afterRetry = 1;
+    tally.reportedFailures = 1;
+    tally.print("DNC, unit silent after " + std::to_string(afterBytes) + " characters",
+                line.wireTally());
+}
+
+INSTANTIATE_TEST_SUITE_P(DownloadUploadListing, SilentUnit,
+                         ::testing::Combine(::testing::Values(0, 1, 2),
+                                            ::testing::Values(std::size_t{60}, std::size_t{900})));
+
+TEST_F(DncFaults, ADeviceThatGoesAwayMidUploadEndsTheLineAndKeepsTheOriginal) {
+    const Job job = prepareRound(0, 6000)[1];
+    const std::size_t heardBefore = line.receivedByPeer().size();
+    onPump = [&] {
+        if (line.controlOpen() && line.receivedByPeer().size() > heardBefore + 400) {
+            line.removeDevice();
+        }
+    };
+    raise(job);
+    const comm::Status ended = runUntil([] { return false; });
+    onPump = {};
+    ASSERT_FALSE(ended.ok()) << "the line cannot go on without its device";
+    EXPECT_NE(ended.error().description.find("Error while writing to serial port"),
+              std::string::npos)
+        << ended.error().description;
+    EXPECT_FALSE(control.Active());
+    EXPECT_FALSE(site.errors.empty()) << "the transfer under way is reported";
+    EXPECT_EQ(read(kUploadUnit, job.name + ".STX"), kOriginal);
+    expectNoTemporaries();
+
+    // Until the device is back the line cannot start; then it serves again.
+    EXPECT_FALSE(control.setActive(true).ok());
+    line.restoreDevice();
+    // The unit learns at its next poll that its transfer was given up.
+    ASSERT_TRUE(runUntil([&] { return unit(kUploadUnit).requestsOutstanding() == 0; }));
+    EXPECT_EQ(attempt(job), Outcome::Done);
+    EXPECT_EQ(difference(read(kUploadUnit, job.name + ".STX"), job.program), "equal");
+}
+
+}  // namespace
