@@ -192,8 +192,6 @@ protected:
             } else {
                 ++tally.unheard;
             }
-            std::printf("UNHEARD %d %s\n%s\n", int(job.kind), job.name.c_str(),
-                        seen.substr(seen.size() > 1500 ? seen.size() - 1500 : 0).c_str());
         }
     }
     ++tally.givenUp;
