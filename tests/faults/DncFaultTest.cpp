@@ -193,41 +193,40 @@ protected:
                 ++tally.unheard;
             }
         }
+        ++tally.givenUp;
     }
-    ++tally.givenUp;
-}
 
     void expectNoTemporaries() const {
-    for (int u = 1; u <= 3; ++u) {
-        for (const auto& entry : fs::directory_iterator(unitDir(u))) {
-            EXPECT_NE(entry.path().filename().string().front(), '.')
-                << "left behind: " << entry.path();
+        for (int u = 1; u <= 3; ++u) {
+            for (const auto& entry : fs::directory_iterator(unitDir(u))) {
+                EXPECT_NE(entry.path().filename().string().front(), '.')
+                    << "left behind: " << entry.path();
+            }
         }
     }
-}
 
-// Rounds of a download, an upload and a listing with the wire's faults on, then one clean
-// round that must go through at the first attempt.
-int unseenByCheck = 0;
+    // Rounds of a download, an upload and a listing with the wire's faults on, then one clean
+    // round that must go through at the first attempt.
+    int unseenByCheck = 0;
 
-TransferTally runRounds(const std::string& run, const sim::WireFaults& faults, int rounds) {
-    TransferTally tally;
-    line.setWireFaults(faults, 20261207);
-    for (int r = 0; r < rounds; ++r) {
-        for (const Job& job : prepareRound(r, 1500)) {
-            runJob(job, tally);
+    TransferTally runRounds(const std::string& run, const sim::WireFaults& faults, int rounds) {
+        TransferTally tally;
+        line.setWireFaults(faults, 20261207);
+        for (int r = 0; r < rounds; ++r) {
+            for (const Job& job : prepareRound(r, 1500)) {
+                runJob(job, tally);
+            }
         }
+        tally.unseenByCheck = unseenByCheck;
+        tally.print(run, line.wireTally());
+        line.setWireFaults({}, 0);
+        TransferTally clean;
+        for (const Job& job : prepareRound(rounds, 1500)) {
+            runJob(job, clean);
+        }
+        EXPECT_EQ(clean.firstTime, 3) << "the line must serve as before once the wire is sound";
+        return tally;
     }
-    tally.unseenByCheck = unseenByCheck;
-    tally.print(run, line.wireTally());
-    line.setWireFaults({}, 0);
-    TransferTally clean;
-    for (const Job& job : prepareRound(rounds, 1500)) {
-        runJob(job, clean);
-    }
-    EXPECT_EQ(clean.firstTime, 3) << "the line must serve as before once the wire is sound";
-    return tally;
-}
 };
 
 TEST_F(DncFaults, CorruptedCharactersAreCaughtByTheBlockChecks) {
