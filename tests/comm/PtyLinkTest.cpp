@@ -1,7 +1,10 @@
 // The control's serial link over a real pseudo-terminal pair.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <memory>
+#include <thread>
 
 #include "comm/FerixComm.h"
 #include "comm/RealHost.h"
@@ -94,6 +97,27 @@ TEST_F(PtyLink, AMissingPortFailsActiveWithTheComposedText) {
               "Error at Start-up or while Communicating (Cannot open /dev/ferix-missing-3: No such "
               "file or directory)");
     EXPECT_FALSE(control.Active());
+}
+
+TEST(PtyDevice, ADeviceThatGoesAwayIsReportedAsLost) {
+    auto pty = std::make_unique<sim::PtyPair>();
+    const std::string device = pty->devicePath();
+    comm::PosixSerialPort port;
+    ASSERT_TRUE(port.open(device, *comm::parseLineSettings("9600,n,8,1"), {}));
+    EXPECT_EQ(port.deviceLost(), 0) << "a quiet line is no lost line";
+    pty->writeMaster("AB");
+    const auto deadline = Clock::now() + std::chrono::seconds(2);
+    while (port.bytesWaiting() < 2 && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(port.deviceLost(), 0) << "nor is one with data waiting";
+    EXPECT_EQ(port.readByte(), 'A');
+    EXPECT_EQ(port.readByte(), 'B');
+
+    pty.reset();  // the other end closes, as a pulled adapter hangs up
+    EXPECT_EQ(port.deviceLost(), EIO);
+    port.close();
+    EXPECT_EQ(port.deviceLost(), 0) << "a closed port has nothing to lose";
 }
 
 TEST_F(PtyLink, ANonTerminalIsNotASerialPort) {

@@ -101,6 +101,34 @@ TEST_F(PlainTransfer, WithoutEndOfFileOnlyTheOperatorEndsItAndTheFileIsReplaced)
     EXPECT_EQ(dir.read("IN"), text) << "0x1A is data without the end-of-file character";
 }
 
+TEST_F(PlainTransfer, AnEndOfFileReceptionStoppedBeforeItsEndStoresNothing) {
+    openLine(comm::ProtNoneEOF);
+    dir.write("IN", "the good program");
+    sim::TapeReader reader(peer);
+    // A torn tape: the end-of-file character never comes, so the operator stops.
+    reader.read({program(500), true, 64, std::chrono::milliseconds(5), 300});
+    host.at(10'000'000, [this] { control.StopTransfer(); });
+    const comm::Status stopped = receive("IN", true);
+    ASSERT_FALSE(stopped.ok());
+    EXPECT_EQ(stopped.error().description,
+              "Error while Transferring File from Ferix (Transfer interrupted.)");
+    EXPECT_EQ(dir.read("IN"), "the good program");
+    EXPECT_TRUE(site.dirChanged.empty());
+}
+
+TEST_F(PlainTransfer, AReceptionWhoseDeviceGoesAwayStoresNothing) {
+    openLine(comm::ProtNoneEOF);
+    dir.write("IN", "the good program");
+    line.peerSend(std::string("G1 X1\r\n"));
+    host.at(2'000'000, [this] { line.removeDevice(); });
+    const comm::Status lost = receive("IN", true);
+    ASSERT_FALSE(lost.ok());
+    EXPECT_EQ(lost.error().description,
+              "Error while Transferring File from Ferix (Port no longer available (virtual:1: "
+              "Input/output error))");
+    EXPECT_EQ(dir.read("IN"), "the good program");
+}
+
 TEST_F(PlainTransfer, ANewFileThatCannotBeCreatedFailsWithMessage419) {
     openLine(comm::ProtNoneEOF);
     std::filesystem::remove_all(dir.path(""));
