@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <memory>
 #include <mutex>
 
 #include "dnc/service/HeadlessService.h"
@@ -106,6 +107,34 @@ TEST_F(Service, AMissingPortIsRetriedUntilItAppearsWhileOthersRun) {
     ASSERT_TRUE(serveUntil(service, "[Sub Net 2]: communication started"));
     service.closeAll();
     EXPECT_EQ(linesWith("closed, configuration stored"), 2);
+}
+
+TEST_F(Service, AServedLineWhoseDeviceGoesAwayIsReportedAndComesBackWithIt) {
+    // The port is reached through a link, as udev names a USB adapter: the device behind it
+    // goes and a new one comes under the same name.
+    auto first = std::make_unique<sim::PtyPair>();
+    const fs::path device = dir / "ttyFerix";
+    fs::create_symlink(first->devicePath(), device);
+    ASSERT_TRUE(store->write("Ports", "1", device.string()));
+    ASSERT_TRUE(store->write("Config1", {{"Protocol", std::to_string(comm::ProtHeidenhain)},
+                                         {"FerixHomeDir", (dir / "home").string() + "/"}}));
+    options.setup = {};  // the line's own service, which listens for the machine
+    options.subNets = {1};
+    auto log = makeLog();
+    dnc::HeadlessService service(*store, log, options);
+    service.start();
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started"));
+
+    first.reset();  // pulled
+    ASSERT_TRUE(serveUntil(service, "Port no longer available"));
+    ASSERT_TRUE(serveUntil(service, "retrying in", 2)) << "retried while the device is away";
+
+    sim::PtyPair second;  // plugged in again
+    fs::remove(device);
+    fs::create_symlink(second.devicePath(), device);
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started", 2));
+    service.closeAll();
+    EXPECT_EQ(linesWith("closed, configuration stored"), 1);
 }
 
 }  // namespace
