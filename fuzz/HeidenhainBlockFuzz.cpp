@@ -38,7 +38,7 @@ const std::string kOriginal = "%OLD\r\nN10 G00 X0\r\n%\r\n";
 
 // What a reception of these bytes comes to.
 struct Expected {
-    enum End { Complete, Interrupted, StrayByte, Silence } end = Silence;
+    enum End { Complete, Interrupted, StrayByte, MoreAfterEtx, Silence } end = Silence;
     std::string text;     // the program, as stored when complete
     std::string answers;  // what the PC sends back
 };
@@ -48,7 +48,8 @@ Expected expectedReception(std::string_view bytes, bool keepLineEnds) {
     enum { Between, Text, Check } state = Between;
     std::uint8_t check = 0;
     std::string block;
-    for (char c : bytes) {
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
         const auto byte = static_cast<std::uint8_t>(c);
         switch (state) {
             case Between:
@@ -57,7 +58,9 @@ Expected expectedReception(std::string_view bytes, bool keepLineEnds) {
                     check = byte;
                     block.clear();
                 } else if (byte == kEtx) {
-                    out.end = Expected::Complete;
+                    // The machine sends nothing after its ETX: bytes behind it make it a
+                    // damaged STX, and the program incomplete.
+                    out.end = i + 1 == bytes.size() ? Expected::Complete : Expected::MoreAfterEtx;
                     out.answers += static_cast<char>(kEot);
                     return out;
                 } else if (byte == kEot) {
@@ -99,6 +102,7 @@ std::int32_t errorNumber(Expected::End end) {
         case Expected::Interrupted:
             return comm::heidenhain::transferError(comm::msg::TransferInterrupted).number;
         case Expected::StrayByte:
+        case Expected::MoreAfterEtx:
             return comm::heidenhain::transferError(comm::msg::EtxNotReceived).number;
         default:
             return comm::heidenhain::kReceiveTimeoutNumber;

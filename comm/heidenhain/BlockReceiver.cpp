@@ -135,11 +135,17 @@ Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength
         host.sleep(characterPause);
         host.pump();
     }
+    // The machine sends nothing after its ETX. Bytes behind it mean that it was the STX of the
+    // next block, damaged on the line (the two differ in one bit): the program is incomplete.
+    const bool moreAfterEtx = assembler.ended() && link.bytesWaiting() > 0;
     link.flushInput();
     if (expectedLength > 0) {
         control_.site().ProgressChanged(100);
     }
     control_.indicator().show(kPictureActive);
+    if (moreAfterEtx) {
+        return transferError(msg::EtxNotReceived);
+    }
     return ReceivedProgram{std::move(assembler.text()), !assembler.ended()};
 }
 

@@ -74,6 +74,23 @@ TEST_F(BlockReceive, AStrayByteBetweenBlocksMeansEtxWasNotReceived) {
     EXPECT_FALSE(dir.exists("P.H"));
 }
 
+// STX and ETX differ in one bit: a block start damaged on the line reads as the end of the
+// program, and the rest of the block follows it.
+TEST_F(BlockReceive, BytesAfterEtxMeanItWasADamagedStxAndNothingIsStored) {
+    openLine(comm::ProtHeidenhain);
+    dir.write("P.H", "old program");
+    std::string second = dataBlock("M30");
+    second.front() = kEtx;
+    machineSends(dataBlock("G1") + second);
+    const comm::Status failed = receive("P.H");
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(static_cast<std::uint32_t>(failed.error().number), 0x8004001Au);
+    EXPECT_EQ(failed.error().description, "ETX not received.");
+    EXPECT_EQ(dir.read("P.H"), "old program");
+    EXPECT_EQ(sent(), one(kAck) + one(kEot)) << "the machine is told that the transfer ended";
+    EXPECT_TRUE(site.dirChanged.empty());
+}
+
 TEST_F(BlockReceive, SilenceOf1001PausesIsTheTimeOut) {
     openLine(comm::ProtHeidenhain);
     dir.write("P.H", "old program");
