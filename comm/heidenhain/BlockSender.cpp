@@ -58,6 +58,10 @@ Status BlockSender::sendText(std::string_view text) {
 Expected<BlockSender::Delivery> BlockSender::deliver(const std::string& block) {
     SerialLink& link = control_.link();
     for (int send = 1; send <= kMostBlockSends; ++send) {
+        // Only what the machine says after this block answers it: a doubled answer to the one
+        // before (a character duplicated on the line) would be taken for it, and the block
+        // counted as accepted whatever the machine made of it.
+        link.flushInput();
         if (Status s = link.WritePort(block); !s) {
             return s.error();
         }

@@ -57,6 +57,21 @@ TEST_F(BlockSend, NakSendsTheBlockAgain) {
     EXPECT_EQ(sent(), dataBlock("M30") + dataBlock("M30") + one(kEtx));
 }
 
+// A character doubled on the line: the machine's ACK to the first block arrives twice. The
+// copy must not be taken for the answer to the second block, which the machine refuses.
+TEST_F(BlockSend, ADoubledAnswerIsNotTakenForTheAnswerToTheNextBlock) {
+    openLine(comm::ProtHeidenhain);
+    dir.write("P.H", "G1\r\nM30\r\n");
+    sim::ScriptedPeer peer(line);
+    peer.expect(dataBlock("G1"), one(kAck) + one(kAck))
+        .expect(dataBlock("M30"), one(kNak))
+        .expect(dataBlock("M30"), one(kAck))
+        .expect(one(kEtx), one(kEot));
+    ASSERT_TRUE(send("P.H"));
+    EXPECT_TRUE(peer.finished());
+    EXPECT_EQ(sent(), dataBlock("G1") + dataBlock("M30") + dataBlock("M30") + one(kEtx));
+}
+
 TEST_F(BlockSend, Dc1KeepsThePcWaitingForTheAcknowledge) {
     openLine(comm::ProtHeidenhain);
     dir.write("P.H", "M30\r\n");
