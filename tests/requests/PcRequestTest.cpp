@@ -3,6 +3,7 @@
 #include "comm/requests/PcRequests.h"
 #include "sim/virtual/ScriptedPeer.h"
 #include "tests/comm/ControlFixture.h"
+#include "tests/heidenhain/UnitDirectory.h"
 
 namespace {
 
@@ -186,6 +187,37 @@ TEST_F(PcRequest, PlainLinesOnlyTransferFiles) {
     EXPECT_NE(site.errors[2].description.find("directory separator"), std::string::npos);
     EXPECT_TRUE(line.receivedByPeer().empty());
     EXPECT_TRUE(site.prompts.empty());
+}
+
+// The first request after the device went away finds it gone and leaves the port closed.
+// Once the device is back, the next requests open the port again: a send reaches the machine,
+// and a reception replaces the file with what came instead of with nothing.
+TEST_F(PcRequest, PlainRequestsOpenThePortAgainOnceTheDeviceIsBack) {
+    UnitDirectory dir;
+    control.setFerixHomeDir(dir.homeDir());
+    ASSERT_TRUE(control.setFerixDir(1, UnitDirectory::unitDir()));
+    dir.write("P1", "G1 X1\r\n");
+    dir.write("IN", "the older program\r\n");
+    activate(ProtNone);
+    ASSERT_TRUE(control.setActive(true));
+    line.removeDevice();
+    control.DoPcRequestFileToFerix(1, "P1");
+    control.DoPcRequestFileToFerix(1, "P1");
+    ASSERT_EQ(site.errors.size(), 2u);
+    EXPECT_NE(site.errors[0].description.find("Port no longer available"), std::string::npos)
+        << site.errors[0].description;
+    EXPECT_TRUE(line.receivedByPeer().empty());
+
+    line.restoreDevice();
+    control.DoPcRequestFileToFerix(1, "P1");
+    EXPECT_EQ(site.errors.size(), 2u) << site.errors.back().description;
+    EXPECT_EQ(line.receivedText(), "G1 X1\r\n");
+    host.after(100'000, [&] { line.peerSend("N10 M30\r\n"); });
+    host.after(2'000'000, [&] { control.StopTransfer(); });
+    control.DoPcRequestFileFromFerix(1, "IN");
+    EXPECT_EQ(site.errors.size(), 2u) << site.errors.back().description;
+    EXPECT_EQ(dir.read("IN"), "N10 M30\r\n");
+    ASSERT_TRUE(control.setActive(false));
 }
 
 class HeidenhainRequest : public PcRequest {
