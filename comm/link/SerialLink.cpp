@@ -73,15 +73,19 @@ Status SerialLink::checkDevice() {
 
 Status SerialLink::reopenIfLost() {
     Status lost = checkDevice();
-    if (lost) {
+    if (lost && port_->isOpen()) {
         return {};
     }
     port_->close();
-    if (open() && ApplyLineSettings()) {
+    Status opened = open();
+    if (opened) {
+        opened = ApplyLineSettings();
+    }
+    if (opened) {
         return {};
     }
     port_->close();
-    return lost;
+    return lost ? opened : lost;
 }
 
 Status SerialLink::WritePort(std::string_view bytes) {

@@ -56,8 +56,9 @@ public:
 
     // An error naming the device when it went away while open (see SerialPort::deviceLost).
     Status checkDevice();
-    // Opens the port again when its device went away; it may have come back since. For lines
-    // without a loop of their own that could notice and restart.
+    // Opens the port again when its device went away, or when an earlier attempt found the
+    // device away and left the port closed; it may have come back since. For lines without a
+    // loop of their own that could notice and restart.
     Status reopenIfLost();
 
     std::size_t bytesWaiting() { return port_->bytesWaiting(); }

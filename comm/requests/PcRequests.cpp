@@ -262,19 +262,7 @@ bool PcRequests::plainRequest(std::uint8_t Action, std::uint8_t Direction,
         return false;
     }
     // A plain line has no loop that would notice a device pulled and put back meanwhile.
-    SerialLink& link = control_.link();
-    Status port = link.reopenIfLost();
-    // A request that found the device away left the port closed; the device may be back.
-    if (port && !link.isOpen()) {
-        port = link.open();
-        if (port) {
-            port = link.ApplyLineSettings();
-        }
-        if (!port) {
-            link.close();
-        }
-    }
-    if (!port) {
+    if (Status port = control_.link().reopenIfLost(); !port) {
         error(true, messageWithDetail(msg::ProcessingPCRequest, port.error().description));
         return false;
     }

@@ -225,7 +225,9 @@ class SilentUnit : public DncFaults,
                    public ::testing::WithParamInterface<std::tuple<int, std::size_t>> {};
 
 TEST_P(SilentUnit, MidTransferIsReportedAndTheNextAttemptGoesThrough) {
-    const auto [kindIndex, afterBytes] = GetParam();
+    // Plain variables, not a structured binding: the lambda below captures them.
+    const int kindIndex = std::get<0>(GetParam());
+    const std::size_t afterBytes = std::get<1>(GetParam());
     const Kind kind = static_cast<Kind>(kindIndex);
     std::vector<Job> jobs = prepareRound(0, 6000);
     const Job job = jobs[static_cast<std::size_t>(kindIndex)];

@@ -113,7 +113,7 @@ TEST_F(SubNetThread, AMissingPortIsReportedAndTheSubNetStaysUsable) {
               0u)
         << failed.description;
     // The port appears: starting again works.
-    subNet.post([this](comm::ctrlFerixComm& c) { c.setCommPort(1); });
+    subNet.post([](comm::ctrlFerixComm& c) { c.setCommPort(1); });
     subNet.StartCommunication();
     ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
     subNet.StopCommunication();
