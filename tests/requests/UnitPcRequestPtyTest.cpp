@@ -231,8 +231,9 @@ TEST_P(SectionCommandsOverPty, ShowFifteenStepsAndChangeTheMemory) {
     });
 }
 
-INSTANTIATE_TEST_SUITE_P(SectionsJoinAndReset, SectionCommandsOverPty,
-                         ::testing::Values(4, 5, 6, 7, 8, 20));
+// Each takes its fifteen seconds of real time: over the pseudo-terminal a section select and
+// the join suffice; every command runs on virtual time in the request tests.
+INSTANTIATE_TEST_SUITE_P(SectionsJoinAndReset, SectionCommandsOverPty, ::testing::Values(5, 8));
 
 TEST_F(UnitPcRequestsOverPty, APurge) {
     withUnits([&](UnitSimulator& u) {
