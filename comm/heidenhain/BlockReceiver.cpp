@@ -98,6 +98,11 @@ private:
     std::string text_;
 };
 
+bool isMachineAnswer(std::uint8_t byte) {
+    using namespace ascii;
+    return byte == EOT || byte == ACK || byte == NAK || byte == DC1 || byte == ETX;
+}
+
 }  // namespace
 
 Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength) {
@@ -135,9 +140,15 @@ Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength
         host.sleep(characterPause);
         host.pump();
     }
-    // The machine sends nothing after its ETX. Bytes behind it mean that it was the STX of the
-    // next block, damaged on the line (the two differ in one bit): the program is incomplete.
-    const bool moreAfterEtx = assembler.ended() && link.bytesWaiting() > 0;
+    // After its ETX a machine at most answers our EOT with a control character. Anything else
+    // behind the ETX is the rest of a block whose STX was damaged on the line into ETX (the two
+    // differ in one bit): the program is incomplete.
+    bool moreAfterEtx = false;
+    while (assembler.ended() && link.bytesWaiting() > 0) {
+        if (!isMachineAnswer(link.readByte())) {
+            moreAfterEtx = true;
+        }
+    }
     link.flushInput();
     if (expectedLength > 0) {
         control_.site().ProgressChanged(100);

@@ -91,6 +91,14 @@ TEST_F(BlockReceive, BytesAfterEtxMeanItWasADamagedStxAndNothingIsStored) {
     EXPECT_TRUE(site.dirChanged.empty());
 }
 
+TEST_F(BlockReceive, AMachineThatAnswersOurEotStillDeliversItsProgram) {
+    openLine(comm::ProtHeidenhain);
+    dir.write("P.H", "old program");
+    machineSends(dataBlock("G1") + one(kEtx) + one(kEot));
+    ASSERT_TRUE(receive("P.H"));
+    EXPECT_EQ(dir.read("P.H"), "G1\r\n");
+}
+
 TEST_F(BlockReceive, SilenceOf1001PausesIsTheTimeOut) {
     openLine(comm::ProtHeidenhain);
     dir.write("P.H", "old program");
