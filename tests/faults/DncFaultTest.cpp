@@ -253,13 +253,12 @@ TEST_P(SilentUnit, MidTransferIsReportedAndTheNextAttemptGoesThrough) {
     if (kind == Kind::Upload) {
         EXPECT_EQ(difference(read(kUploadUnit, job.name + ".STX"), job.program), "equal");
     }
-    TransferTally tally;
-    tally.jobs = 1;
-    tally.attempts = first == Outcome::Failed ? 2 : 1;
-    tally.afterRetry = 1;
-    tally.reportedFailures = 1;
-    tally.print("DNC, unit silent after " + std::to_string(afterBytes) + " characters",
-                line.wireTally());
+    TransferTally{.jobs = 1,
+                  .attempts = first == Outcome::Failed ? 2 : 1,
+                  .afterRetry = 1,
+                  .reportedFailures = 1}
+        .print("DNC, unit silent after " + std::to_string(afterBytes) + " characters",
+               line.wireTally());
 }
 
 INSTANTIATE_TEST_SUITE_P(DownloadUploadListing, SilentUnit,

@@ -137,14 +137,10 @@ TEST_P(TapeBreaks, AnEndOfFileReceptionWithoutItsEndStoresNothingAndTheNextIsSto
     EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
     expectNoTemporaries();
 
-    TransferTally tally;
-    tally.jobs = 1;
-    tally.attempts = 2;
-    tally.afterRetry = 1;
-    tally.reportedFailures = 1;
-    tally.print(std::string("ProtNoneEOF, ") + nameOf(GetParam()) + " after " +
-                    std::to_string(kCutAfter) + " characters",
-                line.wireTally());
+    TransferTally{.jobs = 1, .attempts = 2, .afterRetry = 1, .reportedFailures = 1}.print(
+        std::string("ProtNoneEOF, ") + nameOf(GetParam()) + " after " + std::to_string(kCutAfter) +
+            " characters",
+        line.wireTally());
 }
 
 // ProtNone has no end marker: only the operator's stop ends a reception, and the PC cannot
@@ -161,13 +157,10 @@ TEST_P(TapeBreaks, WithoutAnEndMarkerWhatArrivedIsTheProgram) {
     EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
     expectNoTemporaries();
 
-    TransferTally tally;
-    tally.jobs = 1;
-    tally.attempts = 1;
-    tally.firstTime = 1;
-    tally.print(std::string("ProtNone, ") + nameOf(GetParam()) + " after " +
-                    std::to_string(kCutAfter) + " characters: " + std::to_string(got) + " stored",
-                line.wireTally());
+    TransferTally{.jobs = 1, .attempts = 1, .firstTime = 1}.print(
+        std::string("ProtNone, ") + nameOf(GetParam()) + " after " + std::to_string(kCutAfter) +
+            " characters: " + std::to_string(got) + " stored",
+        line.wireTally());
 }
 
 INSTANTIATE_TEST_SUITE_P(TornOrCut, TapeBreaks,
@@ -224,15 +217,10 @@ TEST_P(PlainDeviceLost, InAReceptionIsReportedAndTheLineServesOnceItIsBack) {
     EXPECT_EQ(puncher.ended(), protocol == comm::ProtNoneEOF);
     expectNoTemporaries();
 
-    TransferTally tally;
-    tally.jobs = 2;
-    tally.attempts = 4;
-    tally.afterRetry = 1;
-    tally.firstTime = 1;
-    tally.reportedFailures = 2;
-    tally.print(std::string(protocol == comm::ProtNoneEOF ? "ProtNoneEOF" : "ProtNone") +
-                    ", device lost in a reception and back",
-                line.wireTally());
+    TransferTally{.jobs = 2, .attempts = 4, .firstTime = 1, .afterRetry = 1, .reportedFailures = 2}
+        .print(std::string(protocol == comm::ProtNoneEOF ? "ProtNoneEOF" : "ProtNone") +
+                   ", device lost in a reception and back",
+               line.wireTally());
 }
 
 INSTANTIATE_TEST_SUITE_P(EndOfFileOrNot, PlainDeviceLost,
