@@ -1,5 +1,7 @@
 #include "comm/link/PosixSerialPort.h"
 
+#include "comm/link/TermiosSpeed.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
@@ -22,53 +24,6 @@ ComError portError(const std::string& what, int error) {
     e.source = "SerialPort";
     e.description = what + ": " + std::strerror(error);
     return e;
-}
-
-std::optional<speed_t> termiosSpeed(std::int32_t speed) {
-    switch (speed) {
-        case 50:
-            return B50;
-        case 75:
-            return B75;
-        case 110:
-            return B110;
-        case 134:
-            return B134;
-        case 150:
-            return B150;
-        case 200:
-            return B200;
-        case 300:
-            return B300;
-        case 600:
-            return B600;
-        case 1200:
-            return B1200;
-        case 1800:
-            return B1800;
-        case 2400:
-            return B2400;
-        case 4800:
-            return B4800;
-        case 9600:
-            return B9600;
-        case 19200:
-            return B19200;
-        case 38400:
-            return B38400;
-        case 57600:
-            return B57600;
-        case 115200:
-            return B115200;
-        case 230400:
-            return B230400;
-        case 460800:
-            return B460800;
-        case 921600:
-            return B921600;
-        default:
-            return std::nullopt;
-    }
 }
 
 // A pseudo-terminal (and some USB adapters) refuse the modem-line calls; that only means the

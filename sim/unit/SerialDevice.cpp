@@ -1,6 +1,6 @@
 #include "sim/unit/SerialDevice.h"
 
-#include "sim/pty/TermiosSpeed.h"
+#include "comm/link/TermiosSpeed.h"
 
 #include <fcntl.h>
 #include <termios.h>
@@ -27,7 +27,7 @@ std::optional<LineFormat> parseLineFormat(std::string_view text) {
         const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
         return ec == std::errc{} && end == s.data() + s.size();
     };
-    if (!number(fields[0], format.speed) || !sim::termiosSpeed(format.speed) ||
+    if (!number(fields[0], format.speed) || !comm::termiosSpeed(format.speed) ||
         fields[1].size() != 1 ||
         std::string_view("neoNEO").find(fields[1][0]) == std::string_view::npos ||
         !number(fields[2], format.dataBits) || format.dataBits < 7 || format.dataBits > 8 ||
@@ -56,8 +56,8 @@ std::string SerialDevice::open(const std::string& path, const LineFormat& format
         return why;
     }
     cfmakeraw(&tio);
-    cfsetispeed(&tio, *sim::termiosSpeed(format.speed));
-    cfsetospeed(&tio, *sim::termiosSpeed(format.speed));
+    cfsetispeed(&tio, *comm::termiosSpeed(format.speed));
+    cfsetospeed(&tio, *comm::termiosSpeed(format.speed));
     tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
     tio.c_cflag |= CLOCAL | CREAD | (format.dataBits == 7 ? CS7 : CS8);
     if (format.parity != 'n') {

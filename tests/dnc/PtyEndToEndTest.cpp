@@ -1,7 +1,5 @@
 // A ProtDNC line end to end: the control on one end of a pseudo-terminal pair, simulated units
-// on the other, in real time. The line runs at 4800 baud: a unit must answer a poll within the
-// poll's trailer, and at this speed that leaves the simulator's thread 30 ms even on a busy
-// machine.
+// on the other, in real time.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -9,12 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "comm/FerixComm.h"
-#include "comm/RealHost.h"
-#include "localizing/lookup/ResourceStrings.h"
-#include "sim/fakes/RecordingSite.h"
-#include "sim/pty/PtyPair.h"
-#include "sim/unit/FdUnitLine.h"
+#include "tests/dnc/PtyUnitsFixture.h"
 
 namespace {
 
@@ -22,35 +15,9 @@ namespace fs = std::filesystem;
 using namespace sim::unit;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int32_t kSpeed = 4800;
-
-class PtyEndToEnd : public ::testing::Test {
+class PtyEndToEnd : public PtyUnitsFixture {
 protected:
-    PtyEndToEnd()
-        : host([this] { pump(); }),
-          control(host, site),
-          driver(units, pty.masterFd(), characterTime(kSpeed, 11)) {
-        loc::selectLanguage(loc::kEnglish);
-        home = fs::temp_directory_path() /
-               ("ferix-dnc-pty-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(home);
-        for (int unit = 1; unit <= 3; ++unit) {
-            fs::create_directories(home / ("Ferix" + std::to_string(unit)));
-            EXPECT_TRUE(control.setConnected(unit, true));
-            units.addUnit(static_cast<std::uint8_t>(unit));
-        }
-        control.setFerixHomeDir(home.string() + "/");
-        control.setPortDevices([this](int) { return pty.devicePath(); });
-        EXPECT_TRUE(control.setCommSpeed(std::to_string(kSpeed)));
-        EXPECT_TRUE(control.setProtocol(comm::ProtDNC));
-        driver.preferPromptAnswers(true);
-        driver.start();
-    }
-    ~PtyEndToEnd() override {
-        driver.stop();
-        fs::remove_all(home);
-    }
+    PtyEndToEnd() : PtyUnitsFixture("ferix-dnc-pty-") { driver.start(); }
 
     // Runs the line until the units have reported `kind` (or 30 s have passed).
     void runUntil(UnitEvent::Kind kind) {
@@ -63,19 +30,6 @@ protected:
             ADD_FAILURE() << "the units never reported " << kind << "\n" << history();
         }
         EXPECT_EQ(driver.failure(), 0);
-    }
-    // What the control and the units reported, for the diagnosis of a failure.
-    std::string history() {
-        std::string text;
-        for (const auto& e : site.errors) {
-            text += "control: " + e.description + "\n";
-        }
-        driver.withUnits([&](UnitSimulator& u) {
-            for (const UnitEvent& e : u.events()) {
-                text += e.describe() + "\n";
-            }
-        });
-        return text;
     }
     void runUntilErrors(std::size_t count) {
         done = [this, count] { return site.errors.size() >= count; };
@@ -90,13 +44,6 @@ protected:
             return events.empty() ? UnitEvent{} : events.back();
         });
     }
-    std::string read(int unit, const std::string& name) {
-        std::ifstream in(home / ("Ferix" + std::to_string(unit)) / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    void put(int unit, const std::string& name, const std::string& data) {
-        std::ofstream(home / ("Ferix" + std::to_string(unit)) / name, std::ios::binary) << data;
-    }
     void raise(std::uint8_t address, const RequestSpec& request) {
         driver.withUnits([&](UnitSimulator& u) { u.unit(address)->raise(request); });
     }
@@ -110,19 +57,12 @@ protected:
         return r;
     }
 
-    void pump() {
+    void pump() override {
         if (control.Active() && done && (done() || Clock::now() > deadline)) {
             (void)control.setActive(false);
         }
     }
 
-    sim::PtyPair pty;
-    comm::RealHost host;
-    sim::RecordingSite site;
-    comm::ctrlFerixComm control;
-    UnitSimulator units;
-    FdUnitLine driver;
-    fs::path home;
     std::function<bool()> done;
     Clock::time_point deadline;
 };

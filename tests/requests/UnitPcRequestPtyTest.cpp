@@ -1,7 +1,6 @@
 // The operator's requests end to end: the control on one end of a pseudo-terminal pair with its
 // polling loop running, simulated units on the other, in real time. The requests are started
-// from the host's message pump, as a window's commands are. The line runs at 4800 baud, which
-// leaves the simulator's thread time to answer within a frame's trailer on a busy machine.
+// from the host's message pump, as a window's commands are.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -11,12 +10,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "comm/FerixComm.h"
-#include "comm/RealHost.h"
-#include "localizing/lookup/ResourceStrings.h"
-#include "sim/fakes/RecordingSite.h"
-#include "sim/pty/PtyPair.h"
-#include "sim/unit/FdUnitLine.h"
+#include "tests/dnc/PtyUnitsFixture.h"
 
 namespace {
 
@@ -24,7 +18,6 @@ namespace fs = std::filesystem;
 using namespace sim::unit;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::int32_t kSpeed = 4800;
 const std::vector<std::uint8_t> kSectionProgress = {0,  7,  13, 20, 27, 33, 40, 47,
                                                     53, 60, 67, 73, 80, 87, 93, 100};
 const std::string kNotDelivered =
@@ -38,38 +31,18 @@ std::string program(std::size_t n) {
     return s;
 }
 
-class UnitPcRequestsOverPty : public ::testing::Test {
+class UnitPcRequestsOverPty : public PtyUnitsFixture {
 protected:
-    UnitPcRequestsOverPty()
-        : host([this] { pump(); }),
-          control(host, site),
-          driver(units, pty.masterFd(), characterTime(kSpeed, 11)) {
-        loc::selectLanguage(loc::kEnglish);
-        home = fs::temp_directory_path() /
-               ("ferix-pcreq-pty-" + std::to_string(::getpid()) + "-" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(home);
-        for (int unit = 1; unit <= 3; ++unit) {
-            fs::create_directories(home / ("Ferix" + std::to_string(unit)));
-            EXPECT_TRUE(control.setConnected(unit, true));
-            units.addUnit(static_cast<std::uint8_t>(unit));
-        }
+    UnitPcRequestsOverPty() : PtyUnitsFixture("ferix-pcreq-pty-") {
         units.setEventSink([this](const UnitEvent& e) {
             if (e.kind == UnitEvent::CommandCarriedOut) {
                 polls11AtCommand = units.pollsOf(11);  // on the line's thread, units held
             }
         });
-        control.setFerixHomeDir(home.string() + "/");
-        control.setPortDevices([this](int) { return pty.devicePath(); });
-        EXPECT_TRUE(control.setCommSpeed(std::to_string(kSpeed)));
-        EXPECT_TRUE(control.setProtocol(comm::ProtDNC));
-        driver.preferPromptAnswers(true);
         driver.start();
     }
-    ~UnitPcRequestsOverPty() override {
-        driver.stop();
-        fs::remove_all(home);
-    }
+    // The units' thread reports into this class: it stops before our members go.
+    ~UnitPcRequestsOverPty() override { driver.stop(); }
 
     // Switches the line on and runs `operations` one after the other from the host's pump
     // while the control polls; the line goes off after the last one. The site's records start
@@ -83,7 +56,7 @@ protected:
         EXPECT_EQ(driver.failure(), 0);
     }
 
-    void pump() {
+    void pump() override {
         if (!control.Active() || running) {
             return;
         }
@@ -111,34 +84,6 @@ protected:
         return withUnits([&](UnitSimulator& u) { return u.eventsOf(kind).size(); });
     }
 
-    // What the control and the units reported, for the diagnosis of a failure.
-    std::string history() {
-        std::string text;
-        for (const auto& e : site.errors) {
-            text += "control: " + e.description + "\n";
-        }
-        withUnits([&](UnitSimulator& u) {
-            for (const UnitEvent& e : u.events()) {
-                text += e.describe() + "\n";
-            }
-        });
-        return text;
-    }
-    std::string read(int unit, const std::string& name) {
-        std::ifstream in(home / ("Ferix" + std::to_string(unit)) / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
-    void put(int unit, const std::string& name, const std::string& data) {
-        std::ofstream(home / ("Ferix" + std::to_string(unit)) / name, std::ios::binary) << data;
-    }
-
-    sim::PtyPair pty;
-    comm::RealHost host;
-    sim::RecordingSite site;
-    comm::ctrlFerixComm control;
-    UnitSimulator units;
-    FdUnitLine driver;
-    fs::path home;
     std::atomic<std::size_t> polls11AtCommand{0};
 
     std::deque<std::function<void()>> queue;

@@ -1,6 +1,6 @@
 #include "sim/heidenhain/link/FdPeerLink.h"
 
-#include "sim/pty/TermiosSpeed.h"
+#include "comm/link/TermiosSpeed.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -138,7 +138,7 @@ int openLineDevice(const std::string& path, int speed) {
         throw std::runtime_error(path + " is not a serial line: " + std::strerror(error));
     }
     ::cfmakeraw(&tio);
-    const auto known = termiosSpeed(speed);
+    const auto known = comm::termiosSpeed(speed);
     if (!known) {
         throw std::runtime_error("unsupported line speed " + std::to_string(speed));
     }

@@ -1,4 +1,5 @@
-// The termios constant of a line speed, for the simulators that open devices themselves.
+// The termios constant of a line speed: for the control's POSIX port and for the simulators
+// that open devices themselves (header only, so that they need not link the control).
 #pragma once
 
 #include <termios.h>
@@ -6,16 +7,30 @@
 #include <cstdint>
 #include <optional>
 
-namespace sim {
+namespace comm {
 
 inline std::optional<speed_t> termiosSpeed(std::int32_t speed) {
     switch (speed) {
+        case 50:
+            return B50;
+        case 75:
+            return B75;
+        case 110:
+            return B110;
+        case 134:
+            return B134;
+        case 150:
+            return B150;
+        case 200:
+            return B200;
         case 300:
             return B300;
         case 600:
             return B600;
         case 1200:
             return B1200;
+        case 1800:
+            return B1800;
         case 2400:
             return B2400;
         case 4800:
@@ -30,9 +45,15 @@ inline std::optional<speed_t> termiosSpeed(std::int32_t speed) {
             return B57600;
         case 115200:
             return B115200;
+        case 230400:
+            return B230400;
+        case 460800:
+            return B460800;
+        case 921600:
+            return B921600;
         default:
             return std::nullopt;
     }
 }
 
-}  // namespace sim
+}  // namespace comm
