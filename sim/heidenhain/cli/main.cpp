@@ -16,8 +16,7 @@
 #include "comm/files/FileIo.h"
 #include "comm/files/PlainName.h"
 #include "sim/heidenhain/HeidenhainMachine.h"
-#include "sim/heidenhain/link/FdPeerLink.h"
-#include "sim/pty/PtyPair.h"
+#include "sim/heidenhain/link/LineEndOptions.h"
 
 namespace {
 
@@ -49,11 +48,8 @@ commands:
 )";
 
 struct Options {
-    std::string device;
-    bool pty = false;
-    int speed = 9600;
+    sim::LineEndOptions line;
     std::string memory;
-    int startAfterMs = 0;
     sim::MachineSettings settings;
     sim::MachineFaults faults;
     std::vector<std::string> command;
@@ -84,13 +80,10 @@ bool parse(int argc, char** argv, Options& options) {
             }
             return argv[++i];
         };
-        if (arg == "--device") {
-            options.device = value();
-        } else if (arg == "--pty") {
-            options.pty = true;
-        } else if (arg == "--speed") {
-            options.speed = std::stoi(value());
-        } else if (arg == "--tavro1-crlf") {
+        if (options.line.take(arg, value)) {
+            continue;
+        }
+        if (arg == "--tavro1-crlf") {
             options.settings.keepLineEnds = true;
         } else if (arg == "--pc-not-master") {
             options.settings.pcIsMaster = false;
@@ -101,8 +94,6 @@ bool parse(int argc, char** argv, Options& options) {
             options.memory = value();
         } else if (arg == "--timeout-ms") {
             options.settings.answerTimeout = std::chrono::milliseconds(std::stoi(value()));
-        } else if (arg == "--start-after-ms") {
-            options.startAfterMs = std::stoi(value());
         } else if (arg == "--refuse-headers") {
             const std::string count = value();
             options.faults.refusePcHeaders =
@@ -118,7 +109,7 @@ bool parse(int argc, char** argv, Options& options) {
             options.command.push_back(arg);
         }
     }
-    return (options.pty || !options.device.empty()) && !options.command.empty();
+    return options.line.given() && !options.command.empty();
 }
 
 void loadMemory(const std::string& directory, sim::HeidenhainMachine& machine) {
@@ -168,25 +159,14 @@ void printRecords(const sim::HeidenhainMachine& machine, std::size_t from) {
 }
 
 int run(const Options& options) {
-    std::unique_ptr<sim::PtyPair> pty;
-    int fd = -1;
-    if (options.pty) {
-        pty = std::make_unique<sim::PtyPair>();
-        fd = pty->masterFd();
-        std::cout << "control device: " << pty->devicePath() << std::endl;
-    } else {
-        fd = sim::openLineDevice(options.device, options.speed);
-    }
-    sim::FdPeerLink link(fd);
+    sim::LineEnd end(options.line, std::cout);
+    sim::FdPeerLink& link = end.link();
     sim::HeidenhainMachine machine(link, options.settings);
     machine.faults() = options.faults;
     if (!options.memory.empty()) {
         loadMemory(options.memory, machine);
     }
-    if (options.startAfterMs > 0) {
-        link.runUntil([] { return interrupted.load(); },
-                      std::chrono::milliseconds(options.startAfterMs));
-    }
+    end.waitToStart([] { return interrupted.load(); });
 
     const std::string& verb = options.command[0];
     const std::string name = options.command.size() > 1 ? options.command[1] : "";

@@ -9,8 +9,7 @@
 #include <vector>
 
 #include "comm/files/FileIo.h"
-#include "sim/heidenhain/link/FdPeerLink.h"
-#include "sim/pty/PtyPair.h"
+#include "sim/heidenhain/link/LineEndOptions.h"
 #include "sim/tape/TapePuncher.h"
 #include "sim/tape/TapeReader.h"
 
@@ -34,15 +33,12 @@ options:
 )";
 
 struct Options {
-    std::string device;
-    bool pty = false;
-    int speed = 9600;
+    sim::LineEndOptions line;
     bool endOfFile = false;
     std::string out;
     int idleMs = 5000;
     std::size_t piece = 256;
     int pauseMs = 0;
-    int startAfterMs = 0;
     std::vector<std::string> command;
 };
 
@@ -55,13 +51,10 @@ bool parse(int argc, char** argv, Options& options) {
             }
             return argv[++i];
         };
-        if (arg == "--device") {
-            options.device = value();
-        } else if (arg == "--pty") {
-            options.pty = true;
-        } else if (arg == "--speed") {
-            options.speed = std::stoi(value());
-        } else if (arg == "--eof") {
+        if (options.line.take(arg, value)) {
+            continue;
+        }
+        if (arg == "--eof") {
             options.endOfFile = true;
         } else if (arg == "--out") {
             options.out = value();
@@ -71,15 +64,13 @@ bool parse(int argc, char** argv, Options& options) {
             options.piece = static_cast<std::size_t>(std::stoul(value()));
         } else if (arg == "--pause-ms") {
             options.pauseMs = std::stoi(value());
-        } else if (arg == "--start-after-ms") {
-            options.startAfterMs = std::stoi(value());
         } else if (arg.starts_with("--")) {
             throw std::runtime_error("unknown option " + arg);
         } else {
             options.command.push_back(arg);
         }
     }
-    return (options.pty || !options.device.empty()) && !options.command.empty();
+    return options.line.given() && !options.command.empty();
 }
 
 int punch(const Options& options, sim::FdPeerLink& link) {
@@ -134,20 +125,9 @@ int main(int argc, char** argv) {
             std::cerr << kUsage;
             return 2;
         }
-        std::unique_ptr<sim::PtyPair> pty;
-        int fd = -1;
-        if (options.pty) {
-            pty = std::make_unique<sim::PtyPair>();
-            fd = pty->masterFd();
-            std::cerr << "control device: " << pty->devicePath() << std::endl;
-        } else {
-            fd = sim::openLineDevice(options.device, options.speed);
-        }
-        sim::FdPeerLink link(fd);
-        if (options.startAfterMs > 0) {
-            link.runUntil([] { return interrupted.load(); },
-                          std::chrono::milliseconds(options.startAfterMs));
-        }
+        sim::LineEnd end(options.line, std::cerr);
+        end.waitToStart([] { return interrupted.load(); });
+        sim::FdPeerLink& link = end.link();
         if (options.command[0] == "punch") {
             return punch(options, link);
         }
