@@ -8,21 +8,10 @@ extern "C" FERIX_CONVERT_API int16_t FERIX_CONVERT_CALL Convert(const char* Inpu
                                                                 const char* Parameters,
                                                                 char* ErrorText, char* HelpFile,
                                                                 int32_t* HelpContext) {
-    conversion::ConvertOutputs outputs(ErrorText, HelpFile, HelpContext);
-    outputs.clear();
-    try {
-        const brisel::ConversionOutcome outcome = brisel::convertFile(
-            InputPath != nullptr ? InputPath : "", OutputPath != nullptr ? OutputPath : "",
-            Parameters != nullptr ? Parameters : "");
-        if (!outcome.succeeded) {
-            outputs.setError(outcome.errorText);
-            return 0;
-        }
-        return 1;
-    } catch (...) {
-        // No exception may cross the plain C entry; the likely one is a file too large for
-        // memory.
-        outputs.setError("Brisel: not enough memory for this file");
-        return 0;
-    }
+    return conversion::convertEntry(
+        InputPath, OutputPath, Parameters, ErrorText, HelpFile, HelpContext,
+        [](const std::string& in, const std::string& out, const std::string& parameters) {
+            return brisel::convertFile(in, out, parameters);
+        },
+        "Brisel: not enough memory for this file");
 }
