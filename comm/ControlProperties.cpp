@@ -3,7 +3,7 @@
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
-#include "comm/TextRules.h"
+#include "comm/PropertyRules.h"
 #include "comm/link/PosixSerialPort.h"
 #include "localizing/lookup/ResourceStrings.h"
 
@@ -74,7 +74,7 @@ Status ctrlFerixComm::setPrefix(int FerixNo, const std::string& value) {
     if (Status s = checkUnit(FerixNo); !s) {
         return s;
     }
-    prefix_[FerixNo - 1] = firstCharacters(value, 3);
+    prefix_[FerixNo - 1] = prefixRule(value);
     notify("Prefix" + std::to_string(FerixNo));
     return {};
 }
@@ -145,7 +145,7 @@ Status ctrlFerixComm::setCommStopBit(const std::string& value) {
 }
 
 Status ctrlFerixComm::setCommHandshaking(std::int32_t value) {
-    if (value < kHandshakeNone || value > kHandshakeRtsXonXoff) {
+    if (!handshakingHolds(value)) {
         return ComError{380, "FerixComm", "Invalid handshaking " + std::to_string(value), "", 0};
     }
     link_.setHandshaking(value);
@@ -168,7 +168,7 @@ void ctrlFerixComm::setCommXOffChar(std::uint8_t value) {
 }
 
 void ctrlFerixComm::setDNCMaxRepeatNo(std::int16_t value) {
-    dncMaxRepeatNo_ = value < 4 ? std::int16_t{4} : value;
+    dncMaxRepeatNo_ = repeatNoRule(value);
     notify("DNCMaxRepeatNo");
 }
 
@@ -176,7 +176,7 @@ void ctrlFerixComm::setExt(KindExt kind, const std::string& value) {
     static constexpr const char* kNames[kKindExtCount] = {
         "SourceTextExt", "WorkTextExt",   "ListExt",    "SourceMacroExt",
         "WorkMacroExt",  "SourceDiagExt", "WorkDiagExt"};
-    exts_[static_cast<int>(kind)] = trimBlanks(value);
+    exts_[static_cast<int>(kind)] = extensionRule(value);
     notify(kNames[static_cast<int>(kind)]);
 }
 
@@ -209,7 +209,7 @@ void ctrlFerixComm::setHeidenhainCRLF(bool value) {
 }
 
 void ctrlFerixComm::setHeidenhainFileType(const std::string& value) {
-    heidenhainFileType_ = value.empty() ? std::string("N") : firstCharacters(value, 1);
+    heidenhainFileType_ = heidenhainFileTypeRule(value);
     notify("HeidenhainFileType");
 }
 

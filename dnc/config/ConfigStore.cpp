@@ -16,6 +16,8 @@
 #include <string_view>
 
 #include "comm/files/FileIo.h"
+#include "dnc/config/IniText.h"
+#include "dnc/config/SettingsCheck.h"
 #include "dnc/config/TextForms.h"
 
 namespace dnc {
@@ -33,59 +35,15 @@ void configure(Ini& ini) {
     ini.SetAllowKeyOnly(false);
 }
 
-// A line the parser reads as it is meant: blank, a comment, a section header, or
-// "key=value". A "[" without its "]" would make the parser take the text up to the next "="
-// as a section name, and a NUL would end its reading of the file, so that the next write
-// saved such a section damaged and dropped everything behind the NUL.
-bool isReadableLine(std::string_view line) {
-    if (line.find('\0') != std::string_view::npos) {
+bool loadText(Ini& ini, const std::string& text, const std::filesystem::path& file,
+              const ConfigStore::Warning& warn) {
+    configure(ini);
+    // Lines the parser would misread are left out; the settings check reports them.
+    if (ini.LoadData(readableIniText(text, scanIniText(text))) < 0) {
+        warn(file.string() + ": cannot be read; its values are ignored");
         return false;
     }
-    const auto first = line.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return true;
-    }
-    const char c = line[first];
-    if (c == ';' || c == '#') {
-        return true;
-    }
-    if (c == '[') {
-        return line.find(']', first) != std::string_view::npos;
-    }
-    return c != '=' && line.find('=') != std::string_view::npos;
-}
-
-// The text with every unreadable line blanked, each one warned about with its line number.
-// Lines end at a line feed or a CR, as the parser has them.
-std::string readableText(const std::string& text, const std::filesystem::path& file,
-                         const ConfigStore::Warning& warn) {
-    std::string readable;
-    readable.reserve(text.size());
-    std::size_t lineNumber = 1;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
-        const std::string_view line(text.data() + start, end - start);
-        // The parser takes a byte order mark off the start of the file only; one that
-        // begins a later line would read as part of a name there, and differently once a
-        // write has moved the line to the start.
-        constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-        const bool fileStart = start == 0 && line.starts_with(kByteOrderMark);
-        const std::string_view content = fileStart ? line.substr(kByteOrderMark.size()) : line;
-        const std::size_t first = std::min(content.find_first_not_of(" \t"), content.size());
-        if (isReadableLine(content) && !content.substr(first).starts_with(kByteOrderMark)) {
-            readable.append(line);
-        } else {
-            warn(file.string() + ":" + std::to_string(lineNumber) +
-                 ": line skipped, it is not \"key=value\" or a [section]");
-        }
-        if (end < text.size()) {
-            readable.push_back(text[end]);
-            lineNumber += text[end] == '\n' ? 1 : 0;
-        }
-        start = end + 1;
-    }
-    return readable;
+    return true;
 }
 
 bool load(Ini& ini, const std::filesystem::path& file, const ConfigStore::Warning& warn) {
@@ -94,11 +52,7 @@ bool load(Ini& ini, const std::filesystem::path& file, const ConfigStore::Warnin
     if (!text.ok()) {
         return false;  // an absent store reads as empty
     }
-    if (ini.LoadData(readableText(text.value(), file, warn)) < 0) {
-        warn(file.string() + ": cannot be read; its values are ignored");
-        return false;
-    }
-    return true;
+    return loadText(ini, text.value(), file, warn);
 }
 
 // The parser trims blanks around a value and takes one pair of double quotes around it off,
@@ -123,23 +77,53 @@ void quoteWhereNeeded(Ini& ini) {
     }
 }
 
-// One lock per store file inside the process, and an flock between processes.
-std::mutex& processLock(const std::filesystem::path& file) {
+// One lock per store file inside the process, and an flock between processes. Beside the
+// lock, what this process last wrote to the file: a file that still holds exactly that has
+// not been edited since, and its backup (if one was needed) has been made.
+struct FileState {
+    std::mutex lock;
+    std::optional<std::size_t> lastWritten;
+};
+
+FileState& fileState(const std::filesystem::path& file) {
     static std::mutex guard;
-    static std::map<std::string, std::unique_ptr<std::mutex>> locks;
+    static std::map<std::string, std::unique_ptr<FileState>> states;
     std::lock_guard<std::mutex> hold(guard);
-    auto& lock = locks[std::filesystem::absolute(file).lexically_normal().string()];
-    if (!lock) {
-        lock = std::make_unique<std::mutex>();
+    auto& state = states[std::filesystem::absolute(file).lexically_normal().string()];
+    if (!state) {
+        state = std::make_unique<FileState>();
     }
-    return *lock;
+    return *state;
+}
+
+std::size_t fingerprint(std::string_view text) {
+    return std::hash<std::string_view>{}(text);
+}
+
+// The lock file is hidden beside the store, so that the folder shows only the settings (and
+// their backup). It is beside the store rather than in $XDG_RUNTIME_DIR so that it excludes
+// the writers of every user that can write the store.
+std::filesystem::path lockPath(const std::filesystem::path& file) {
+    return file.parent_path() / ("." + file.filename().string() + ".lock");
+}
+
+// Earlier versions kept a visible "DNC.ini.lock"; it goes once nobody holds it.
+void removeVisibleLock(const std::filesystem::path& file) {
+    const std::string old = file.string() + ".lock";
+    const int fd = ::open(old.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        ::unlink(old.c_str());
+    }
+    ::close(fd);
 }
 
 class FileLock {
 public:
     explicit FileLock(const std::filesystem::path& file) {
-        const std::string path = file.string() + ".lock";
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        fd_ = ::open(lockPath(file).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         if (fd_ >= 0) {
             while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
             }
@@ -233,7 +217,8 @@ std::vector<std::string> ConfigStore::sectionNames() const {
 }
 
 bool ConfigStore::write(const std::string& section, const Values& values) {
-    std::lock_guard<std::mutex> inProcess(processLock(file_));
+    FileState& state = fileState(file_);
+    std::lock_guard<std::mutex> inProcess(state.lock);
     std::error_code ec;
     if (file_.has_parent_path()) {
         std::filesystem::create_directories(file_.parent_path(), ec);
@@ -241,8 +226,15 @@ bool ConfigStore::write(const std::string& section, const Values& values) {
     FileLock betweenProcesses(file_);
     // Nobody else writes now: temporary files still here belong to writers that were killed.
     comm::removeStaleTemporaries(file_);
+    comm::removeStaleTemporaries(backupPath(file_));
+    removeVisibleLock(file_);
+    const auto before = comm::readWholeFile(file_);
+    const std::string current = before.ok() ? before.value() : std::string();
+    if (before.ok() && state.lastWritten != fingerprint(current) && !keepBackup(current)) {
+        return false;
+    }
     Ini ini;
-    load(ini, file_, [](const std::string&) {});  // the readers already warned
+    loadText(ini, current, file_, [](const std::string&) {});
     for (const auto& [key, value] : values) {
         // Values are one line each: a line break would split the entry on the next read.
         std::string oneLine = value;
@@ -264,7 +256,36 @@ bool ConfigStore::write(const std::string& section, const Values& values) {
         warn_("settings not saved: " + written.error().description);
         return false;
     }
+    state.lastWritten = fingerprint(text);
     return true;
+}
+
+bool ConfigStore::keepBackup(const std::string& current) {
+    const auto problems = checkSettingsText(file_, current);
+    const auto lost = std::count_if(problems.begin(), problems.end(),
+                                    [](const SettingProblem& p) { return p.lostOnWrite(); });
+    if (lost == 0) {
+        return true;
+    }
+    const std::filesystem::path backup = backupPath(file_);
+    const comm::Status kept = comm::replaceFileAtomically(backup, current);
+    if (!kept.ok()) {
+        // Writing now would lose the person's text with no copy of it: the file stays.
+        warn_("settings not saved: " + file_.string() +
+              " holds text that saving would drop or replace, and its backup cannot be "
+              "written: " +
+              kept.error().description);
+        return false;
+    }
+    warn_(file_.string() + ": " + std::to_string(lost) + (lost == 1 ? " line is" : " lines are") +
+          " not used as written and will be dropped or replaced when the settings are saved; "
+          "the file as it was is kept in " +
+          backup.string());
+    return true;
+}
+
+std::filesystem::path backupPath(const std::filesystem::path& file) {
+    return file.string() + ".bak";
 }
 
 std::filesystem::path configPath(const std::optional<std::string>& commandLine) {

@@ -41,7 +41,8 @@ public:
     using Warning = std::function<void(const std::string&)>;
     using Values = std::vector<std::pair<std::string, std::string>>;
 
-    // Warnings (lines that cannot be read, a failed write) go to `warn`; by default to stderr.
+    // Notes of the writes (a failed write, a backup kept) go to `warn`; by default to stderr.
+    // Reads say nothing: the settings check reports what a file holds.
     explicit ConfigStore(std::filesystem::path file, Warning warn = {});
 
     const std::filesystem::path& file() const { return file_; }
@@ -57,9 +58,17 @@ public:
     }
 
 private:
+    // Before the first write over a file that holds text the write would drop or replace
+    // (a line the store cannot read, a value that does not hold), the file as it is goes to
+    // its backup. False when that copy cannot be made.
+    bool keepBackup(const std::string& current);
+
     std::filesystem::path file_;
     Warning warn_;
 };
+
+// The one backup of a store: the file's name followed by ".bak".
+std::filesystem::path backupPath(const std::filesystem::path& file);
 
 // Where the store lives: the --config file if given, else $FERIXDNC_CONFIG, else
 // $XDG_CONFIG_HOME/DNC/DNC.ini, else ~/.config/DNC/DNC.ini.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "dnc/config/SettingRules.h"
 #include "dnc/config/TextForms.h"
 #include "localizing/lookup/ResourceStrings.h"
 
@@ -15,8 +16,6 @@ constexpr int kStringMachine = 751;
 constexpr const char* kExtKeys[comm::kKindExtCount] = {
     "SourceTextExt", "WorkTextExt",   "ListExt",    "SourceMacroExt",
     "WorkMacroExt",  "SourceDiagExt", "WorkDiagExt"};
-constexpr const char* kExtDefaults[comm::kKindExtCount] = {"STX", "WTX", "FDI", "SMC",
-                                                           "WMC", "SDG", "WDG"};
 
 std::string homeDirectory() {
     const char* home = std::getenv("HOME");
@@ -66,43 +65,41 @@ void SubNetConfiguration::raiseConfigChanged() {
 
 void SubNetConfiguration::ConfigureFerixCommFromRegister(comm::ctrlFerixComm& TC,
                                                          const ConfigStore& store, int ID) {
-    const StoreSection s = store.section(subNetSection(ID));
-    AutoFerixLst = s.readBool("AutoFerixLst", true);
-    AutoFerixLstCont = s.readBool("AutoFerixLstCont", false);
-    Editor = s.readString("Editor", defaultEditor());
+    // Every value goes through its key's rule: one that does not hold gives what the settings
+    // check reports in its place. Values that the control still refuses (a protocol change on
+    // a running line) leave what the control had.
+    const std::string section = subNetSection(ID);
+    const CheckedSection s(section, store.section(section));
+    AutoFerixLst = s.boolean("AutoFerixLst");
+    AutoFerixLstCont = s.boolean("AutoFerixLstCont");
+    Editor = s.text("Editor", defaultEditor());
 
-    // Values that the control refuses (a speed it cannot use, a protocol change on a running
-    // line) leave what the control had.
-    TC.setCaption(s.readString("Caption", defaultCaption(ID)));
-    TC.setCommPort(static_cast<std::int16_t>(s.readInt("CommPort", 1, 1, INT16_MAX)));
-    (void)TC.setCommSpeed(s.readString("CommSpeed", "4800"));
-    (void)TC.setCommDataBit(s.readString("CommDataBit", "8"));
-    (void)TC.setCommStopBit(s.readString("CommStopBit", "2"));
-    (void)TC.setCommParity(s.readString("CommParity", "N"));
-    (void)TC.setCommHandshaking(
-        static_cast<std::int32_t>(s.readInt("CommHandshaking", 0, INT32_MIN, INT32_MAX)));
-    TC.setCommXOnChar(static_cast<std::uint8_t>(s.readInt("CommXOnChar", 17, 0, 255)));
-    TC.setCommXOffChar(static_cast<std::uint8_t>(s.readInt("CommXOffChar", 19, 0, 255)));
-    TC.setFerixHomeDir(s.readString("FerixHomeDir", defaultFerixHomeDir(ID)));
-    TC.setZerosInName(s.readBool("ZerosInName", false));
-    TC.setF4COPYTimeout(
-        static_cast<std::int16_t>(s.readInt("F4COPYTimeout", 8000, INT16_MIN, INT16_MAX)));
-    TC.setDNCMaxRepeatNo(
-        static_cast<std::int16_t>(s.readInt("DNCMaxRepeatNo", 4, INT16_MIN, INT16_MAX)));
-    (void)TC.setProtocol(static_cast<comm::ProtocolEnum>(
-        s.readInt("Protocol", comm::ProtDNC, INT32_MIN, INT32_MAX)));
+    TC.setCaption(s.text("Caption", defaultCaption(ID)));
+    TC.setCommPort(static_cast<std::int16_t>(s.integer("CommPort")));
+    (void)TC.setCommSpeed(s.text("CommSpeed"));
+    (void)TC.setCommDataBit(s.text("CommDataBit"));
+    (void)TC.setCommStopBit(s.text("CommStopBit"));
+    (void)TC.setCommParity(s.text("CommParity"));
+    (void)TC.setCommHandshaking(static_cast<std::int32_t>(s.integer("CommHandshaking")));
+    TC.setCommXOnChar(static_cast<std::uint8_t>(s.integer("CommXOnChar")));
+    TC.setCommXOffChar(static_cast<std::uint8_t>(s.integer("CommXOffChar")));
+    TC.setFerixHomeDir(s.text("FerixHomeDir", defaultFerixHomeDir(ID)));
+    TC.setZerosInName(s.boolean("ZerosInName"));
+    TC.setF4COPYTimeout(static_cast<std::int16_t>(s.integer("F4COPYTimeout")));
+    TC.setDNCMaxRepeatNo(static_cast<std::int16_t>(s.integer("DNCMaxRepeatNo")));
+    (void)TC.setProtocol(static_cast<comm::ProtocolEnum>(s.integer("Protocol")));
     for (int k = 0; k < comm::kKindExtCount; ++k) {
-        TC.setExt(static_cast<comm::KindExt>(k), s.readString(kExtKeys[k], kExtDefaults[k]));
+        TC.setExt(static_cast<comm::KindExt>(k), s.text(kExtKeys[k]));
     }
     for (int n = 1; n <= comm::kUnitCount; ++n) {
         const std::string unit = std::to_string(n);
-        (void)TC.setFerixDir(n, s.readString("FerixDir" + unit, defaultFerixDir(n)));
-        (void)TC.setPrefix(n, s.readString("Prefix" + unit, "PPG"));
-        (void)TC.setConnected(n, s.readBool("Connected" + unit, false));
+        (void)TC.setFerixDir(n, s.text("FerixDir" + unit, defaultFerixDir(n)));
+        (void)TC.setPrefix(n, s.text("Prefix" + unit));
+        (void)TC.setConnected(n, s.boolean("Connected" + unit));
     }
-    TC.setHeidenhainMaster(s.readBool("HeidenhainMaster", true));
-    TC.setHeidenhainCRLF(s.readBool("HeidenhainCRLF", true));
-    TC.setHeidenhainFileType(s.readString("HeidenhainFileType", "N"));
+    TC.setHeidenhainMaster(s.boolean("HeidenhainMaster"));
+    TC.setHeidenhainCRLF(s.boolean("HeidenhainCRLF"));
+    TC.setHeidenhainFileType(s.text("HeidenhainFileType"));
     raiseConfigChanged();
 }
 

@@ -1,5 +1,7 @@
 #include "dnc/manager/SubNet.h"
 
+#include "dnc/config/SettingRules.h"
+#include "dnc/config/SettingsCheck.h"
 #include "localizing/lookup/ResourceStrings.h"
 
 namespace dnc {
@@ -141,16 +143,29 @@ void SubNet::Initialize() {
     std::promise<void> done;
     auto configured = done.get_future();
     postNeverWaits([this, &done] {
-        const auto language =
-            static_cast<std::uint16_t>(store_.section("Common").readInt("LangID", 0, 0, 0xFFFF));
+        const auto language = static_cast<std::uint16_t>(
+            CheckedSection("Common", store_.section("Common")).integer("LangID"));
         const std::uint16_t selected = loc::selectLanguage(language);
         control_->setLangID(static_cast<std::int16_t>(selected));
         config_ = std::make_unique<SubNetConfiguration>();
         config_->ConfigureFerixCommFromRegister(*control_, store_, id_);
+        reportSettingProblems();
         done.set_value();
     });
     configured.wait();
     StartCommunication();
+}
+
+void SubNet::reportSettingProblems() {
+    const std::string section = subNetSection(id_);
+    for (const SettingProblem& problem : checkSettingsFile(store_.file())) {
+        if (sameSection(problem, section)) {
+            SubNetEvent e(SubNetEvent::Kind::SettingProblem);
+            e.setting = problem;
+            e.description = problem.text();
+            deliver(e);
+        }
+    }
 }
 
 void SubNet::StartCommunication() {

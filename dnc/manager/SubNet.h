@@ -35,7 +35,8 @@ public:
 
     int ID() const { return id_; }
 
-    // Reads the language and the stored configuration into the control, then queues the start
+    // Reads the language and the stored configuration into the control, sends the owner one
+    // SettingProblem event for each problem of the sub net's section, then queues the start
     // of communication. Returns when the configuration is in place.
     void Initialize();
     // Switches the line off (a running transfer is stopped, so the unit is told), stores the
@@ -66,6 +67,7 @@ private:
     void run();
     void startOnThread();
     void finishClose();
+    void reportSettingProblems();
     void postNeverWaits(std::function<void()> message);
     void deliver(SubNetEvent event);
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "dnc/config/SettingsCheck.h"
+
 namespace dnc {
 
 struct SubNetEvent {
@@ -18,6 +20,7 @@ struct SubNetEvent {
         CommunicationStopped,  // the line was switched off
         StartFailed,           // switching on failed: description holds the error
         Closing,               // the sub net has stored its configuration and ends
+        SettingProblem,        // a stored value of the sub net's section does not hold
     };
 
     explicit SubNetEvent(Kind k) : kind(k) {}
@@ -33,6 +36,9 @@ struct SubNetEvent {
     std::int32_t context = 0;
     bool showButton = false;     // ShowStop
     std::uint8_t direction = 0;  // ShowStop
+    // SettingProblem: one per problem of section "Config"N, sent once when the sub net has
+    // read its configuration (before communication starts); description holds its text.
+    dnc::SettingProblem setting;
 };
 
 // The owner of sub nets. Called on the sub net's thread: an owner hands the event over to its

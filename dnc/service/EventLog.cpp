@@ -83,6 +83,9 @@ void EventLog::event(const SubNetEvent& e) {
         case Kind::Closing:
             line(e.caption, 0, "closed, configuration stored");
             break;
+        case Kind::SettingProblem:
+            line(e.caption, 0, "settings: " + e.setting.text());
+            break;
     }
 }
 

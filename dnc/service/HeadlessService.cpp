@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "dnc/config/SettingRules.h"
+#include "dnc/config/SettingsCheck.h"
 #include "dnc/config/SubNetConfiguration.h"
 
 namespace dnc {
@@ -14,10 +16,10 @@ HeadlessService::~HeadlessService() {
 }
 
 std::vector<int> HeadlessService::flaggedSubNets(const ConfigStore& store) {
-    const StoreSection common = store.section("Common");
+    const CheckedSection common("Common", store.section("Common"));
     std::vector<int> flagged;
     for (int n = 1; n <= kSubNetCount; ++n) {
-        if (common.readBool(std::to_string(n), false)) {
+        if (common.boolean(std::to_string(n))) {
             flagged.push_back(n);
         }
     }
@@ -28,6 +30,7 @@ int HeadlessService::start() {
     std::vector<int> wanted = options_.subNets.empty() ? flaggedSubNets(store_) : options_.subNets;
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
+    logSettingProblems(wanted);
     for (int n : wanted) {
         if (n < 1 || n > kSubNetCount || subNets_.count(n) != 0) {
             continue;
@@ -37,6 +40,16 @@ int HeadlessService::start() {
         subNets_.emplace(n, std::move(subNet));
     }
     return running();
+}
+
+void HeadlessService::logSettingProblems(const std::vector<int>& starting) {
+    // Each problem once: those of a starting sub net's section come with its events.
+    for (const SettingProblem& problem : checkSettingsFile(store_.file())) {
+        const int subNet = subNetOfSection(problem.section);
+        if (std::find(starting.begin(), starting.end(), subNet) == starting.end()) {
+            log_.note(0, "FerixDNC", "settings: " + problem.text());
+        }
+    }
 }
 
 void HeadlessService::deliver(const SubNetEvent& event) {

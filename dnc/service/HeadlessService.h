@@ -29,7 +29,7 @@ public:
     HeadlessService(ConfigStore& store, EventLog& log, ServiceOptions options = {});
     ~HeadlessService() override;
 
-    // Starts the sub nets; returns how many were started.
+    // Logs the settings' problems, then starts the sub nets; returns how many were started.
     int start();
     // Serves events and retries on the calling thread until `stop` is set, then closes every
     // sub net (side by side) and returns.
@@ -49,6 +49,7 @@ public:
 
 private:
     void handle(const SubNetEvent& event);
+    void logSettingProblems(const std::vector<int>& starting);
 
     ConfigStore& store_;
     EventLog& log_;
