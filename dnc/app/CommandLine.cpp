@@ -14,6 +14,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     };
     bool headless = false;
     bool demo = false;
+    bool checkConfig = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (a.find("ShowInTaskbar") != std::string::npos) {
@@ -25,6 +26,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             headless = true;
         } else if (a == "--demo") {
             demo = true;
+        } else if (a == "--check-config") {
+            checkConfig = true;
         } else if (a == "--config" || a.rfind("--config=", 0) == 0) {
             std::string value;
             if (a == "--config") {
@@ -61,12 +64,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (headless && demo) {
         return fail("--headless and --demo exclude each other");
     }
-    if (!line.subNets.empty() && !headless) {
+    if (checkConfig && (headless || demo)) {
+        return fail("--check-config goes alone, with --config and --subnet");
+    }
+    if (!line.subNets.empty() && !headless && !checkConfig) {
         return fail("--subnet goes with --headless");
     }
-    line.mode = headless ? CommandLine::Mode::Headless
-                : demo   ? CommandLine::Mode::Demo
-                         : CommandLine::Mode::Usage;
+    line.mode = checkConfig ? CommandLine::Mode::CheckConfig
+                : headless  ? CommandLine::Mode::Headless
+                : demo      ? CommandLine::Mode::Demo
+                            : CommandLine::Mode::Usage;
     return line;
 }
 
@@ -78,6 +85,9 @@ std::string usageText(const std::string& program) {
            "  " +
            program +
            " --demo\n"
+           "  " +
+           program +
+           " --check-config [--config FILE] [--subnet N]...\n"
            "  " +
            program +
            " --help\n"
@@ -98,6 +108,13 @@ std::string usageText(const std::string& program) {
            "                $XDG_CONFIG_HOME/DNC/DNC.ini, else ~/.config/DNC/DNC.ini.\n"
            "                Section \"Ports\", key N, names the device of port N (default\n"
            "                /dev/ttyS<N-1>).\n"
+           "--check-config  Read the settings as the service would, print every problem as\n"
+           "                FILE:LINE: section/key: message (with the value used instead),\n"
+           "                then the sub nets the service would start (or those named with\n"
+           "                --subnet) with their ports and whether each device exists and\n"
+           "                can be opened. Changes nothing. Exit status 0 when the settings\n"
+           "                hold no problem, 1 otherwise; the state of a device does not\n"
+           "                count (the service waits for a missing port).\n"
            "--demo          A sub net on a virtual serial line against simulated units: the\n"
            "                units download a program, upload one and ask for their listing;\n"
            "                the operator side pushes a program and reads a memory list.\n"

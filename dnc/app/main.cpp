@@ -8,6 +8,7 @@
 #include "dnc/app/CommandLine.h"
 #include "dnc/app/Demo.h"
 #include "dnc/config/ConfigStore.h"
+#include "dnc/service/ConfigCheck.h"
 #include "dnc/service/HeadlessService.h"
 
 namespace {
@@ -27,11 +28,13 @@ void installStopSignals() {
 }
 
 int runHeadless(const dnc::CommandLine& line) {
-    dnc::ConfigStore store(dnc::configPath(line.config));
     dnc::EventLog log([](const std::string& text) {
         std::fputs((text + "\n").c_str(), stdout);
         std::fflush(stdout);
     });
+    // The store's notes (a backup kept, a write that failed) go to the log as well.
+    dnc::ConfigStore store(dnc::configPath(line.config),
+                           [&log](const std::string& text) { log.note(0, "FerixDNC", text); });
     dnc::ServiceOptions options;
     options.subNets = line.subNets;
     dnc::HeadlessService service(store, log, options);
@@ -61,6 +64,8 @@ int main(int argc, char** argv) {
             return runHeadless(line);
         case dnc::CommandLine::Mode::Demo:
             return dnc::runDemo(std::cout);
+        case dnc::CommandLine::Mode::CheckConfig:
+            return dnc::checkConfiguration(dnc::configPath(line.config), line.subNets, std::cout);
         case dnc::CommandLine::Mode::Usage:
             break;
     }

@@ -117,8 +117,8 @@ std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
                 if (!line.ignored.empty()) {
                     auto p = problemAt(file, line, SettingProblem::Kind::IgnoredText);
                     p.value = printable(line.ignored);
-                    p.message = "the text \"" + p.value + "\" behind the section header";
-                    p.instead = "it is ignored";
+                    p.message = "\"" + p.value + "\" behind the section header is not read";
+                    p.instead = "it is dropped when the settings are saved";
                     problems.push_back(std::move(p));
                 }
                 break;

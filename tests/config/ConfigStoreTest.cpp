@@ -205,6 +205,76 @@ TEST_F(Store, AFailedWriteWarnsAndChangesNothing) {
     EXPECT_FALSE(warnings.empty());
 }
 
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+TEST_F(Store, ACleanFileGetsNoBackupAndNoNote) {
+    putFile("; hall A\n[Common]\nLangID=1031\n1=True\n[Config1]\nCommSpeed=9600\n");
+    auto s = store();
+    ASSERT_TRUE(s.write("Config1", "CommSpeed", "4800"));
+    ASSERT_TRUE(s.write("Config2", "Caption", "Lathe"));
+    EXPECT_FALSE(fs::exists(dnc::backupPath(file)));
+    EXPECT_TRUE(warnings.empty());
+}
+
+TEST_F(Store, TheFirstWriteOverAPersonsTyposKeepsTheFileOnceAsItWas) {
+    const std::string typed =
+        "[Config2]\r\nCommSpeed=96OO\r\n[Config1\r\nCaption=Mill\r\n; note\r\n";
+    putFile(typed);
+    std::ofstream(dnc::backupPath(file), std::ios::binary) << "an older backup";
+    auto s = store();
+    ASSERT_TRUE(s.write("Config2", "CommSpeed", "4800"));
+    EXPECT_EQ(dnc::backupPath(file).filename(), "DNC.ini.bak");
+    EXPECT_EQ(readText(dnc::backupPath(file)), typed) << "byte for byte, replacing the older one";
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("kept in " + dnc::backupPath(file).string()), std::string::npos)
+        << warnings[0];
+    EXPECT_EQ(fileText().find("[Config1"), std::string::npos) << "the broken line went";
+
+    // Later writes of this run leave the backup alone: it holds the person's file.
+    ASSERT_TRUE(s.write("Config3", "Caption", "Drill"));
+    auto other = store();  // another sub net's store of the same file
+    ASSERT_TRUE(other.write("Config4", "Caption", "Saw"));
+    EXPECT_EQ(readText(dnc::backupPath(file)), typed);
+    EXPECT_EQ(warnings.size(), 1u);
+}
+
+TEST_F(Store, AValueEditedBetweenWritesIsKeptAgain) {
+    putFile("[Config2]\nProtocol=3\n");
+    auto s = store();
+    ASSERT_TRUE(s.write("Config2", "Caption", "Mill"));
+    EXPECT_FALSE(fs::exists(dnc::backupPath(file)));
+    // The person edits the file while the program runs.
+    const std::string edited = fileText() + "[Config5]\nCommParity=Z\n";
+    putFile(edited);
+    ASSERT_TRUE(s.write("Config5", "CommParity", "N"));
+    EXPECT_EQ(readText(dnc::backupPath(file)), edited);
+}
+
+TEST_F(Store, WithoutABackupTheWriteIsRefusedAndTheFileStays) {
+    const std::string typed = "[Config2]\nCommSpeed=fast\n";
+    putFile(typed);
+    fs::create_directories(dnc::backupPath(file));  // a folder where the backup should go
+    auto s = store();
+    EXPECT_FALSE(s.write("Config2", "CommSpeed", "4800"));
+    EXPECT_EQ(fileText(), typed);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("backup cannot be written"), std::string::npos) << warnings[0];
+}
+
+TEST_F(Store, TheLockOfEarlierVersionsIsRemovedOnceFree) {
+    putFile("[Common]\nLangID=0\n");
+    std::ofstream(file.string() + ".lock") << "";
+    auto s = store();
+    ASSERT_TRUE(s.write("Common", "LangID", "1031"));
+    EXPECT_FALSE(fs::exists(file.string() + ".lock"));
+    EXPECT_TRUE(fs::exists(file.parent_path() / ".DNC.ini.lock"));
+}
+
 TEST(ConfigPath, CommandLineThenEnvironmentThenXdgThenHome) {
     const std::string home = std::getenv("HOME") != nullptr ? std::getenv("HOME") : "";
     ::setenv("FERIXDNC_CONFIG", "/tmp/env.ini", 1);

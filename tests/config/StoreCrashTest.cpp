@@ -147,7 +147,7 @@ TEST_F(StoreCrash, AKilledWriterNeverLeavesADamagedStore) {
         std::size_t temporaries = 0;
         for (const auto& entry : fs::directory_iterator(file.parent_path())) {
             const std::string name = entry.path().filename().string();
-            if (name == "DNC.ini" || name == "DNC.ini.lock") {
+            if (name == "DNC.ini" || name == ".DNC.ini.lock") {
                 continue;
             }
             ASSERT_EQ(name.rfind(".DNC.ini.", 0), 0u) << "unexpected file " << name;
@@ -162,7 +162,7 @@ TEST_F(StoreCrash, AKilledWriterNeverLeavesADamagedStore) {
     ASSERT_TRUE(store.write("Common", "LangID", "1031"));
     for (const auto& entry : fs::directory_iterator(file.parent_path())) {
         const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name == "DNC.ini" || name == "DNC.ini.lock") << "left behind: " << name;
+        EXPECT_TRUE(name == "DNC.ini" || name == ".DNC.ini.lock") << "left behind: " << name;
     }
 }
 

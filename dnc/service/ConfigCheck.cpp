@@ -1,0 +1,64 @@
+#include "dnc/service/ConfigCheck.h"
+
+#include "comm/files/FileIo.h"
+#include "dnc/config/ConfigStore.h"
+#include "dnc/config/SettingRules.h"
+#include "dnc/config/SettingsCheck.h"
+#include "dnc/config/SubNetConfiguration.h"
+#include "dnc/manager/SubNet.h"
+#include "dnc/service/DeviceProbe.h"
+#include "dnc/service/HeadlessService.h"
+#include "localizing/lookup/ResourceStrings.h"
+
+namespace dnc {
+
+namespace {
+
+void listSubNets(const ConfigStore& store, std::vector<int> subNets, std::ostream& out) {
+    if (subNets.empty()) {
+        subNets = HeadlessService::flaggedSubNets(store);
+    }
+    if (subNets.empty()) {
+        out << "no sub net is flagged for start-up (section \"Common\", keys \"1\" to \"16\")\n";
+        return;
+    }
+    // Captions in the language that the sub nets would take.
+    loc::selectLanguage(static_cast<std::uint16_t>(
+        CheckedSection("Common", store.section("Common")).integer("LangID")));
+    const SubNetConfiguration defaults;
+    for (const int n : subNets) {
+        const std::string section = subNetSection(n);
+        const CheckedSection s(section, store.section(section));
+        const auto port = static_cast<int>(s.integer("CommPort"));
+        const std::string device = portDevice(store, port);
+        out << "sub net " << n << " \"" << s.text("Caption", defaults.defaultCaption(n))
+            << "\": port " << port << ", " << device << ": " << probeDevice(device).text << "\n";
+    }
+}
+
+}  // namespace
+
+int checkConfiguration(const std::filesystem::path& file, const std::vector<int>& subNets,
+                       std::ostream& out) {
+    const auto text = comm::readWholeFile(file);
+    if (!text.ok()) {
+        out << file.string() << ": cannot be read: " << comm::systemDescription(text.error().number)
+            << "\n";
+        return 1;
+    }
+    const std::vector<SettingProblem> problems = checkSettingsText(file, text.value());
+    for (const SettingProblem& problem : problems) {
+        out << problem.text() << "\n";
+    }
+    const ConfigStore store(file, [](const std::string&) {});
+    listSubNets(store, subNets, out);
+    if (problems.empty()) {
+        out << file.string() << ": no problems\n";
+        return 0;
+    }
+    out << file.string() << ": " << problems.size()
+        << (problems.size() == 1 ? " problem\n" : " problems\n");
+    return 1;
+}
+
+}  // namespace dnc
