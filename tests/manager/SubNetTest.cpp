@@ -5,7 +5,9 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
+#include <fstream>
 #include <mutex>
 #include <thread>
 
@@ -40,6 +42,16 @@ public:
             n += e.kind == kind ? 1 : 0;
         }
         return n;
+    }
+    // The position of the first event of the kind, -1 when there is none.
+    int firstIndex(Kind kind) const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::size_t i = 0; i < events_.size(); ++i) {
+            if (events_[i].kind == kind) {
+                return static_cast<int>(i);
+            }
+        }
+        return -1;
     }
     dnc::SubNetEvent first(Kind kind) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -120,6 +132,37 @@ TEST_F(SubNetThread, AMissingPortIsReportedAndTheSubNetStaysUsable) {
     ASSERT_TRUE(owner.waitFor(Kind::CommunicationStopped));
     subNet.CloseIt();
     EXPECT_EQ(store->section("Config5").readString("CommPort", ""), "1");
+}
+
+TEST_F(SubNetThread, ItsSettingProblemsReachTheOwnerOnceBeforeTheLineStarts) {
+    std::ofstream(store->file(), std::ios::app)
+        << "[Config3]\nCommSpeed=96OO\nPrefix2=ABCD\n[Config4]\nProtocol=x\n";
+    const std::string before = [&] {
+        std::ifstream in(store->file(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }();
+    dnc::SubNet subNet(3, *store, owner, {}, installIdleService);
+    subNet.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    EXPECT_EQ(owner.count(Kind::SettingProblem), 2) << "those of Config4 are not sub net 3's";
+    EXPECT_LT(owner.firstIndex(Kind::SettingProblem), owner.firstIndex(Kind::CommunicationStarted));
+    const auto problem = owner.first(Kind::SettingProblem);
+    EXPECT_EQ(problem.subNet, 3);
+    EXPECT_EQ(problem.caption, "Sub Net 3");
+    EXPECT_EQ(problem.setting.key, "CommSpeed");
+    EXPECT_EQ(problem.setting.value, "96OO");
+    const auto typo = before.find("CommSpeed=96OO");
+    EXPECT_EQ(problem.setting.line, 1 + std::count(before.begin(), before.begin() + typo, '\n'));
+    EXPECT_EQ(problem.setting.instead, "4800 is used instead");
+    EXPECT_EQ(problem.description, problem.setting.text());
+    EXPECT_EQ(subNet.call<std::int32_t>([](comm::ctrlFerixComm& c) { return c.LineSpeed(); }),
+              4800);
+
+    subNet.CloseIt();
+    EXPECT_EQ(owner.count(Kind::SettingProblem), 2) << "closing reports nothing again";
+    EXPECT_EQ(store->section("Config3").readString("CommSpeed", ""), "4800");
+    std::ifstream backup(dnc::backupPath(store->file()), std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(backup), {}), before);
 }
 
 TEST_F(SubNetThread, SubNetsKeepTheirOwnLanguage) {

@@ -38,6 +38,17 @@ TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
     }
 }
 
+TEST(CommandLine, TheCheckModeTakesTheFileAndSubNets) {
+    const auto line = parse({"--check-config", "--config", "/etc/dnc.ini", "--subnet", "4"});
+    EXPECT_EQ(line.mode, Mode::CheckConfig);
+    EXPECT_EQ(line.config, "/etc/dnc.ini");
+    EXPECT_EQ(line.subNets, (std::vector<int>{4}));
+    EXPECT_EQ(parse({"--check-config"}).mode, Mode::CheckConfig);
+    EXPECT_EQ(parse({"--check-config", "--headless"}).mode, Mode::Usage);
+    EXPECT_EQ(parse({"--demo", "--check-config"}).mode, Mode::Usage);
+    EXPECT_NE(dnc::usageText("FerixDNC").find("--check-config [--config FILE]"), std::string::npos);
+}
+
 TEST(CommandLine, HelpDemoAndTheTaskbarWord) {
     EXPECT_EQ(parse({"--headless", "--help"}).mode, Mode::Help);
     EXPECT_EQ(parse({"--demo"}).mode, Mode::Demo);

@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <fstream>
 #include <memory>
 #include <mutex>
 
@@ -87,6 +89,40 @@ TEST_F(Service, StartsTheFlaggedSubNetsOrThoseNamed) {
     EXPECT_EQ(named.start(), 1);
     named.closeAll();
     EXPECT_EQ(store->section("Config5").size(), 57u);
+}
+
+TEST_F(Service, EverySettingProblemIsLoggedOnce) {
+    sim::PtyPair one;
+    ASSERT_TRUE(store->write("Ports", "1", one.devicePath()));
+    ASSERT_TRUE(store->write("Common", "2", "True"));
+    std::ofstream(store->file(), std::ios::app)
+        << "[Common]\nShowInTaskbar=maybe\n[Config2]\nCommSpeed=96OO\nbroken line\n"
+           "[Config7]\nProtocol=9\n";
+    std::ifstream in(store->file(), std::ios::binary);
+    const std::string typed(std::istreambuf_iterator<char>(in), {});
+    const auto lineOf = [&typed](const std::string& text) {
+        return std::to_string(1 +
+                              std::count(typed.begin(), typed.begin() + typed.find(text), '\n'));
+    };
+    auto log = makeLog();
+    dnc::HeadlessService service(*store, log, options);
+    EXPECT_EQ(service.start(), 1);
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 2]: communication started"));
+    service.closeAll();
+    // The started sub net's own problems come with its caption, the others from the service.
+    const std::string file = store->file().string();
+    EXPECT_EQ(linesWith("Config2/CommSpeed: \"96OO\""), 1);
+    EXPECT_EQ(linesWith("[Sub Net 2]: settings: " + file + ":" + lineOf("CommSpeed=96OO") +
+                        ": Config2/CommSpeed"),
+              1);
+    EXPECT_EQ(linesWith("[Sub Net 2]: settings: " + file + ":" + lineOf("broken line") +
+                        ": Config2: \"broken line\" cannot be read"),
+              1);
+    EXPECT_EQ(linesWith("[FerixDNC]: settings: " + file + ":" + lineOf("ShowInTaskbar=maybe") +
+                        ": Common/ShowInTaskbar"),
+              1);
+    EXPECT_EQ(linesWith("Config7/Protocol: \"9\" is not a protocol number"), 1);
+    EXPECT_EQ(linesWith("settings: "), 4);
 }
 
 TEST_F(Service, AMissingPortIsRetriedUntilItAppearsWhileOthersRun) {
