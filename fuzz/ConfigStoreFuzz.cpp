@@ -1,14 +1,19 @@
 // The settings store read from any file: every section and every value in each of its text
-// forms, then one write, which must keep every other section as it was read.
+// forms, then one write, which must keep every other section as it was read. The settings
+// check runs over the same file: every problem names a line of it, and when the write would
+// lose some of the file's text, the file as it was is in the backup, byte for byte.
+#include <algorithm>
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "dnc/config/ConfigStore.h"
+#include "dnc/config/SettingsCheck.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzScratch.h"
 
@@ -39,14 +44,37 @@ void readEveryValue(const dnc::StoreSection& section) {
     }
 }
 
+std::string wholeFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every problem lies on a line of the text; the problems whose text a write loses.
+bool checkFindsLines(const std::filesystem::path& file, std::string_view text) {
+    const std::size_t lines =
+        1 + static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    bool lost = false;
+    for (const dnc::SettingProblem& problem : dnc::checkSettingsText(file, text)) {
+        FUZZ_CHECK(problem.line >= 1 && problem.line <= lines);
+        FUZZ_CHECK(problem.text().find('\0') == std::string::npos);
+        lost = lost || problem.lostOnWrite();
+    }
+    return lost;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    // What this process wrote last: a file that is exactly that is not backed up again.
+    static std::string lastWritten;
     const std::filesystem::path file = fuzz::scratchDirectory() / "DNC.ini";
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
     {
         std::ofstream out(file, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        out.write(input.data(), static_cast<std::streamsize>(input.size()));
     }
+    std::filesystem::remove(dnc::backupPath(file));
+    const bool lost = checkFindsLines(file, input);
     dnc::ConfigStore store(file, [](const std::string&) {});
     const std::vector<std::string> names = store.sectionNames();
     std::vector<dnc::StoreSection> before;
@@ -57,6 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     const std::string written = "FuzzWritten";
     FUZZ_CHECK(store.write(written, "Key", "Value"));
+    if (lost && input != lastWritten) {
+        FUZZ_CHECK(wholeFile(dnc::backupPath(file)) == input);
+    } else if (!lost) {
+        FUZZ_CHECK(!std::filesystem::exists(dnc::backupPath(file)));
+    }
+    lastWritten = wholeFile(file);
     FUZZ_CHECK(store.section(written).readString("Key", "") == "Value");
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (sameName(names[i], written)) {

@@ -95,6 +95,8 @@ STORES = [
     b"[Common]\nLangID=1029\nShowInTaskbar=True\n[Config1]\nCaption=Mill\nCommPort=1\n"
     b"Protocol=3\nFerixHomeDir=C:\\DNC\\Ferix 3\\\nLineSpeed=9600\nAutoStart=False\n"
     b"[Config2]\nCaption=Lathe \xc4\x8cesky\nEditor=a=b; c # d \"quoted\" [x]\nEmpty=\n",
+    b"[Config2]\r\nCommSpeed=96OO\r\n[Config1\r\nPrefix1=ABCD\r\nPrefix1=AB\r\n[Ports] x\r\n"
+    b"1=tcp://moxa:4001\r\n2=ttyS1\r\nCOM3=/dev/ttyS2\r\n[Common]\r\n1=maybe\r\n",
 ]
 
 ROUND_TRIPS = [
