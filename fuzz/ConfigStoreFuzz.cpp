@@ -56,7 +56,9 @@ bool checkFindsLines(const std::filesystem::path& file, std::string_view text) {
     bool lost = false;
     for (const dnc::SettingProblem& problem : dnc::checkSettingsText(file, text)) {
         FUZZ_CHECK(problem.line >= 1 && problem.line <= lines);
-        FUZZ_CHECK(problem.text().find('\0') == std::string::npos);
+        for (const std::string& arg : problem.messageArgs) {
+            FUZZ_CHECK(arg.find('\0') == std::string::npos);
+        }
         lost = lost || problem.lostOnWrite();
     }
     return lost;

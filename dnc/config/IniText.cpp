@@ -24,7 +24,7 @@ std::string_view trimmed(std::string_view s) {
 void classify(IniLine& line, std::string_view content) {
     if (content.find('\0') != std::string_view::npos) {
         line.kind = IniLine::Kind::Unreadable;
-        line.why = "it holds a NUL byte";
+        line.fault = IniLine::Fault::NulByte;
         return;
     }
     const std::string_view text = trimmed(content);
@@ -37,7 +37,7 @@ void classify(IniLine& line, std::string_view content) {
     // the line to the start.
     if (text.starts_with(kByteOrderMark)) {
         line.kind = IniLine::Kind::Unreadable;
-        line.why = "it begins with a byte order mark, which belongs only at the start of the file";
+        line.fault = IniLine::Fault::ByteOrderMark;
         return;
     }
     if (text.front() == ';' || text.front() == '#') {
@@ -48,7 +48,7 @@ void classify(IniLine& line, std::string_view content) {
         const auto close = text.find(']');
         if (close == std::string_view::npos) {
             line.kind = IniLine::Kind::Unreadable;
-            line.why = "a section header without its closing \"]\"";
+            line.fault = IniLine::Fault::NoClosingBracket;
             return;
         }
         line.kind = IniLine::Kind::Section;
@@ -59,12 +59,12 @@ void classify(IniLine& line, std::string_view content) {
     const auto equals = text.find('=');
     if (equals == std::string_view::npos) {
         line.kind = IniLine::Kind::Unreadable;
-        line.why = "it is neither \"key=value\" nor a [section]";
+        line.fault = IniLine::Fault::NoEquals;
         return;
     }
     if (equals == 0) {
         line.kind = IniLine::Kind::Unreadable;
-        line.why = "a value without a key";
+        line.fault = IniLine::Fault::NoKey;
         return;
     }
     line.kind = IniLine::Kind::Entry;

@@ -9,6 +9,7 @@
 #include "comm/PropertyRules.h"
 #include "comm/ProtocolEnum.h"
 #include "comm/link/SerialPort.h"
+#include "dnc/config/SettingTexts.h"
 #include "dnc/config/TextForms.h"
 
 namespace dnc {
@@ -115,52 +116,54 @@ std::string inQuotes(std::string_view text) {
 }
 
 // The default takes the place of a value that does not convert.
-Finding useDefault(const KeyRule& rule, std::string message) {
+Finding useDefault(const KeyRule& rule, int message, std::vector<std::string> args) {
     Finding f;
-    f.message = std::move(message);
-    f.used = rule.fallback != nullptr ? std::optional<std::string>(rule.fallback) : std::nullopt;
+    f.message = message;
+    f.messageArgs = std::move(args);
     if (rule.fallback == nullptr) {
-        f.instead = "its default is used instead";
-    } else if (rule.rule == ValueRule::Text || rule.rule == ValueRule::Prefix ||
-               rule.rule == ValueRule::Extension || rule.rule == ValueRule::FileType) {
-        f.instead = inQuotes(rule.fallback) + " is used instead";
-    } else {
-        f.instead = std::string(rule.fallback) + " is used instead";
+        f.instead = settingtext::DefaultInstead;
+        return f;
     }
+    f.used = rule.fallback;
+    f.instead = settingtext::UsedInstead;
+    f.insteadArgs = {std::string(rule.fallback)};
     return f;
 }
 
 // The control takes the value but stores it changed.
-Finding adjusted(std::string message, std::string used, bool quote) {
+Finding adjusted(int message, std::vector<std::string> args, std::string used, bool quote) {
     Finding f;
-    f.message = std::move(message);
-    f.instead = (quote ? inQuotes(used) : used) + " is used instead";
+    f.message = message;
+    f.messageArgs = std::move(args);
+    f.instead = settingtext::UsedInstead;
+    f.insteadArgs = {quote ? inQuotes(used) : used};
     f.used = std::move(used);
     f.adjusted = true;
     return f;
 }
 
-std::string range(const KeyRule& rule) {
-    return std::to_string(rule.min) + " to " + std::to_string(rule.max);
-}
-
 std::optional<Finding> checkDevice(std::string_view value) {
-    if (isNetworkPortName(value)) {
+    if (isNetworkPortName(value) ||
+        (value.starts_with("/") && value.size() > 1 && value.back() != '/')) {
         return std::nullopt;
     }
     Finding f;
-    f.used = std::string(value);
-    f.instead = "the port cannot be opened";
-    if (value.starts_with("tcp://") || value.starts_with("rfc2217://")) {
-        f.message = inQuotes(value) + " is not HOST:PORT with a port from 1 to 65535";
-        return f;
-    }
-    if (value.starts_with("/") && value.size() > 1 && value.back() != '/') {
+    f.message = value.starts_with("tcp://") || value.starts_with("rfc2217://")
+                    ? settingtext::NotHostAndPort
+                    : settingtext::NotADevice;
+    f.messageArgs = {std::string(value)};
+    f.used = std::string(value);  // kept: the open fails and says so
+    f.instead = settingtext::PortCannotOpen;
+    return f;
+}
+
+// A value that holds when `holds` says so, else the key's default with `message`.
+std::optional<Finding> unless(bool holds, const KeyRule& rule, int message,
+                              std::string_view value) {
+    if (holds) {
         return std::nullopt;
     }
-    f.message = inQuotes(value) +
-                " is not a device path (/dev/...), tcp://HOST:PORT or rfc2217://HOST:PORT";
-    return f;
+    return useDefault(rule, message, {std::string(value)});
 }
 
 }  // namespace
@@ -217,77 +220,57 @@ const KeyRule* findKeyRule(std::string_view section, std::string_view key) {
 }
 
 std::optional<Finding> checkValue(const KeyRule& rule, std::string_view value) {
+    namespace t = settingtext;
+    const std::string typed(value);
     switch (rule.rule) {
         case ValueRule::Text:
             return std::nullopt;
         case ValueRule::Boolean:
-            if (parseBool(value)) {
-                return std::nullopt;
-            }
-            return useDefault(rule, inQuotes(value) + " is not a boolean (True or False)");
+            return unless(parseBool(value).has_value(), rule, t::NotABoolean, value);
         case ValueRule::Integer:
             if (parseInt(value, rule.min, rule.max)) {
                 return std::nullopt;
             }
-            return useDefault(rule, inQuotes(value) + " is not a whole number from " + range(rule));
+            return useDefault(rule, t::NotAWholeNumber,
+                              {typed, std::to_string(rule.min), std::to_string(rule.max)});
         case ValueRule::Decimal:
-            if (parseDouble(value)) {
-                return std::nullopt;
-            }
-            return useDefault(rule, inQuotes(value) + " is not a number");
+            return unless(parseDouble(value).has_value(), rule, t::NotANumber, value);
         case ValueRule::LineSpeed:
-            if (comm::lineFieldHolds(comm::LineField::Speed, value)) {
-                return std::nullopt;
-            }
-            return useDefault(rule, inQuotes(value) +
-                                        " is not a line speed of a serial port (a standard "
-                                        "rate from 50 to 921600 baud, such as 9600)");
+            return unless(comm::lineFieldHolds(comm::LineField::Speed, value), rule,
+                          t::NotALineSpeed, value);
         case ValueRule::Parity:
-            if (comm::lineFieldHolds(comm::LineField::Parity, value)) {
-                return std::nullopt;
-            }
-            return useDefault(rule, inQuotes(value) + " is not a parity (N, E, O, M or S)");
+            return unless(comm::lineFieldHolds(comm::LineField::Parity, value), rule, t::NotAParity,
+                          value);
         case ValueRule::DataBits:
-            if (comm::lineFieldHolds(comm::LineField::DataBits, value)) {
-                return std::nullopt;
-            }
-            return useDefault(rule, inQuotes(value) + " is not a number of data bits (5 to 8)");
+            return unless(comm::lineFieldHolds(comm::LineField::DataBits, value), rule,
+                          t::NotDataBits, value);
         case ValueRule::StopBits:
-            if (comm::lineFieldHolds(comm::LineField::StopBits, value)) {
-                return std::nullopt;
-            }
-            return useDefault(rule,
-                              inQuotes(value) + " is not a number of stop bits (1, 1.5 or 2)");
+            return unless(comm::lineFieldHolds(comm::LineField::StopBits, value), rule,
+                          t::NotStopBits, value);
         case ValueRule::RepeatCount: {
             const auto number = parseInt(value, rule.min, rule.max);
             if (!number) {
-                return useDefault(rule,
-                                  inQuotes(value) + " is not a whole number from " + range(rule));
+                return useDefault(rule, t::NotAWholeNumber,
+                                  {typed, std::to_string(rule.min), std::to_string(rule.max)});
             }
             const auto raised = comm::repeatNoRule(static_cast<std::int16_t>(*number));
             if (raised == *number) {
                 return std::nullopt;
             }
-            return adjusted(
-                inQuotes(value) + " is below the least repeat count " + std::to_string(raised),
-                std::to_string(raised), false);
+            return adjusted(t::BelowLeastRepeats, {typed, std::to_string(raised)},
+                            std::to_string(raised), false);
         }
         case ValueRule::Protocol: {
             const auto number = parseInt(value, INT32_MIN, INT32_MAX);
-            if (number && comm::protocolHolds(static_cast<std::int32_t>(*number))) {
-                return std::nullopt;
-            }
-            return useDefault(rule, inQuotes(value) +
-                                        " is not a protocol number (0 plain with end character, "
-                                        "1 Ferix, 2 Heidenhain, 3 DNC, 4 plain, 5 Tavro1)");
+            return unless(number && comm::protocolHolds(static_cast<std::int32_t>(*number)), rule,
+                          t::NotAProtocol, value);
         }
         case ValueRule::Prefix: {
             std::string cut = comm::prefixRule(value);
             if (cut == value) {
                 return std::nullopt;
             }
-            return adjusted(inQuotes(value) + " is longer than " +
-                                std::to_string(comm::kPrefixLength) + " characters",
+            return adjusted(t::LongerThan, {typed, std::to_string(comm::kPrefixLength)},
                             std::move(cut), true);
         }
         case ValueRule::FileType: {
@@ -295,8 +278,7 @@ std::optional<Finding> checkValue(const KeyRule& rule, std::string_view value) {
             if (type == value) {
                 return std::nullopt;
             }
-            return adjusted(value.empty() ? std::string("an empty file type")
-                                          : inQuotes(value) + " is longer than one character",
+            return adjusted(value.empty() ? t::EmptyFileType : t::LongerThanOne, {typed},
                             std::move(type), true);
         }
         case ValueRule::Extension: {
@@ -304,7 +286,7 @@ std::optional<Finding> checkValue(const KeyRule& rule, std::string_view value) {
             if (trimmed == value) {
                 return std::nullopt;
             }
-            return adjusted(inQuotes(value) + " has blanks around it", std::move(trimmed), true);
+            return adjusted(t::BlanksAround, {typed}, std::move(trimmed), true);
         }
         case ValueRule::PortDevice:
             return checkDevice(value);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dnc/config/ConfigStore.h"
 
@@ -42,12 +43,15 @@ struct KeyRule {
 // without regard to letter case; nullptr for keys that the program does not read.
 const KeyRule* findKeyRule(std::string_view section, std::string_view key);
 
-// Why a stored text is not used as it stands, and what is used in its place.
+// Why a stored text is not used as it stands, and what is used in its place, as numbers of
+// the settings check's texts (SettingTexts.h) with their values.
 struct Finding {
-    std::string message;              // "\"96OO\" is not a line speed ..."
+    int message = 0;
+    std::vector<std::string> messageArgs;  // the first is the value as typed
+    int instead = 0;
+    std::vector<std::string> insteadArgs;
     std::optional<std::string> used;  // the text read in its place; nullopt: the key's default
-    std::string instead;    // for the operator: "4800 is used instead", "the port cannot be opened"
-    bool adjusted = false;  // the text converts, but the control stores it changed
+    bool adjusted = false;            // the text converts, but the control stores it changed
 };
 
 // nullopt when `value` holds as it stands.

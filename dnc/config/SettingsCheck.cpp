@@ -7,6 +7,7 @@
 #include "comm/files/FileIo.h"
 #include "dnc/config/IniText.h"
 #include "dnc/config/SettingRules.h"
+#include "dnc/config/SettingTexts.h"
 
 namespace dnc {
 
@@ -34,6 +35,23 @@ std::string printable(std::string_view text) {
         }
     }
     return out;
+}
+
+int faultText(IniLine::Fault fault) {
+    switch (fault) {
+        case IniLine::Fault::NulByte:
+            return settingtext::NulByte;
+        case IniLine::Fault::ByteOrderMark:
+            return settingtext::ByteOrderMark;
+        case IniLine::Fault::NoClosingBracket:
+            return settingtext::NoClosingBracket;
+        case IniLine::Fault::NoKey:
+            return settingtext::NoKey;
+        case IniLine::Fault::NoEquals:
+        case IniLine::Fault::None:
+            break;
+    }
+    return settingtext::NoEquals;
 }
 
 SettingProblem problemAt(const std::filesystem::path& file, const IniLine& line,
@@ -65,26 +83,6 @@ bool SettingProblem::lostOnWrite() const {
     return true;
 }
 
-std::string SettingProblem::text() const {
-    std::string out = file.string();
-    if (line > 0) {
-        out += ":" + std::to_string(line);
-    }
-    out += ": ";
-    if (!section.empty() || !key.empty()) {
-        out += section;
-        if (!key.empty()) {
-            out += "/" + key;
-        }
-        out += ": ";
-    }
-    out += message;
-    if (!instead.empty()) {
-        out += "; " + instead;
-    }
-    return out;
-}
-
 bool sameSection(const SettingProblem& problem, std::string_view name) {
     return lowered(problem.section) == lowered(name);
 }
@@ -108,8 +106,9 @@ std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
             case IniLine::Kind::Unreadable: {
                 auto p = problemAt(file, line, SettingProblem::Kind::UnreadableLine);
                 p.value = printable(text.substr(line.begin, line.end - line.begin));
-                p.message = "\"" + p.value + "\" cannot be read: " + line.why;
-                p.instead = "the line is skipped";
+                p.messageId = faultText(line.fault);
+                p.messageArgs = {p.value};
+                p.insteadId = settingtext::LineSkipped;
                 problems.push_back(std::move(p));
                 break;
             }
@@ -117,25 +116,27 @@ std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
                 if (!line.ignored.empty()) {
                     auto p = problemAt(file, line, SettingProblem::Kind::IgnoredText);
                     p.value = printable(line.ignored);
-                    p.message = "\"" + p.value + "\" behind the section header is not read";
-                    p.instead = "it is dropped when the settings are saved";
+                    p.messageId = settingtext::BehindHeader;
+                    p.messageArgs = {p.value};
+                    p.insteadId = settingtext::DroppedWhenSaved;
                     problems.push_back(std::move(p));
                 }
                 break;
             case IniLine::Kind::Entry: {
                 if (line.section.empty()) {
                     auto p = problemAt(file, line, SettingProblem::Kind::OutsideSection);
-                    p.message = "the entry stands before the first [section]";
-                    p.instead = "it is ignored";
+                    p.messageId = settingtext::BeforeFirstSection;
+                    p.insteadId = settingtext::Ignored;
                     problems.push_back(std::move(p));
                     break;
                 }
                 const IniLine* counted = last.at({lowered(line.section), lowered(line.key)});
                 if (counted != &line) {
                     auto p = problemAt(file, line, SettingProblem::Kind::RepeatedKey);
-                    p.message = "the key is given again on line " + std::to_string(counted->number);
-                    p.instead = "the value of line " + std::to_string(counted->number) +
-                                " is used and this line is dropped when the settings are saved";
+                    p.messageId = settingtext::GivenAgain;
+                    p.messageArgs = {std::to_string(counted->number)};
+                    p.insteadId = settingtext::OtherLineCounts;
+                    p.insteadArgs = p.messageArgs;
                     problems.push_back(std::move(p));
                     break;
                 }
@@ -143,9 +144,9 @@ std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
                 if (rule == nullptr) {
                     if (lowered(line.section) == "ports") {
                         auto p = problemAt(file, line, SettingProblem::Kind::NotAPortNumber);
-                        p.message =
-                            "\"" + printable(line.key) + "\" is not a port number (1 to 32767)";
-                        p.instead = "the entry is not used";
+                        p.messageId = settingtext::NotAPortNumber;
+                        p.messageArgs = {printable(line.key)};
+                        p.insteadId = settingtext::NotUsed;
                         problems.push_back(std::move(p));
                     }
                     break;
@@ -154,8 +155,14 @@ std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
                     auto p = problemAt(file, line,
                                        finding->adjusted ? SettingProblem::Kind::AdjustedValue
                                                          : SettingProblem::Kind::BadValue);
-                    p.message = printable(finding->message);
-                    p.instead = printable(finding->instead);
+                    p.messageId = finding->message;
+                    p.insteadId = finding->instead;
+                    for (const auto& arg : finding->messageArgs) {
+                        p.messageArgs.push_back(printable(arg));
+                    }
+                    for (const auto& arg : finding->insteadArgs) {
+                        p.insteadArgs.push_back(printable(arg));
+                    }
                     problems.push_back(std::move(p));
                 }
                 break;

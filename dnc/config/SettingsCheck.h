@@ -29,11 +29,18 @@ struct SettingProblem {
     std::string section;  // as spelled in the file
     std::string key;      // empty for a line that is no entry
     std::string value;    // the value as typed, or the whole line
-    std::string message;  // what is wrong
-    std::string instead;  // what is used instead
+    // What is wrong, and what is used instead: numbers of the program's string table
+    // (SettingTexts.h) with their values.
+    int messageId = 0;
+    std::vector<std::string> messageArgs;
+    int insteadId = 0;
+    std::vector<std::string> insteadArgs;
 
     // Whether saving the settings would drop or replace this text of the person's.
     bool lostOnWrite() const;
+    // The texts in the calling thread's language.
+    std::string message() const;
+    std::string instead() const;
     // "FILE:LINE: section/key: message; instead"
     std::string text() const;
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "comm/RealHost.h"
@@ -18,7 +19,9 @@ using Kind = dnc::SettingProblem::Kind;
 
 namespace {
 
+// The texts are compared in English.
 std::vector<dnc::SettingProblem> check(const std::string& text) {
+    loc::selectLanguage(loc::kEnglish);
     return dnc::checkSettingsText("DNC.ini", text);
 }
 
@@ -69,10 +72,10 @@ TEST(SettingsCheck, EveryKindOfBadValueIsReportedWithItsLineAndTheDefaultUsed) {
         EXPECT_EQ(p.section, c.section);
         EXPECT_EQ(p.key, c.key);
         EXPECT_EQ(p.value, c.typed);
-        EXPECT_NE(p.message.find(c.message), std::string::npos) << p.message;
-        EXPECT_EQ(p.instead, c.instead) << c.key;
+        EXPECT_NE(p.message().find(c.message), std::string::npos) << p.message();
+        EXPECT_EQ(p.instead(), c.instead) << c.key;
         EXPECT_EQ(p.text(), "DNC.ini:4: " + std::string(c.section) + "/" + c.key + ": " +
-                                p.message + "; " + c.instead);
+                                p.message() + "; " + c.instead);
         EXPECT_TRUE(p.lostOnWrite());
     }
 }
@@ -86,11 +89,11 @@ TEST(SettingsCheck, ValuesTheControlStoresChangedAreReportedWithWhatItStores) {
     EXPECT_EQ(problems[0].text(),
               "DNC.ini:2: Config1/Prefix3: \"ABCD\" is longer than 3 characters; \"ABC\" is used "
               "instead");
-    EXPECT_EQ(problems[1].instead, "\"x\" is used instead");
-    EXPECT_EQ(problems[2].instead, "4 is used instead");
+    EXPECT_EQ(problems[1].instead(), "\"x\" is used instead");
+    EXPECT_EQ(problems[2].instead(), "4 is used instead");
     EXPECT_EQ(problems[3].line, 5u);
     EXPECT_EQ(problems[3].value, "\" NC \"");
-    EXPECT_EQ(problems[3].instead, "\"NC\" is used instead");
+    EXPECT_EQ(problems[3].instead(), "\"NC\" is used instead");
 }
 
 TEST(SettingsCheck, EveryKindOfUnreadableLineIsReportedAndSkipped) {
@@ -121,14 +124,15 @@ TEST(SettingsCheck, EveryKindOfUnreadableLineIsReportedAndSkipped) {
     EXPECT_EQ(problems[0].text(),
               "DNC.ini:3: Config2: \"[Config1\" cannot be read: a section header without its "
               "closing \"]\"; the line is skipped");
-    EXPECT_NE(problems[1].message.find("neither \"key=value\" nor a [section]"), std::string::npos);
-    EXPECT_NE(problems[2].message.find("a value without a key"), std::string::npos);
+    EXPECT_NE(problems[1].message().find("neither \"key=value\" nor a [section]"),
+              std::string::npos);
+    EXPECT_NE(problems[2].message().find("a value without a key"), std::string::npos);
     EXPECT_EQ(problems[3].value, "Bad\\x00Line=1") << "a NUL is shown, not printed";
-    EXPECT_NE(problems[4].message.find("byte order mark"), std::string::npos);
+    EXPECT_NE(problems[4].message().find("byte order mark"), std::string::npos);
     EXPECT_EQ(problems[5].section, "Config3");
     EXPECT_EQ(problems[5].value, "hall B");
     EXPECT_EQ(problems[6].key, "Caption");
-    EXPECT_EQ(problems[6].instead,
+    EXPECT_EQ(problems[6].instead(),
               "the value of line 10 is used and this line is dropped when the settings are saved");
 }
 
@@ -155,6 +159,49 @@ TEST(SettingsCheck, WhatTheProgramWritesAndWhatAPersonMayWriteHolds) {
         "[Config17]\r\nCommSpeed=fast\r\n[Other]\r\nCommSpeed=fast\r\n");
     for (const auto& p : problems) {
         ADD_FAILURE() << p.text();
+    }
+}
+
+TEST(SettingsCheck, TheTextsFollowTheLanguageOfTheThread) {
+    auto problems = check("[Config2]\nCommSpeed=96OO\nfoo\n");
+    ASSERT_EQ(problems.size(), 2u);
+    loc::selectLanguage(loc::kGerman);
+    EXPECT_EQ(problems[0].text(),
+              "DNC.ini:2: Config2/CommSpeed: \"96OO\" ist keine Geschwindigkeit einer seriellen "
+              "Schnittstelle (eine Normrate von 50 bis 921600 Baud, etwa 9600); stattdessen gilt "
+              "4800");
+    loc::selectLanguage(loc::kCzech);
+    EXPECT_EQ(problems[1].text(),
+              "DNC.ini:3: Config2: \"foo\" nelze přečíst: není to \"klíč=hodnota\" ani [oddíl]; "
+              "řádek se přeskočí");
+    loc::selectLanguage(loc::kEnglish);
+}
+
+// Every text of the check in every language, with the same values to fill in.
+TEST(SettingsCheck, EveryLanguageHasEveryTextWithTheSameValues) {
+    const auto markers = [](const std::string& text) {
+        std::string found;
+        for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+            if (text[i] == '%' && text[i + 1] >= '1' && text[i + 1] <= '9') {
+                found += text[i + 1];
+            }
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    for (int id = 1400; id <= 1437; ++id) {
+        const std::string english = loc::resString(id, loc::kEnglish);
+        if (id > 1423 && id < 1430) {
+            EXPECT_TRUE(english.empty()) << id;
+            continue;
+        }
+        ASSERT_FALSE(english.empty()) << id;
+        for (const std::uint16_t language : {loc::kGerman, loc::kCzech}) {
+            const std::string text = loc::resString(id, language);
+            EXPECT_FALSE(text.empty()) << id;
+            EXPECT_NE(text, english) << id;
+            EXPECT_EQ(markers(text), markers(english)) << id << " " << text;
+        }
     }
 }
 

@@ -153,7 +153,7 @@ TEST_F(SubNetThread, ItsSettingProblemsReachTheOwnerOnceBeforeTheLineStarts) {
     EXPECT_EQ(problem.setting.value, "96OO");
     const auto typo = before.find("CommSpeed=96OO");
     EXPECT_EQ(problem.setting.line, 1 + std::count(before.begin(), before.begin() + typo, '\n'));
-    EXPECT_EQ(problem.setting.instead, "4800 is used instead");
+    EXPECT_EQ(problem.setting.instead(), "4800 is used instead");
     EXPECT_EQ(problem.description, problem.setting.text());
     EXPECT_EQ(subNet.call<std::int32_t>([](comm::ctrlFerixComm& c) { return c.LineSpeed(); }),
               4800);
