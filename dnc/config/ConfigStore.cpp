@@ -149,11 +149,7 @@ StoreSection::StoreSection(std::vector<std::pair<std::string, std::string>> valu
 
 std::optional<std::string> StoreSection::find(const std::string& key) const {
     for (const auto& [name, value] : values_) {
-        if (name.size() == key.size() &&
-            std::equal(name.begin(), name.end(), key.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            })) {
+        if (sameName(name, key)) {
             return value;
         }
     }

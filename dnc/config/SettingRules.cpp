@@ -74,13 +74,6 @@ constexpr KeyRule kSubNetRules[] = {
 // Section "Ports": key N, the device of port N.
 constexpr KeyRule kPortRule = {"", 0, ValueRule::PortDevice, nullptr, 1, kInt16Max};
 
-bool sameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 // A number as the readers write it into a name: plain digits, no sign, no leading zero.
 std::optional<int> nameNumber(std::string_view digits, int max) {
     if (digits.empty() || digits.front() == '0' ||

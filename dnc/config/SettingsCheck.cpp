@@ -8,6 +8,7 @@
 #include "dnc/config/IniText.h"
 #include "dnc/config/SettingRules.h"
 #include "dnc/config/SettingTexts.h"
+#include "dnc/config/TextForms.h"
 
 namespace dnc {
 
@@ -84,7 +85,7 @@ bool SettingProblem::lostOnWrite() const {
 }
 
 bool sameSection(const SettingProblem& problem, std::string_view name) {
-    return lowered(problem.section) == lowered(name);
+    return sameName(problem.section, name);
 }
 
 std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
@@ -142,7 +143,7 @@ std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
                 }
                 const KeyRule* rule = findKeyRule(line.section, line.key);
                 if (rule == nullptr) {
-                    if (lowered(line.section) == "ports") {
+                    if (sameName(line.section, "Ports")) {
                         auto p = problemAt(file, line, SettingProblem::Kind::NotAPortNumber);
                         p.messageId = settingtext::NotAPortNumber;
                         p.messageArgs = {printable(line.key)};

@@ -19,14 +19,14 @@ std::string_view trim(std::string_view s) {
     return s;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+}  // namespace
+
+bool sameName(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
                       std::tolower(static_cast<unsigned char>(y));
            });
 }
-
-}  // namespace
 
 std::string formatBool(bool value) {
     return value ? "True" : "False";
@@ -44,10 +44,10 @@ std::string formatDouble(double value) {
 
 std::optional<bool> parseBool(std::string_view text) {
     text = trim(text);
-    if (equalsIgnoringCase(text, "True")) {
+    if (sameName(text, "True")) {
         return true;
     }
-    if (equalsIgnoringCase(text, "False")) {
+    if (sameName(text, "False")) {
         return false;
     }
     if (const auto number = parseDouble(text)) {

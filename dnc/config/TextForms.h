@@ -19,4 +19,7 @@ std::optional<bool> parseBool(std::string_view text);
 std::optional<std::int64_t> parseInt(std::string_view text, std::int64_t min, std::int64_t max);
 std::optional<double> parseDouble(std::string_view text);
 
+// Whether two names are the same for the store: compared without regard to letter case.
+bool sameName(std::string_view a, std::string_view b);
+
 }  // namespace dnc
