@@ -2,7 +2,8 @@
 // compare without regard to letter case and keep the spelling first written; values are taken
 // verbatim. Every write replaces the file atomically under a lock, so sub nets on several
 // threads (and a second process) never lose each other's sections and a crash during a write
-// never leaves a damaged store.
+// never leaves a damaged store. A file edited by hand that holds text a write would drop or
+// replace is first kept as it is in its backup (DNC.ini.bak).
 #pragma once
 
 #include <cstdint>
