@@ -77,6 +77,26 @@ void quoteWhereNeeded(Ini& ini) {
     }
 }
 
+// The comment lines after the last section header or entry, one after the other. The parser
+// keeps a comment with the header or key below it, so these would be lost with the next write.
+std::string trailingComments(const std::string& text) {
+    const std::vector<IniLine> lines = scanIniText(text);
+    std::size_t from = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].kind == IniLine::Kind::Section || lines[i].kind == IniLine::Kind::Entry) {
+            from = i + 1;
+        }
+    }
+    std::string comments;
+    for (std::size_t i = from; i < lines.size(); ++i) {
+        if (lines[i].kind == IniLine::Kind::Comment) {
+            comments += (comments.empty() ? "" : "\n") +
+                        text.substr(lines[i].begin, lines[i].end - lines[i].begin);
+        }
+    }
+    return comments;
+}
+
 // One lock per store file inside the process, and an flock between processes. Beside the
 // lock, what this process last wrote to the file: a file that still holds exactly that has
 // not been edited since, and its backup (if one was needed) has been made.
@@ -246,6 +266,10 @@ bool ConfigStore::write(const std::string& section, const Values& values) {
     if (ini.Save(text) < 0) {
         warn_(file_.string() + ": cannot be written");
         return false;
+    }
+    if (const std::string comments = trailingComments(current);
+        !comments.empty() && text.find(comments) == std::string::npos) {
+        text += (text.empty() || text.back() == '\n' ? "" : "\n") + comments + "\n";
     }
     const comm::Status written = comm::replaceFileAtomically(file_, text);
     if (!written.ok()) {

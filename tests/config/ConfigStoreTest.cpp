@@ -212,6 +212,18 @@ std::string readText(const fs::path& path) {
     return s.str();
 }
 
+TEST_F(Store, CommentsAfterTheLastEntryStayAtTheEnd) {
+    putFile("; head\n[Common]\nLangID=1031\n; Hall A was moved to line 3.\n\n# keep this\n");
+    auto s = store();
+    ASSERT_TRUE(s.write("Config1", "Caption", "Mill"));
+    const std::string once = fileText();
+    EXPECT_NE(once.find("; head"), std::string::npos);
+    EXPECT_NE(once.find("; Hall A was moved to line 3.\n# keep this\n"), std::string::npos) << once;
+    ASSERT_TRUE(s.write("Config1", "Caption", "Mill"));
+    EXPECT_EQ(fileText(), once) << "the same write gives the same file";
+    EXPECT_FALSE(fs::exists(dnc::backupPath(file)));
+}
+
 TEST_F(Store, ACleanFileGetsNoBackupAndNoNote) {
     putFile("; hall A\n[Common]\nLangID=1031\n1=True\n[Config1]\nCommSpeed=9600\n");
     auto s = store();
