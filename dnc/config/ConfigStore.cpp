@@ -90,8 +90,11 @@ std::string trailingComments(const std::string& text) {
     std::string comments;
     for (std::size_t i = from; i < lines.size(); ++i) {
         if (lines[i].kind == IniLine::Kind::Comment) {
-            comments += (comments.empty() ? "" : "\n") +
-                        text.substr(lines[i].begin, lines[i].end - lines[i].begin);
+            std::string_view line(text.data() + lines[i].begin, lines[i].end - lines[i].begin);
+            if (lines[i].begin == 0 && line.starts_with("\xEF\xBB\xBF")) {
+                line.remove_prefix(3);  // the file's byte order mark stays at its start
+            }
+            comments.append(comments.empty() ? "" : "\n").append(line);
         }
     }
     return comments;
