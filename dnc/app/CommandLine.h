@@ -8,7 +8,7 @@
 namespace dnc {
 
 struct CommandLine {
-    enum class Mode { Usage, Help, Headless, Demo };
+    enum class Mode { Usage, Help, Version, Headless, Demo };
     Mode mode = Mode::Usage;
     std::optional<std::string> config;
     std::vector<int> subNets;
