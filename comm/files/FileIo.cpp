@@ -59,7 +59,7 @@ std::filesystem::path directoryOf(const std::filesystem::path& path) {
 
 // ".<name>.XXXXXX" beside the file: hidden, and never taken for the file itself.
 std::string temporaryPrefix(const std::filesystem::path& path) {
-    return "." + path.filename().string() + ".";
+    return std::string(".").append(path.filename().string()).append(".");
 }
 
 }  // namespace

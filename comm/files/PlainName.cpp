@@ -11,12 +11,14 @@ std::string plainNameProblem(std::string_view name) {
         return "the file name is empty";
     }
     if (name == "." || name == "..") {
-        return "\"" + std::string(name) + "\" is not a file name";
+        return std::string("\"").append(name).append("\" is not a file name");
     }
     for (char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (c == '/' || c == '\\') {
-            return "the file name \"" + std::string(name) + "\" contains a directory separator";
+            return std::string("the file name \"")
+                .append(name)
+                .append("\" contains a directory separator");
         }
         if (byte < 0x20 || byte == 0x7F) {
             return "the file name contains the control character " + std::to_string(byte);

@@ -69,7 +69,7 @@ std::string applyParameter(std::string_view word, Request& request) {
     const std::string_view key = word.substr(0, equals);
     const std::string_view value =
         equals == std::string_view::npos ? std::string_view() : word.substr(equals + 1);
-    const std::string quoted = "\"" + std::string(word) + "\"";
+    const std::string quoted = std::string("\"").append(word).append("\"");
     const Conversion conversion = request.conversion;
     if (equalIgnoringCase(key, "/LEADER") || equalIgnoringCase(key, "/TRAILER")) {
         if (!writesTape(conversion)) {

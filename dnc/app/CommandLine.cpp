@@ -22,6 +22,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
         } else if (a == "--help" || a == "-h") {
             line.mode = CommandLine::Mode::Help;
             return line;
+        } else if (a == "--version") {
+            line.mode = CommandLine::Mode::Version;
+            return line;
         } else if (a == "--headless") {
             headless = true;
         } else if (a == "--demo") {
@@ -91,6 +94,9 @@ std::string usageText(const std::string& program) {
            "  " +
            program +
            " --help\n"
+           "  " +
+           program +
+           " --version\n"
            "\n"
            "--headless      Run the DNC network without a window. Starts the sub nets flagged\n"
            "                for start-up in the settings (section \"Common\", keys \"1\" to "
@@ -119,6 +125,7 @@ std::string usageText(const std::string& program) {
            "                units download a program, upload one and ask for their listing;\n"
            "                the operator side pushes a program and reads a memory list.\n"
            "--help          This text.\n"
+           "--version       The program's version.\n"
            "\n"
            "Without --headless or --demo the program prints this text and exits with status 2\n"
            "(the windows of the network manager come with a later version).\n";

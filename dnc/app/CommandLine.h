@@ -8,7 +8,7 @@
 namespace dnc {
 
 struct CommandLine {
-    enum class Mode { Usage, Help, Headless, Demo, CheckConfig };
+    enum class Mode { Usage, Help, Version, Headless, Demo, CheckConfig };
     Mode mode = Mode::Usage;
     std::optional<std::string> config;
     std::vector<int> subNets;

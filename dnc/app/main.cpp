@@ -10,6 +10,7 @@
 #include "dnc/config/ConfigStore.h"
 #include "dnc/service/ConfigCheck.h"
 #include "dnc/service/HeadlessService.h"
+#include "ferix/Version.h"
 
 namespace {
 
@@ -59,6 +60,9 @@ int main(int argc, char** argv) {
     switch (line.mode) {
         case dnc::CommandLine::Mode::Help:
             std::cout << dnc::usageText(program);
+            return 0;
+        case dnc::CommandLine::Mode::Version:
+            std::cout << "FerixDNC " << ferix::kVersion << "\n";
             return 0;
         case dnc::CommandLine::Mode::Headless:
             return runHeadless(line);

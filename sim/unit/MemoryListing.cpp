@@ -62,7 +62,8 @@ bool isNumberedProgram(const std::string& name) {
 
 std::string kindExtension(std::uint8_t kind) {
     static const char* const kExtensions[] = {"STX", "WTX", "LST", "", "SMC", "WMC", "SDG", "WDG"};
-    return kind < std::size(kExtensions) ? kExtensions[kind] : "K" + std::to_string(kind);
+    return kind < std::size(kExtensions) ? kExtensions[kind]
+                                         : std::string("K").append(std::to_string(kind));
 }
 
 std::string binaryMemoryListing(const UnitMemory& memory) {

@@ -97,7 +97,7 @@ TEST_F(BriselFiles, LargeProgramIsConvertedWholeAndRefusalsNameTheirPlace) {
     std::string text;
     std::size_t lines = 0;
     while (text.size() < (5u << 20) / 2) {
-        text += "N" + std::to_string(lines++) + " G01 X1.5 (CUT)\r\n";
+        text.append("N").append(std::to_string(lines++)).append(" G01 X1.5 (CUT)\r\n");
     }
     writeFile(program_, text);
     ASSERT_TRUE(convertFile(program_, program_, "TXT>EIA /LEADER=7 /TRAILER=3").succeeded);

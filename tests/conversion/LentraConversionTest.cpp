@@ -105,7 +105,10 @@ TEST_F(LentraInPlace, ReplacementOverManyBuffersKeepsEveryLineEnd) {
     std::string program;
     std::string expected;
     for (int i = 0; program.size() < (3u << 20); ++i) {
-        const std::string line = "N" + std::to_string(i) + " G01 A" + std::to_string(i % 7);
+        const std::string line = std::string("N")
+                                     .append(std::to_string(i))
+                                     .append(" G01 A")
+                                     .append(std::to_string(i % 7));
         program += line + (i % 3 == 0 ? "\n" : "\r\n");
         std::string replaced = line;
         for (char& c : replaced) {
@@ -237,7 +240,8 @@ TEST_F(LentraFiles, UnreadableInputFailsWithoutReplacingTheOutput) {
 TEST_F(LentraFiles, ProgramLongerThanTheReadBufferIsCopiedWhole) {
     std::string program;
     for (int i = 0; program.size() < (3u << 20); ++i) {
-        program += "N" + std::to_string(i) + " G01 X" + std::to_string(i % 977) + "\r\n";
+        program.append("N").append(std::to_string(i)).append(" G01 X");
+        program.append(std::to_string(i % 977)).append("\r\n");
         if (i % 1000 == 0) {
             program += "   \r\n";
         }

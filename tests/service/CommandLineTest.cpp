@@ -52,6 +52,9 @@ TEST(CommandLine, TheCheckModeTakesTheFileAndSubNets) {
 TEST(CommandLine, HelpDemoAndTheTaskbarWord) {
     EXPECT_EQ(parse({"--headless", "--help"}).mode, Mode::Help);
     EXPECT_EQ(parse({"--demo"}).mode, Mode::Demo);
+    // --version answers even after options that would otherwise be refused.
+    EXPECT_EQ(parse({"--version"}).mode, Mode::Version);
+    EXPECT_EQ(parse({"--subnet", "3", "--version"}).mode, Mode::Version);
     EXPECT_TRUE(parse({"/ShowInTaskbar", "--demo"}).showInTaskbar);
     EXPECT_NE(dnc::usageText("FerixDNC").find("--headless [--config FILE] [--subnet N]..."),
               std::string::npos);

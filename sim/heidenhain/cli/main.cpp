@@ -15,6 +15,7 @@
 
 #include "comm/files/FileIo.h"
 #include "comm/files/PlainName.h"
+#include "sim/ProgramInfo.h"
 #include "sim/heidenhain/HeidenhainMachine.h"
 #include "sim/heidenhain/link/LineEndOptions.h"
 
@@ -39,6 +40,8 @@ options:
   --refuse-headers N  refuse the PC's first N request headers with NAK ("always": every one)
   --answer-headers B  answer the PC's request headers with the byte B (0-255) instead of ACK
   --ignore-headers    never answer the PC's request headers
+  --help              this text
+  --version           the program's version
 commands:
   serve               answer the PC's headers until interrupted (Ctrl-C)
   request NAME        ask the PC for the program NAME
@@ -222,6 +225,9 @@ int run(const Options& options) {
 int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    if (sim::printedProgramInfo(argc, argv, "ferix-heidenhain-machine", kUsage)) {
+        return 0;
+    }
     Options options;
     try {
         if (!parse(argc, argv, options)) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "comm/files/FileIo.h"
+#include "sim/ProgramInfo.h"
 #include "sim/heidenhain/link/LineEndOptions.h"
 #include "sim/tape/TapePuncher.h"
 #include "sim/tape/TapeReader.h"
@@ -30,6 +31,8 @@ options:
   --piece N           read: bytes per piece (default 256)
   --pause-ms N        read: pause between pieces (default 0)
   --start-after-ms N  wait before reading starts (time to start the PC's receive)
+  --help              this text
+  --version           the program's version
 )";
 
 struct Options {
@@ -119,6 +122,9 @@ int read(const Options& options, sim::FdPeerLink& link, const std::string& file)
 int main(int argc, char** argv) {
     std::signal(SIGINT, onSignal);
     std::signal(SIGTERM, onSignal);
+    if (sim::printedProgramInfo(argc, argv, "ferix-tape", kUsage)) {
+        return 0;
+    }
     Options options;
     try {
         if (!parse(argc, argv, options)) {

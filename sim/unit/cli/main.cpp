@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/ProgramInfo.h"
 #include "sim/unit/FdUnitLine.h"
 #include "sim/unit/SerialDevice.h"
 #include "sim/unit/UnitCommands.h"
@@ -16,14 +17,15 @@ namespace {
 
 using namespace sim::unit;
 
-void usage(std::ostream& out) {
-    out << "usage: ferix-unit-sim --device <path> [--line <speed,parity,data,stop>] "
-           "[--units <address,...>]\n"
-           "  --device  serial device or pseudo-terminal end, e.g. /dev/ttyUSB0 or /dev/pts/5\n"
-           "  --line    line format of the DNC line (default 4800,n,8,2)\n"
-           "  --units   addresses played, 1 to 11 (default 1)\n"
-           "Commands are read from standard input; type help for the list.\n";
-}
+constexpr const char* kUsage =
+    "usage: ferix-unit-sim --device <path> [--line <speed,parity,data,stop>] "
+    "[--units <address,...>]\n"
+    "  --device   serial device or pseudo-terminal end, e.g. /dev/ttyUSB0 or /dev/pts/5\n"
+    "  --line     line format of the DNC line (default 4800,n,8,2)\n"
+    "  --units    addresses played, 1 to 11 (default 1)\n"
+    "  --help     this text\n"
+    "  --version  the program's version\n"
+    "Commands are read from standard input; type help for the list.\n";
 
 bool parseUnits(const std::string& text, std::vector<int>& out) {
     std::size_t start = 0;
@@ -50,6 +52,9 @@ int main(int argc, char** argv) {
     std::string device;
     std::string line = "4800,n,8,2";
     std::vector<int> addresses;
+    if (sim::printedProgramInfo(argc, argv, "ferix-unit-sim", kUsage)) {
+        return 0;
+    }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if ((arg == "--device" || arg == "--line" || arg == "--units") && i + 1 < argc) {
@@ -62,16 +67,13 @@ int main(int argc, char** argv) {
                 std::cerr << "ferix-unit-sim: --units wants addresses 1 to 11, e.g. 1,2,11\n";
                 return 2;
             }
-        } else if (arg == "--help" || arg == "-h") {
-            usage(std::cout);
-            return 0;
         } else {
-            usage(std::cerr);
+            std::cerr << kUsage;
             return 2;
         }
     }
     if (device.empty()) {
-        usage(std::cerr);
+        std::cerr << kUsage;
         return 2;
     }
     const std::optional<LineFormat> format = parseLineFormat(line);
