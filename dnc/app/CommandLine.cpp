@@ -39,6 +39,20 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 return fail("--config needs a file");
             }
             line.config = value;
+        } else if (a == "--history" || a.rfind("--history=", 0) == 0) {
+            std::string value;
+            if (a == "--history") {
+                if (++i == arguments.size()) {
+                    return fail("--history needs a file");
+                }
+                value = arguments[i];
+            } else {
+                value = a.substr(10);
+            }
+            if (value.empty()) {
+                return fail("--history needs a file");
+            }
+            line.history = value;
         } else if (a == "--subnet" || a.rfind("--subnet=", 0) == 0) {
             std::string value;
             if (a == "--subnet") {
@@ -74,7 +88,7 @@ std::string usageText(const std::string& program) {
     return "Usage:\n"
            "  " +
            program +
-           " --headless [--config FILE] [--subnet N]...\n"
+           " --headless [--config FILE] [--history FILE] [--subnet N]...\n"
            "  " +
            program +
            " --demo\n"
@@ -98,6 +112,9 @@ std::string usageText(const std::string& program) {
            "                $XDG_CONFIG_HOME/DNC/DNC.ini, else ~/.config/DNC/DNC.ini.\n"
            "                Section \"Ports\", key N, names the device of port N (default\n"
            "                /dev/ttyS<N-1>).\n"
+           "--history FILE  The program history (SQLite): every ended program transfer with\n"
+           "                its time, unit, direction, size and SHA-256. Without it:\n"
+           "                $XDG_STATE_HOME/DNC/history.db, else ~/.local/state/DNC/history.db.\n"
            "--demo          A sub net on a virtual serial line against simulated units: the\n"
            "                units download a program, upload one and ask for their listing;\n"
            "                the operator side pushes a program and reads a memory list.\n"
