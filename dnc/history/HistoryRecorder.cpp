@@ -110,11 +110,12 @@ void HistoryRecorder::run() {
         lock.unlock();
         const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
         lock.lock();
+        const bool wasFailing = failing_;
         bool done = false;
         for (int attempt = 1; !done; ++attempt) {
             // After a reported failure every record gets one try, so that a database that
             // stays broken does not fill the queue with waiting.
-            const bool lastChance = stopping_ || failing_ || attempt >= options_.tries;
+            const bool lastChance = stopping_ || wasFailing || attempt >= options_.tries;
             lock.unlock();
             const bool ok = writeOne(prepared);
             lock.lock();
