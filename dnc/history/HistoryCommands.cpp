@@ -326,9 +326,8 @@ int runShowProgramCommand(const std::vector<std::string>& args, std::ostream& ou
     if (error.empty() && !hash) {
         error = "the SHA-256 of the program is missing";
     }
-    if (error.empty() &&
-        (hash->size() < 8 || hash->size() > 64 ||
-         hash->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)) {
+    if (error.empty() && (hash->size() < 8 || hash->size() > 64 ||
+                          hash->find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)) {
         error = "\"" + *hash + "\" is no SHA-256 (8 to 64 hexadecimal digits)";
     }
     if (!error.empty()) {

@@ -136,7 +136,7 @@ HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access acces
     if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL")) {
         return;
     }
-    createSchema();
+    writable_ = createSchema();
 }
 
 HistoryDatabase::~HistoryDatabase() {
@@ -194,8 +194,8 @@ bool HistoryDatabase::createSchema() {
 }
 
 bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
-    if (db_ == nullptr) {
-        return false;
+    if (!writable_) {
+        return false;  // error() still says why the open failed
     }
     const TransferRecord& r = prepared.record;
     if (!exec("BEGIN IMMEDIATE")) {
@@ -256,8 +256,8 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
 
 bool HistoryDatabase::applyRetention(const Retention& retention,
                                      std::chrono::system_clock::time_point now) {
-    if (db_ == nullptr || (retention.days <= 0 && retention.megabytes <= 0)) {
-        return db_ != nullptr;
+    if (!writable_ || (retention.days <= 0 && retention.megabytes <= 0)) {
+        return writable_;
     }
     if (!exec("BEGIN IMMEDIATE")) {
         return false;

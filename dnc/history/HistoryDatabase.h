@@ -96,7 +96,8 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string error_;
-    bool empty_ = false;  // a database without the schema, opened for reading
+    bool empty_ = false;     // a database without the schema, opened for reading
+    bool writable_ = false;  // opened for writing, with this program's schema
 };
 
 }  // namespace dnc::history

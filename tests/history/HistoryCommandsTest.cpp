@@ -157,8 +157,7 @@ TEST_F(Commands, ShowProgramPrintsTheKeptBytesUnchanged) {
     EXPECT_EQ(runShowProgramCommand({"--history", db.string()}, none, why), 2);
     EXPECT_EQ(runShowProgramCommand({"a", "b"}, none, why), 2);
     EXPECT_EQ(runShowProgramCommand({"abc", "--history", db.string()}, none, why), 2);
-    EXPECT_EQ(runShowProgramCommand({std::string(8, 'g'), "--history", db.string()}, none, why),
-              2);
+    EXPECT_EQ(runShowProgramCommand({std::string(8, 'g'), "--history", db.string()}, none, why), 2);
 }
 
 }  // namespace

@@ -15,6 +15,14 @@ namespace {
 
 using namespace dnc::history;
 
+// A filter made by `set`.
+template <typename F>
+HistoryFilter where(F set) {
+    HistoryFilter filter;
+    set(filter);
+    return filter;
+}
+
 class Database : public HistoryFolder {
 protected:
     std::vector<HistoryRow> rows(const HistoryFilter& filter = {}) {
@@ -108,19 +116,29 @@ TEST_F(Database, FiltersBySubNetUnitNameAndTime) {
         }
         return found;
     };
-    EXPECT_EQ(names({.subNet = 2}), (std::vector<std::string>{"100%_A.WTX", "LATHE.WTX"}));
-    EXPECT_EQ(names({.subNet = 1, .unit = 2}), (std::vector<std::string>{"mill2.wtx"}));
-    EXPECT_EQ(names({.nameContains = "Mill"}),
-              (std::vector<std::string>{"mill2.wtx", "MILL1.WTX"}));
-    EXPECT_EQ(names({.nameContains = "%_"}), (std::vector<std::string>{"100%_A.WTX"}))
-        << "no wildcards in a name";
-    EXPECT_EQ(names({.since = parseDate("2026-03-05")->first}),
+    EXPECT_EQ(names(where([&](HistoryFilter& f) { f.subNet = 2; })),
               (std::vector<std::string>{"100%_A.WTX", "LATHE.WTX"}));
-    EXPECT_EQ(names({.until = parseDate("2026-03-04")->last}),
+    EXPECT_EQ(names(where([&](HistoryFilter& f) {
+                  f.subNet = 1;
+                  f.unit = 2;
+              })),
+              (std::vector<std::string>{"mill2.wtx"}));
+    EXPECT_EQ(names(where([&](HistoryFilter& f) { f.nameContains = "Mill"; })),
               (std::vector<std::string>{"mill2.wtx", "MILL1.WTX"}));
-    EXPECT_EQ(names({.since = "2026-03-04T05:07:07.000Z", .until = "2026-03-05T05:06:07.000Z"}),
+    EXPECT_EQ(names(where([&](HistoryFilter& f) { f.nameContains = "%_"; })),
+              (std::vector<std::string>{"100%_A.WTX"}))
+        << "no wildcards in a name";
+    EXPECT_EQ(names(where([&](HistoryFilter& f) { f.since = parseDate("2026-03-05")->first; })),
+              (std::vector<std::string>{"100%_A.WTX", "LATHE.WTX"}));
+    EXPECT_EQ(names(where([&](HistoryFilter& f) { f.until = parseDate("2026-03-04")->last; })),
+              (std::vector<std::string>{"mill2.wtx", "MILL1.WTX"}));
+    EXPECT_EQ(names(where([&](HistoryFilter& f) {
+                  f.since = "2026-03-04T05:07:07.000Z";
+                  f.until = "2026-03-05T05:06:07.000Z";
+              })),
               (std::vector<std::string>{"LATHE.WTX", "mill2.wtx"}));
-    EXPECT_EQ(names({.limit = 1}), (std::vector<std::string>{"100%_A.WTX"}));
+    EXPECT_EQ(names(where([&](HistoryFilter& f) { f.limit = 1; })),
+              (std::vector<std::string>{"100%_A.WTX"}));
 }
 
 TEST_F(Database, AProgramIsKeptOnceByItsHashAndFoundByAPrefix) {
@@ -156,13 +174,13 @@ TEST_F(Database, RetentionByDaysAndByMegabytes) {
     // Sent again later: the old program is then recent.
     ASSERT_TRUE(writer.add(prepare(transfer("OLD", mebibyte + "1", 21 * 86400)), true));
 
-    ASSERT_TRUE(writer.applyRetention({.days = 5}, at(22 * 86400)));
+    ASSERT_TRUE(writer.applyRetention(Retention{5, 0}, at(22 * 86400)));
     HistoryDatabase reader(db, HistoryDatabase::Access::Read);
     EXPECT_TRUE(reader.program(sha256Hex(mebibyte + "1")));
     EXPECT_FALSE(reader.program(sha256Hex(mebibyte + "2")));
     EXPECT_TRUE(reader.program(sha256Hex(mebibyte + "3")));
 
-    ASSERT_TRUE(writer.applyRetention({.megabytes = 1}, at(22 * 86400)));
+    ASSERT_TRUE(writer.applyRetention(Retention{0, 2}, at(22 * 86400)));
     EXPECT_TRUE(reader.program(sha256Hex(mebibyte + "1"))) << "the one sent last stays";
     EXPECT_FALSE(reader.program(sha256Hex(mebibyte + "3")));
     EXPECT_EQ(rows().size(), 4u) << "the transfers stay recorded";
@@ -211,8 +229,10 @@ TEST_F(Database, TwoConnectionsWriteSideBySide) {
     std::thread two(write, 2);
     one.join();
     two.join();
-    EXPECT_EQ(rows({.subNet = 1}).size(), static_cast<std::size_t>(kEach));
-    EXPECT_EQ(rows({.subNet = 2}).size(), static_cast<std::size_t>(kEach));
+    EXPECT_EQ(rows(where([&](HistoryFilter& f) { f.subNet = 1; })).size(),
+              static_cast<std::size_t>(kEach));
+    EXPECT_EQ(rows(where([&](HistoryFilter& f) { f.subNet = 2; })).size(),
+              static_cast<std::size_t>(kEach));
 }
 
 TEST_F(Database, TwoProcessesWriteOneFile) {
@@ -237,8 +257,10 @@ TEST_F(Database, TwoProcessesWriteOneFile) {
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     }
-    EXPECT_EQ(rows({.subNet = 3}).size(), static_cast<std::size_t>(kEach));
-    EXPECT_EQ(rows({.subNet = 4}).size(), static_cast<std::size_t>(kEach));
+    EXPECT_EQ(rows(where([&](HistoryFilter& f) { f.subNet = 3; })).size(),
+              static_cast<std::size_t>(kEach));
+    EXPECT_EQ(rows(where([&](HistoryFilter& f) { f.subNet = 4; })).size(),
+              static_cast<std::size_t>(kEach));
 }
 
 }  // namespace
