@@ -88,7 +88,7 @@ std::string usageText(const std::string& program) {
     return "Usage:\n"
            "  " +
            program +
-           " --headless [--config FILE] [--history FILE] [--subnet N]...\n"
+           " --headless [--config FILE] [--subnet N]... [--history FILE]\n"
            "  " +
            program +
            " --demo\n"

@@ -125,18 +125,23 @@ HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access acces
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, kBusyMilliseconds);
     int version = 0;
+    opensForWriting_ = access == Access::Write;
     if (access == Access::Read) {
         if (checkVersion(version)) {
             empty_ = version == 0;
         }
         return;
     }
+    prepareForWriting();
+}
+
+bool HistoryDatabase::prepareForWriting() {
     // WAL lets readers (the query command, a window) go on while a line's transfer is written,
-    // and lets several processes share the file.
-    if (!exec("PRAGMA journal_mode=WAL") || !exec("PRAGMA synchronous=NORMAL")) {
-        return;
-    }
-    writable_ = createSchema();
+    // and lets several processes share the file. Another process holding the file may make
+    // this fail for a moment: it is tried again with the next write.
+    writable_ =
+        exec("PRAGMA journal_mode=WAL") && exec("PRAGMA synchronous=NORMAL") && createSchema();
+    return writable_;
 }
 
 HistoryDatabase::~HistoryDatabase() {
@@ -194,8 +199,8 @@ bool HistoryDatabase::createSchema() {
 }
 
 bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
-    if (!writable_) {
-        return false;  // error() still says why the open failed
+    if (!writable_ && (db_ == nullptr || !opensForWriting_ || !prepareForWriting())) {
+        return false;  // error() says why
     }
     const TransferRecord& r = prepared.record;
     if (!exec("BEGIN IMMEDIATE")) {

@@ -92,12 +92,14 @@ private:
     bool exec(const char* sql);
     bool fail(const std::string& what);
     bool createSchema();
+    bool prepareForWriting();
     bool checkVersion(int& version);
 
     sqlite3* db_ = nullptr;
     std::string error_;
     bool empty_ = false;     // a database without the schema, opened for reading
     bool writable_ = false;  // opened for writing, with this program's schema
+    bool opensForWriting_ = false;
 };
 
 }  // namespace dnc::history
