@@ -5,6 +5,26 @@
 
 namespace dnc {
 
+namespace {
+
+// "OPTION VALUE" or "OPTION=VALUE" at arguments[i] (then i is moved past a separate value);
+// a missing value is empty.
+bool takeValue(const std::vector<std::string>& arguments, std::size_t& i, const std::string& option,
+               std::string& value) {
+    const std::string& a = arguments[i];
+    if (a == option) {
+        value = ++i < arguments.size() ? arguments[i] : std::string();
+        return true;
+    }
+    if (a.rfind(option + "=", 0) == 0) {
+        value = a.substr(option.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
     const auto fail = [&line](const std::string& why) {
@@ -25,30 +45,12 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             headless = true;
         } else if (a == "--demo") {
             demo = true;
-        } else if (a == "--config" || a.rfind("--config=", 0) == 0) {
-            std::string value;
-            if (a == "--config") {
-                if (++i == arguments.size()) {
-                    return fail("--config needs a file");
-                }
-                value = arguments[i];
-            } else {
-                value = a.substr(9);
-            }
+        } else if (std::string value; takeValue(arguments, i, "--config", value)) {
             if (value.empty()) {
                 return fail("--config needs a file");
             }
             line.config = value;
-        } else if (a == "--history" || a.rfind("--history=", 0) == 0) {
-            std::string value;
-            if (a == "--history") {
-                if (++i == arguments.size()) {
-                    return fail("--history needs a file");
-                }
-                value = arguments[i];
-            } else {
-                value = a.substr(10);
-            }
+        } else if (std::string value; takeValue(arguments, i, "--history", value)) {
             if (value.empty()) {
                 return fail("--history needs a file");
             }

@@ -137,6 +137,18 @@ bool databaseMissing(const std::filesystem::path& file, std::ostream& err) {
     return true;
 }
 
+// The first (or last) stored-form time that a typed date names; empty with `error` set when
+// the text is no date.
+std::string dateBound(const std::string& text, const std::string& option, bool first,
+                      std::string& error) {
+    const auto range = parseDate(text);
+    if (!range) {
+        error = option + " needs a date like 2026-03-04 or 2026-03-04T05:06, not \"" + text + "\"";
+        return {};
+    }
+    return first ? range->first : range->last;
+}
+
 }  // namespace
 
 std::string historyCommandsUsage() {
@@ -182,21 +194,9 @@ std::optional<HistoryCommandOptions> parseHistoryOptions(const std::vector<std::
                 error = "--limit needs a positive number, not \"" + *v + "\"";
             }
         } else if (auto v = optionValue(args, i, "--since", error)) {
-            const auto range = parseDate(*v);
-            if (range) {
-                options.filter.since = range->first;
-            } else {
-                error =
-                    "--since needs a date like 2026-03-04 or 2026-03-04T05:06, not \"" + *v + "\"";
-            }
+            options.filter.since = dateBound(*v, "--since", true, error);
         } else if (auto v = optionValue(args, i, "--until", error)) {
-            const auto range = parseDate(*v);
-            if (range) {
-                options.filter.until = range->last;
-            } else {
-                error =
-                    "--until needs a date like 2026-03-04 or 2026-03-04T05:06, not \"" + *v + "\"";
-            }
+            options.filter.until = dateBound(*v, "--until", false, error);
         } else if (auto v = optionValue(args, i, "--history", error)) {
             options.database = *v;
             if (v->empty()) {

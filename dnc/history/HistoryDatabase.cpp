@@ -189,13 +189,29 @@ bool HistoryDatabase::createSchema() {
         return false;
     }
     int version = 0;
-    if (!checkVersion(version) || (version == 0 && !exec(kSchema))) {
-        const std::string why = error_;
-        exec("ROLLBACK");
-        error_ = why;
+    return endTransaction(checkVersion(version) && (version != 0 || exec(kSchema)), nullptr);
+}
+
+bool HistoryDatabase::endTransaction(bool ok, const char* failure) {
+    if (ok) {
+        return exec("COMMIT");
+    }
+    if (failure != nullptr) {
+        fail(failure);
+    }
+    const std::string why = error_;  // the rollback must not hide the cause
+    exec("ROLLBACK");
+    error_ = why;
+    return false;
+}
+
+bool HistoryDatabase::runWithText(const char* sql, std::string_view text) {
+    Statement statement(db_, sql);
+    if (!statement.prepared()) {
         return false;
     }
-    return exec("COMMIT");
+    statement.bind(1, text);
+    return statement.step() == SQLITE_DONE;
 }
 
 bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
@@ -249,14 +265,7 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
             written = keep.step() == SQLITE_DONE;
         }
     }
-    if (!written) {
-        fail("cannot write the transfer");
-        const std::string why = error_;
-        exec("ROLLBACK");
-        error_ = why;
-        return false;
-    }
-    return exec("COMMIT");
+    return endTransaction(written, "cannot write the transfer");
 }
 
 bool HistoryDatabase::applyRetention(const Retention& retention,
@@ -269,12 +278,8 @@ bool HistoryDatabase::applyRetention(const Retention& retention,
     }
     bool ok = true;
     if (retention.days > 0) {
-        Statement old(db_, "DELETE FROM programs WHERE last_sent < ?1");
-        ok = old.prepared();
-        if (ok) {
-            old.bind(1, isoUtc(now - std::chrono::hours(24) * retention.days));
-            ok = old.step() == SQLITE_DONE;
-        }
+        ok = runWithText("DELETE FROM programs WHERE last_sent < ?1",
+                         isoUtc(now - std::chrono::hours(24) * retention.days));
     }
     if (ok && retention.megabytes > 0) {
         // Newest first: the programs beyond the limit are those sent longest ago.
@@ -293,26 +298,11 @@ bool HistoryDatabase::applyRetention(const Retention& retention,
             }
             ok = ok && rc == SQLITE_DONE;
         }
-        for (const std::string& hash : beyond) {
-            if (!ok) {
-                break;
-            }
-            Statement drop(db_, "DELETE FROM programs WHERE sha256 = ?1");
-            ok = drop.prepared();
-            if (ok) {
-                drop.bind(1, hash);
-                ok = drop.step() == SQLITE_DONE;
-            }
+        for (std::size_t i = 0; ok && i < beyond.size(); ++i) {
+            ok = runWithText("DELETE FROM programs WHERE sha256 = ?1", beyond[i]);
         }
     }
-    if (!ok) {
-        fail("cannot apply the retention");
-        const std::string why = error_;
-        exec("ROLLBACK");
-        error_ = why;
-        return false;
-    }
-    return exec("COMMIT");
+    return endTransaction(ok, "cannot apply the retention");
 }
 
 std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilter& filter) {

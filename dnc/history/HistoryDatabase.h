@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dnc/history/TransferRecord.h"
@@ -93,6 +94,9 @@ private:
     bool fail(const std::string& what);
     bool createSchema();
     bool prepareForWriting();
+    // Commits, or rolls back keeping the cause (with `failure` as its summary, if given).
+    bool endTransaction(bool ok, const char* failure);
+    bool runWithText(const char* sql, std::string_view text);
     bool checkVersion(int& version);
 
     sqlite3* db_ = nullptr;

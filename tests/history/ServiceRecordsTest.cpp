@@ -6,7 +6,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <mutex>
 
 #include "dnc/history/HistoryCommands.h"
 #include "dnc/history/HistoryDatabase.h"
@@ -16,6 +15,7 @@
 #include "sim/pty/PtyPair.h"
 #include "sim/unit/FdUnitLine.h"
 #include "sim/unit/UnitSimulator.h"
+#include "tests/service/LogLines.h"
 
 namespace fs = std::filesystem;
 
@@ -108,26 +108,15 @@ protected:
                    !u.eventsOf(UnitEvent::ProgramSent).empty();
         });
     }
-    void note(const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        lines.push_back(text);
-    }
-    int linesWith(const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        int n = 0;
-        for (const auto& l : lines) {
-            n += l.find(text) != std::string::npos ? 1 : 0;
-        }
-        return n;
-    }
+    void note(const std::string& text) { lines.add(text); }
+    int linesWith(const std::string& text) { return lines.with(text); }
 
     sim::PtyPair pty;
     UnitSimulator units;
     sim::unit::FdUnitLine driver;
     fs::path dir;
     std::unique_ptr<dnc::ConfigStore> store;
-    std::mutex mutex;
-    std::vector<std::string> lines;
+    LogLines lines;
 };
 
 TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
