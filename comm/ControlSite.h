@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "comm/TransferEnd.h"
+
 namespace comm {
 
 // The events, in slot order 1 to 5.
@@ -38,6 +40,9 @@ public:
     virtual void SetBusy(bool busy) { (void)busy; }
     // Shows `text` with only an OK button and returns when the operator has confirmed.
     virtual void ConfirmPrompt(const std::string& caption, const std::string& text) = 0;
+    // A program transfer has ended (once per transfer, on the control's thread). The host
+    // must not wait here: the line is still held by the control.
+    virtual void TransferEnded(const TransferEnd& end) { (void)end; }
 };
 
 }  // namespace comm

@@ -169,6 +169,9 @@ public:
     Host& host() { return host_; }
     bool TransferBusy() const { return transferBusy_; }
     void setTransferBusy(bool busy) { transferBusy_ = busy; }
+    // An operator's request is being served (otherwise a transfer was asked for by a unit).
+    bool OperatorRequest() const { return operatorRequest_; }
+    void setOperatorRequest(bool value) { operatorRequest_ = value; }
     // Installs the service loop that runs while a block protocol is active.
     void setServiceFactory(ProtocolEnum protocol, LineServiceFactory factory);
 
@@ -211,6 +214,7 @@ private:
     bool zerosInName_ = false;
     std::string caption_;
     bool transferBusy_ = false;
+    bool operatorRequest_ = false;
     bool quiet_ = false;  // no change notices while the control is being created
 };
 

@@ -1,11 +1,13 @@
 // Whole and partial files to a unit, files from a unit.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <optional>
 #include <system_error>
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
+#include "comm/TransferReport.h"
 #include "comm/dnc/DncFrames.h"
 #include "comm/dnc/DncTransfers.h"
 #include "comm/dnc/UnitDirectory.h"
@@ -53,18 +55,27 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
     std::uint8_t status = kStatusComplete;
 
     const Expected<std::filesystem::path> path = unitFile(control_, unit, fileName);
+    TransferReport report(control_, unit, TransferWay::ToUnit, fileName,
+                          path ? path.value() : std::filesystem::path());
+    const auto failBeforeBytes = [&](std::uint8_t closing, const ComError& cause) {
+        Status failed = failSend(unit, closing, cause);
+        report.failedBeforeAnyBytes(failed.error().description);
+        return failed;
+    };
     if (!path) {
-        return failSend(unit, kStatusFailed, path.error());
+        return failBeforeBytes(kStatusFailed, path.error());
     }
     std::string content;
     std::error_code ec;
+    bool missing = false;
     if (!std::filesystem::exists(path.value(), ec) && !ec) {
         // A program that is not there is answered like an empty one; nothing is created.
         status = kStatusEmptyFile;
+        missing = true;
     } else {
         Expected<std::string> read = readWholeFile(path.value());
         if (!read) {
-            return failSend(unit, kStatusFailed, read.error());
+            return failBeforeBytes(kStatusFailed, read.error());
         }
         content = read.value();
         if (content.empty()) {
@@ -84,8 +95,8 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
             start = length - offset;
         }
         if (start < 0 || start > length) {
-            return failSend(unit, kStatusOffsetNotSet,
-                            ComError{0, "FerixComm", message(msg::OffsetNotSet), "", 0});
+            return failBeforeBytes(kStatusOffsetNotSet,
+                                   ComError{0, "FerixComm", message(msg::OffsetNotSet), "", 0});
         }
         const std::int64_t end = std::min<std::int64_t>(start + count, length);
         payload =
@@ -105,7 +116,9 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
             (void)blocks_.SendFinalConfirmation(unit, 0, kStatusFailed);
             events.ProgressChanged(100);
             events.ShowStop(false, kToUnit);
-            return toUnitError(s.error());
+            const ComError failed = toUnitError(s.error());
+            report.failed(payload.substr(0, sent), failed.description);
+            return failed;
         }
         sent += piece.size();
         const auto total = static_cast<std::int64_t>(payload.size());
@@ -120,6 +133,7 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
             // cut short by it.
             link.setStopRequested(false);
             (void)blocks_.SendFinalConfirmation(unit, 0, kStatusStopped);
+            report.stopped(payload.substr(0, sent));
             return {};
         }
     }
@@ -128,7 +142,15 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
         blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(sent), status);
     events.ShowStop(false, kToUnit);
     if (!closed) {
-        return toUnitError(closed.error());
+        const ComError failed = toUnitError(closed.error());
+        report.failed(payload, failed.description);
+        return failed;
+    }
+    if (missing) {
+        // The unit was answered with an empty program; the history says why.
+        report.failedBeforeAnyBytes(systemDescription(ENOENT));
+    } else {
+        report.done(payload);
     }
     if (!partial) {
         control_.host().sleep(std::chrono::milliseconds(timing::kAfterFileSendPause));
@@ -137,8 +159,8 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
     return {};
 }
 
-Expected<std::optional<std::string>> DncTransfers::receiveBlocks(std::uint8_t unit,
-                                                                 std::int32_t expectedLength) {
+Expected<bool> DncTransfers::receiveBlocks(std::uint8_t unit, std::int32_t expectedLength,
+                                           std::string& data) {
     ControlEvents& events = control_.site();
     SerialLink& link = control_.link();
     const bool reportProgress = expectedLength != 0;
@@ -149,7 +171,7 @@ Expected<std::optional<std::string>> DncTransfers::receiveBlocks(std::uint8_t un
     events.ShowStop(true, kFromUnit);
 
     std::uint8_t block = kFirstBlockNumber;
-    std::string data;
+    data.clear();
     while (true) {
         control_.indicator().StepIndicator();
         Expected<std::string> piece = blocks_.ReceiveBlock(unit, block);
@@ -169,7 +191,7 @@ Expected<std::optional<std::string>> DncTransfers::receiveBlocks(std::uint8_t un
         }
         data += piece.value();
         if (piece.value().size() < kTransferBlockSize) {
-            return std::optional<std::string>(std::move(data));
+            return true;
         }
         block = nextBlockNumber(block);
         control_.host().pump();
@@ -181,7 +203,7 @@ Expected<std::optional<std::string>> DncTransfers::receiveBlocks(std::uint8_t un
             link.setStopRequested(false);  // the closing block must reach the unit whole
             (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
                                                 kStatusStopped);
-            return std::optional<std::string>();
+            return false;
         }
     }
 }
@@ -191,38 +213,64 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
     // The target is settled before anything moves: a name that may not become a file here
     // fails at once instead of after the whole file has been received.
     const Expected<std::filesystem::path> path = unitFile(control_, unit, fileName);
-    if (!path) {
-        return ComError{kErrFileFromUnit, "FerixComm",
-                        messageWithDetail(msg::FileFromFerix, path.error().description), "", 0};
+    const bool listing = fileName == "$$$$$DIR." + control_.ListExt() ||
+                         fileName == "DIR." + control_.SourceTextExt();
+    std::optional<TransferReport> report;
+    if (!listing) {
+        report.emplace(control_, unit, TransferWay::FromUnit, fileName,
+                       path ? path.value() : std::filesystem::path());
     }
-    Expected<std::optional<std::string>> received = receiveBlocks(unit, expectedLength);
+    if (!path) {
+        const ComError failed{kErrFileFromUnit, "FerixComm",
+                              messageWithDetail(msg::FileFromFerix, path.error().description), "",
+                              0};
+        if (report) {
+            report->failedBeforeAnyBytes(failed.description);
+        }
+        return failed;
+    }
+    std::string data;
+    Expected<bool> received = receiveBlocks(unit, expectedLength, data);
     if (!received) {
+        if (report) {
+            report->failed(data, received.error().description);
+        }
         return received.error();
     }
     if (!received.value()) {
+        if (report) {
+            report->stopped(data);
+        }
         return {};  // stopped: the unit was told, nothing is stored
     }
-    const std::string& data = *received.value();
     ControlEvents& events = control_.site();
     std::uint8_t status = kStatusComplete;
     std::optional<ComError> recorded;
-    if (Status stored = replaceFileAtomically(path.value(), data); !stored) {
-        recorded = fromUnitStoreError(stored.error());
+    bool stored = true;
+    if (Status written = replaceFileAtomically(path.value(), data); !written) {
+        recorded = fromUnitStoreError(written.error());
         status = kStatusNotWritten;
+        stored = false;
     }
     if (Status closed =
             blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()), status);
         !closed && !recorded) {
         recorded = fromUnitStoreError(closed.error());
     }
-    if (fileName != "$$$$$DIR." + control_.ListExt() &&
-        fileName != "DIR." + control_.SourceTextExt()) {
+    if (!listing) {
         events.FerixDirChanged(unit);
     }
     if (expectedLength != 0) {
         events.ProgressChanged(100);
     }
     events.ShowStop(false, kFromUnit);
+    if (report) {
+        if (recorded) {
+            report->failed(data, recorded->description, stored);
+        } else {
+            report->done(data);
+        }
+    }
     if (recorded) {
         return *recorded;
     }
@@ -231,25 +279,26 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
 
 Expected<std::string> DncTransfers::ReceiveDataFromUnit(std::uint8_t unit,
                                                         std::int32_t expectedLength) {
-    Expected<std::optional<std::string>> received = receiveBlocks(unit, expectedLength);
+    std::string data;
+    Expected<bool> received = receiveBlocks(unit, expectedLength, data);
     if (!received) {
         return received.error();
     }
-    const std::string data = received.value().value_or(std::string());
-    if (received.value()) {
-        if (Status closed = blocks_.SendFinalConfirmation(
-                unit, static_cast<std::uint32_t>(data.size()), kStatusComplete);
-            !closed) {
-            control_.site().ShowStop(false, kFromUnit);
-            return ComError{kErrFileFromUnit, "FerixComm",
-                            messageWithDetail(msg::FileFromFerix, closed.error().description),
-                            closed.error().helpFile, closed.error().helpContext};
-        }
-        if (expectedLength != 0) {
-            control_.site().ProgressChanged(100);
-        }
-        control_.site().ShowStop(false, kFromUnit);
+    if (!received.value()) {
+        return std::string();  // stopped: an unread listing is no listing
     }
+    if (Status closed = blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
+                                                      kStatusComplete);
+        !closed) {
+        control_.site().ShowStop(false, kFromUnit);
+        return ComError{kErrFileFromUnit, "FerixComm",
+                        messageWithDetail(msg::FileFromFerix, closed.error().description),
+                        closed.error().helpFile, closed.error().helpContext};
+    }
+    if (expectedLength != 0) {
+        control_.site().ProgressChanged(100);
+    }
+    control_.site().ShowStop(false, kFromUnit);
     return data;
 }
 

@@ -47,10 +47,9 @@ public:
     BlockProtocol& blocks() { return blocks_; }
 
 private:
-    // The blocks of one file from the unit; nullopt when the operator stopped (the unit has
-    // been told with the closing block).
-    Expected<std::optional<std::string>> receiveBlocks(std::uint8_t unit,
-                                                       std::int32_t expectedLength);
+    // The blocks of one file from the unit into `data` (what arrived, also when it fails);
+    // false when the operator stopped (the unit has been told with the closing block).
+    Expected<bool> receiveBlocks(std::uint8_t unit, std::int32_t expectedLength, std::string& data);
     Status failSend(std::uint8_t unit, std::uint8_t status, const ComError& cause);
 
     ctrlFerixComm& control_;

@@ -1,8 +1,10 @@
 #include "comm/heidenhain/BlockReceiver.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "comm/FerixComm.h"
+#include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
 #include "comm/heidenhain/AsciiControl.h"
 #include "comm/heidenhain/BlockCutter.h"
@@ -15,6 +17,8 @@ namespace {
 
 constexpr int kPictureActive = 2;
 constexpr int kTrailingBytePauses = 10;
+
+}  // namespace
 
 // Takes the bytes of one program transfer, one at a time.
 class BlockAssembler {
@@ -98,6 +102,8 @@ private:
     std::string text_;
 };
 
+namespace {
+
 bool isMachineAnswer(std::uint8_t byte) {
     using namespace ascii;
     return byte == EOT || byte == ACK || byte == NAK || byte == DC1 || byte == ETX;
@@ -106,12 +112,19 @@ bool isMachineAnswer(std::uint8_t byte) {
 }  // namespace
 
 Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength) {
+    BlockAssembler assembler(control_, expectedLength);
+    Expected<ReceivedProgram> received = receiveInto(assembler, expectedLength);
+    arrived_ = received ? std::string() : assembler.text();
+    return received;
+}
+
+Expected<ReceivedProgram> BlockReceiver::receiveInto(BlockAssembler& assembler,
+                                                     std::int32_t expectedLength) {
     SerialLink& link = control_.link();
     Host& host = control_.host();
     if (expectedLength > 0) {
         control_.site().ProgressChanged(0);
     }
-    BlockAssembler assembler(control_, expectedLength);
     const auto pause = std::chrono::milliseconds(timing::heidenhainPollPause(link.lineSpeed()));
     int idlePauses = 0;
     while (!link.StopRequested() && !assembler.ended()) {
@@ -162,13 +175,30 @@ Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength
 
 Status BlockReceiver::receive(const std::filesystem::path& path, std::string_view name,
                               std::int32_t expectedLength) {
+    std::optional<TransferReport> report;
+    if (name != kMemoryListName) {
+        report.emplace(control_, 1, TransferWay::FromUnit, std::string(name), path);
+    }
     const Expected<ReceivedProgram> received = receiveText(expectedLength);
     if (!received) {
+        if (report) {
+            report->failed(arrived_, received.error().description);
+        }
         return received.error();
     }
     if (!received.value().stopped) {
         if (Status s = replaceFileAtomically(path, received.value().text); !s) {
+            if (report) {
+                report->failed(received.value().text, s.error().description);
+            }
             return s;
+        }
+    }
+    if (report) {
+        if (received.value().stopped) {
+            report->stopped(received.value().text);
+        } else {
+            report->done(received.value().text);
         }
     }
     if (name != kMemoryListName) {

@@ -16,6 +16,8 @@ class ctrlFerixComm;
 
 namespace comm::heidenhain {
 
+class BlockAssembler;
+
 // The name under which the unit's memory list is fetched; it is no program of the directory.
 inline constexpr std::string_view kMemoryListName = "$$$$$DIR";
 inline constexpr int kReceiveIdlePauses = 1001;
@@ -36,11 +38,16 @@ public:
     Status receive(const std::filesystem::path& path, std::string_view name,
                    std::int32_t expectedLength);
 
-    // Only the line part: the program as received, stored nowhere.
+    // Only the line part: the program as received, stored nowhere; nothing is told.
     Expected<ReceivedProgram> receiveText(std::int32_t expectedLength);
+    // After a failed receiveText: the program text that had arrived.
+    const std::string& arrived() const { return arrived_; }
 
 private:
+    Expected<ReceivedProgram> receiveInto(BlockAssembler& assembler, std::int32_t expectedLength);
+
     ctrlFerixComm& control_;
+    std::string arrived_;
 };
 
 }  // namespace comm::heidenhain

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "comm/FerixComm.h"
+#include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
 #include "comm/heidenhain/AsciiControl.h"
 #include "comm/heidenhain/BlockCutter.h"
@@ -22,15 +23,32 @@ constexpr int kFinalAnswerPauses = 10;
 Status BlockSender::send(const std::filesystem::path& path) {
     const Expected<std::string> text = readWholeFile(path);
     if (!text) {
+        TransferReport(control_, 1, TransferWay::ToUnit, path.filename().string(), path)
+            .failedBeforeAnyBytes(text.error().description);
         return text.error();
     }
-    return sendText(text.value());
+    return sendProgram(path, text.value());
+}
+
+Status BlockSender::sendProgram(const std::filesystem::path& path, std::string_view text) {
+    TransferReport report(control_, 1, TransferWay::ToUnit, path.filename().string(), path);
+    const Status sent = sendText(text);
+    if (!sent) {
+        report.failed(text.substr(0, accepted_), sent.error().description);
+    } else if (stopped_) {
+        report.stopped(text.substr(0, accepted_));
+    } else {
+        report.done(text);
+    }
+    return sent;
 }
 
 Status BlockSender::sendText(std::string_view text) {
     SerialLink& link = control_.link();
     BlockCutter cutter(text, cutModeFor(control_.Protocol(), control_.HeidenhainCRLF()));
     bool stopped = false;
+    accepted_ = 0;
+    stopped_ = false;
     while (!cutter.done() && !link.StopRequested()) {
         const double share = static_cast<double>(cutter.position() + 1) / text.size();
         control_.site().ProgressChanged(static_cast<std::uint8_t>(std::lround(share * 100)));
@@ -50,9 +68,11 @@ Status BlockSender::sendText(std::string_view text) {
             stopped = true;
             break;
         }
+        accepted_ = cutter.position();
         control_.host().pump();
     }
-    return finish(stopped || link.StopRequested());
+    stopped_ = stopped || link.StopRequested();
+    return finish(stopped_);
 }
 
 Expected<BlockSender::Delivery> BlockSender::deliver(const std::string& block) {

@@ -24,7 +24,9 @@ public:
 
     // Sends the file at `path`. A stop request ends it early without an error.
     Status send(const std::filesystem::path& path);
-    // Sends `text` as a program (the listing is sent from memory this way).
+    // Sends `text`, the program read from `path`, and tells the host how the transfer ended.
+    Status sendProgram(const std::filesystem::path& path, std::string_view text);
+    // Sends `text` as a program (the listing is sent from memory this way); nothing is told.
     Status sendText(std::string_view text);
 
 private:
@@ -37,6 +39,8 @@ private:
     void showDone();
 
     ctrlFerixComm& control_;
+    std::size_t accepted_ = 0;  // bytes of the text in blocks the machine has acknowledged
+    bool stopped_ = false;
 };
 
 }  // namespace comm::heidenhain

@@ -6,6 +6,7 @@
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
+#include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
 #include "comm/heidenhain/AsciiControl.h"
 #include "comm/heidenhain/BlockReceiver.h"
@@ -165,11 +166,14 @@ void HeidenhainService::serveFile(const RequestHeader& header) {
     if (!text) {
         // Nothing will be sent: the machine is told at once instead of waiting for its time-out.
         (void)control_.link().WritePort(ascii::single(ascii::EOT));
+        TransferReport(control_, 1, TransferWay::ToUnit, header.name,
+                       path ? path.value() : std::filesystem::path())
+            .failedBeforeAnyBytes(text.error().description);
         reportSendFailure(text.error());
         return;
     }
     control_.site().ShowStop(true, 0);
-    const Status sent = BlockSender(control_).sendText(text.value());
+    const Status sent = BlockSender(control_).sendProgram(path.value(), text.value());
     if (sent) {
         machineMemoryChanged_ = true;
     }
@@ -189,9 +193,14 @@ void HeidenhainService::takeFile(const RequestHeader& header) {
         // The program is taken from the line so that the machine is not left hanging, and
         // dropped: its name would lead outside the directory.
         reportReceiveFailure(path.error());
-        const Expected<ReceivedProgram> dropped = BlockReceiver(control_).receiveText(0);
+        TransferReport report(control_, 1, TransferWay::FromUnit, header.name, {});
+        BlockReceiver receiver(control_);
+        const Expected<ReceivedProgram> dropped = receiver.receiveText(0);
         if (!dropped) {
+            report.failed(receiver.arrived(), path.error().description);
             received = dropped.error();
+        } else {
+            report.failed(dropped.value().text, path.error().description);
         }
     }
     control_.site().ShowStop(false, 1);

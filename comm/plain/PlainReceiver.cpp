@@ -4,6 +4,7 @@
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
+#include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
 #include "comm/link/LineTiming.h"
 
@@ -24,48 +25,57 @@ bool isWriteFailure(int error) {
 }  // namespace
 
 Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile) {
+    TransferReport report(control_, 1, TransferWay::FromUnit, path.filename().string(), path);
     SerialLink& link = control_.link();
     link.flushInput();
     link.flushOutput();
     link.setStopRequested(false);
     control_.site().ShowStop(true, 1);
-    const Expected<Collected> collected = collect(endOfFile);
+    Collected got;
+    const Status collected = collect(endOfFile, got);
     control_.site().ShowStop(false, 1);
     control_.indicator().show(kPictureActive);
 
     if (!collected) {
-        return ComError{collected.error().number, "FerixComm",
-                        messageWithDetail(msg::FileFromFerix, collected.error().description), "",
-                        0};
+        const ComError failed{collected.error().number, "FerixComm",
+                              messageWithDetail(msg::FileFromFerix, collected.error().description),
+                              "", 0};
+        report.failed(got.bytes, failed.description);
+        return failed;
     }
-    if (endOfFile && !collected.value().endOfFileSeen) {
-        return ComError{
+    if (endOfFile && !got.endOfFileSeen) {
+        // Only the operator's stop ends an end-of-file reception without the character.
+        const ComError cut{
             kObjectErrorBase + (msg::TransferInterrupted - msg::WriteError), "FerixComm",
             messageWithDetail(msg::FileFromFerix, message(msg::TransferInterrupted)), "", 0};
+        report.stopped(got.bytes, cut.description);
+        return cut;
     }
-    if (Status s = replaceFileAtomically(path, collected.value().bytes); !s) {
+    if (Status s = replaceFileAtomically(path, got.bytes); !s) {
         const int error = s.error().number;
-        return ComError{isWriteFailure(error) ? kErrWriting : kObjectErrorBase + kErrWriting,
-                        "FerixComm",
-                        messageWithDetail(msg::FileFromFerix, systemDescription(error)), "", 0};
+        const ComError failed{
+            isWriteFailure(error) ? kErrWriting : kObjectErrorBase + kErrWriting, "FerixComm",
+            messageWithDetail(msg::FileFromFerix, systemDescription(error)), "", 0};
+        report.failed(got.bytes, failed.description);
+        return failed;
     }
+    report.done(got.bytes);
     control_.site().FerixDirChanged(1);
     return {};
 }
 
-Expected<PlainReceiver::Collected> PlainReceiver::collect(bool endOfFile) {
+Status PlainReceiver::collect(bool endOfFile, Collected& got) {
     SerialLink& link = control_.link();
     Host& host = control_.host();
     const auto pause = std::chrono::milliseconds(timing::plainReceivePollPause(link.lineSpeed()));
-    Collected got;
     std::string& bytes = got.bytes;
     while (!link.StopRequested()) {
         while (link.bytesWaiting() == 0) {
             if (link.StopRequested()) {
-                return got;
+                return {};
             }
             if (Status s = link.checkDevice(); !s) {
-                return s.error();
+                return s;
             }
             host.sleep(pause);
             host.pump();
@@ -74,19 +84,19 @@ Expected<PlainReceiver::Collected> PlainReceiver::collect(bool endOfFile) {
             const std::uint8_t byte = link.readByte();
             if (endOfFile && byte == kEndOfFile) {
                 got.endOfFileSeen = true;
-                return got;
+                return {};
             }
             bytes += static_cast<char>(byte);
             if (bytes.size() % kBytesPerStep == 0) {
                 control_.indicator().StepIndicator();
                 host.pump();
                 if (link.StopRequested()) {
-                    return got;
+                    return {};
                 }
             }
         }
     }
-    return got;
+    return {};
 }
 
 }  // namespace comm::plain

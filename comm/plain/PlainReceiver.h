@@ -31,7 +31,8 @@ private:
         std::string bytes;
         bool endOfFileSeen = false;
     };
-    Expected<Collected> collect(bool endOfFile);
+    // Fills `got` until the end; what arrived stays in it when the line fails.
+    Status collect(bool endOfFile, Collected& got);
 
     ctrlFerixComm& control_;
 };

@@ -6,6 +6,7 @@
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
+#include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
 
 namespace comm::plain {
@@ -18,8 +19,10 @@ constexpr char kEndOfFile = 0x1A;
 }  // namespace
 
 Status PlainSender::send(const std::filesystem::path& path, bool endOfFile) {
+    TransferReport report(control_, 1, TransferWay::ToUnit, path.filename().string(), path);
     const Expected<std::string> bytes = readWholeFile(path);
     if (!bytes) {
+        report.failedBeforeAnyBytes(bytes.error().description);
         return bytes.error();
     }
     SerialLink& link = control_.link();
@@ -32,6 +35,14 @@ Status PlainSender::send(const std::filesystem::path& path, bool endOfFile) {
     control_.site().ShowStop(false, 0);
     control_.indicator().show(kPictureActive);
     link.flushInput();
+    const std::string_view handed = std::string_view(bytes.value()).substr(0, handed_);
+    if (!sent) {
+        report.failed(handed, sent.error().description);
+    } else if (stopped_) {
+        report.stopped(handed);
+    } else {
+        report.done(bytes.value());
+    }
     return sent;
 }
 
@@ -39,7 +50,9 @@ Status PlainSender::sendBytes(const std::string& bytes, bool endOfFile) {
     SerialLink& link = control_.link();
     const std::string_view all(bytes);
     std::size_t pos = 0;
-    bool stopped = false;
+    bool& stopped = stopped_;
+    stopped = false;
+    handed_ = 0;
     while (pos < all.size()) {
         const double share = static_cast<double>(pos + 1) / all.size();
         control_.site().ProgressChanged(static_cast<std::uint8_t>(std::lround(share * 100)));
@@ -49,6 +62,7 @@ Status PlainSender::sendBytes(const std::string& bytes, bool endOfFile) {
             return s;
         }
         pos += size;
+        handed_ = std::min(pos, all.size());
         control_.host().pump();
         if (link.StopRequested()) {
             link.flushInput();

@@ -25,6 +25,8 @@ private:
     Status sendBytes(const std::string& bytes, bool endOfFile);
 
     ctrlFerixComm& control_;
+    std::size_t handed_ = 0;  // bytes given to the port so far
+    bool stopped_ = false;
 };
 
 }  // namespace comm::plain

@@ -51,9 +51,11 @@ class BusyScope {
 public:
     explicit BusyScope(ctrlFerixComm& control) : control_(control) {
         control_.setTransferBusy(true);
+        control_.setOperatorRequest(true);
     }
     ~BusyScope() {
         control_.site().SetBusy(false);
+        control_.setOperatorRequest(false);
         control_.setTransferBusy(false);
     }
     BusyScope(const BusyScope&) = delete;

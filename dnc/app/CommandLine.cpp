@@ -5,6 +5,26 @@
 
 namespace dnc {
 
+namespace {
+
+// "OPTION VALUE" or "OPTION=VALUE" at arguments[i] (then i is moved past a separate value);
+// a missing value is empty.
+bool takeValue(const std::vector<std::string>& arguments, std::size_t& i, const std::string& option,
+               std::string& value) {
+    const std::string& a = arguments[i];
+    if (a == option) {
+        value = ++i < arguments.size() ? arguments[i] : std::string();
+        return true;
+    }
+    if (a.rfind(option + "=", 0) == 0) {
+        value = a.substr(option.size() + 1);
+        return true;
+    }
+    return false;
+}
+
+}  // namespace
+
 CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     CommandLine line;
     const auto fail = [&line](const std::string& why) {
@@ -31,20 +51,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             demo = true;
         } else if (a == "--check-config") {
             checkConfig = true;
-        } else if (a == "--config" || a.rfind("--config=", 0) == 0) {
-            std::string value;
-            if (a == "--config") {
-                if (++i == arguments.size()) {
-                    return fail("--config needs a file");
-                }
-                value = arguments[i];
-            } else {
-                value = a.substr(9);
-            }
+        } else if (std::string value; takeValue(arguments, i, "--config", value)) {
             if (value.empty()) {
                 return fail("--config needs a file");
             }
             line.config = value;
+        } else if (std::string value; takeValue(arguments, i, "--history", value)) {
+            if (value.empty()) {
+                return fail("--history needs a file");
+            }
+            line.history = value;
         } else if (a == "--subnet" || a.rfind("--subnet=", 0) == 0) {
             std::string value;
             if (a == "--subnet") {
@@ -84,7 +100,7 @@ std::string usageText(const std::string& program) {
     return "Usage:\n"
            "  " +
            program +
-           " --headless [--config FILE] [--subnet N]...\n"
+           " --headless [--config FILE] [--subnet N]... [--history FILE]\n"
            "  " +
            program +
            " --demo\n"
@@ -121,6 +137,9 @@ std::string usageText(const std::string& program) {
            "                can be opened. Changes nothing. Exit status 0 when the settings\n"
            "                hold no problem, 1 otherwise; the state of a device does not\n"
            "                count (the service waits for a missing port).\n"
+           "--history FILE  The program history (SQLite): every ended program transfer with\n"
+           "                its time, unit, direction, size and SHA-256. Without it:\n"
+           "                $XDG_STATE_HOME/DNC/history.db, else ~/.local/state/DNC/history.db.\n"
            "--demo          A sub net on a virtual serial line against simulated units: the\n"
            "                units download a program, upload one and ask for their listing;\n"
            "                the operator side pushes a program and reads a memory list.\n"

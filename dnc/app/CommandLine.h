@@ -11,6 +11,7 @@ struct CommandLine {
     enum class Mode { Usage, Help, Version, Headless, Demo, CheckConfig };
     Mode mode = Mode::Usage;
     std::optional<std::string> config;
+    std::optional<std::string> history;  // the history database
     std::vector<int> subNets;
     bool showInTaskbar = false;  // "ShowInTaskbar" anywhere on the line
     std::string error;           // why the line could not be read

@@ -8,8 +8,10 @@
 #include "dnc/app/CommandLine.h"
 #include "dnc/app/Demo.h"
 #include "dnc/config/ConfigStore.h"
+#include "dnc/history/HistoryLocation.h"
 #include "dnc/service/ConfigCheck.h"
 #include "dnc/service/HeadlessService.h"
+#include "dnc/service/HistorySettings.h"
 #include "ferix/Version.h"
 
 namespace {
@@ -36,11 +38,18 @@ int runHeadless(const dnc::CommandLine& line) {
     // The store's notes (a backup kept, a write that failed) go to the log as well.
     dnc::ConfigStore store(dnc::configPath(line.config),
                            [&log](const std::string& text) { log.note(0, "FerixDNC", text); });
+    // The recorder outlives the service: the sub nets' last transfers are written before it
+    // goes. Its reports come from its own thread; the log's sink writes whole lines.
+    const auto historyFile = dnc::history::historyPath(line.history);
+    dnc::history::HistoryRecorder recorder(dnc::historyRecorderOptions(
+        store, historyFile, [&log](const std::string& text) { log.note(0, "FerixDNC", text); }));
     dnc::ServiceOptions options;
     options.subNets = line.subNets;
+    options.journal = &recorder;
     dnc::HeadlessService service(store, log, options);
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());
+    log.note(0, "FerixDNC", "history " + historyFile.string());
     if (service.start() == 0) {
         log.note(0, "FerixDNC",
                  "no sub net to run: flag one for start-up in section \"Common\" or name it "

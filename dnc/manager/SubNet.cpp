@@ -57,22 +57,62 @@ public:
     void ConfirmPrompt(const std::string& caption, const std::string& text) override {
         subNet_.owner_.confirm(subNet_.id_, caption, text);
     }
+    void TransferEnded(const comm::TransferEnd& end) override {
+        if (subNet_.journal_ != nullptr) {
+            subNet_.journal_->record(transferRecord(subNet_.id_, subNet_.control_->Caption(), end));
+        }
+    }
 
 private:
     SubNet& subNet_;
 };
+
+history::TransferRecord transferRecord(int subNet, const std::string& caption,
+                                       const comm::TransferEnd& end) {
+    history::TransferRecord record;
+    record.time = std::chrono::system_clock::now();
+    record.subNet = subNet;
+    record.caption = caption;
+    record.unit = end.unit;
+    record.direction = end.way == comm::TransferWay::ToUnit ? history::Direction::ToUnit
+                                                            : history::Direction::FromUnit;
+    record.startedBy = end.startedBy == comm::TransferStarter::Operator
+                           ? history::StartedBy::Operator
+                           : history::StartedBy::Unit;
+    record.name = end.name;
+    record.path = end.path;
+    if (end.hasBytes) {
+        record.content = end.bytes;
+    }
+    record.stored = end.stored;
+    switch (end.outcome) {
+        case comm::TransferOutcome::Done:
+            record.outcome = history::Outcome::Done;
+            break;
+        case comm::TransferOutcome::Failed:
+            record.outcome = history::Outcome::Failed;
+            break;
+        case comm::TransferOutcome::Stopped:
+            record.outcome = history::Outcome::Stopped;
+            break;
+    }
+    record.error = end.error;
+    return record;
+}
 
 std::string portDevice(const ConfigStore& store, int port) {
     const std::string fallback = "/dev/ttyS" + std::to_string(port - 1);
     return store.section("Ports").readString(std::to_string(port), fallback);
 }
 
-SubNet::SubNet(int ID, ConfigStore& store, SubNetOwner& owner, PortFactory ports, Operation setup)
+SubNet::SubNet(int ID, ConfigStore& store, SubNetOwner& owner, PortFactory ports, Operation setup,
+               history::TransferJournal* journal)
     : id_(ID),
       store_(store),
       owner_(owner),
       ports_(std::move(ports)),
       setup_(std::move(setup)),
+      journal_(journal),
       finishedFuture_(finished_.get_future().share()) {
     auto ready = ready_.get_future();
     thread_ = std::thread([this] { run(); });

@@ -14,6 +14,7 @@
 #include "comm/RealHost.h"
 #include "dnc/config/ConfigStore.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/history/TransferRecord.h"
 #include "dnc/manager/MessageQueue.h"
 #include "dnc/manager/SubNetEvent.h"
 
@@ -25,9 +26,10 @@ public:
     using Operation = std::function<void(comm::ctrlFerixComm&)>;
 
     // Starts the sub net's thread. `ports` makes the control's serial port (default: POSIX);
-    // `setup` runs on the thread right after the control is made.
+    // `setup` runs on the thread right after the control is made; every ended program
+    // transfer goes to `journal` (which must outlive the sub net), if there is one.
     SubNet(int ID, ConfigStore& store, SubNetOwner& owner, PortFactory ports = {},
-           Operation setup = {});
+           Operation setup = {}, history::TransferJournal* journal = nullptr);
     // Closes the sub net if it is still running.
     ~SubNet();
     SubNet(const SubNet&) = delete;
@@ -76,6 +78,7 @@ private:
     SubNetOwner& owner_;
     PortFactory ports_;
     Operation setup_;
+    history::TransferJournal* journal_;
     MessageQueue queue_;
     std::unique_ptr<Site> site_;
     std::unique_ptr<comm::RealHost> host_;
@@ -99,6 +102,10 @@ R SubNet::call(std::function<R(comm::ctrlFerixComm&)> query) {
         [this, promise, query = std::move(query)] { promise->set_value(query(*control_)); });
     return result.get();
 }
+
+// What the history records of a transfer the control reports, stamped now.
+history::TransferRecord transferRecord(int subNet, const std::string& caption,
+                                       const comm::TransferEnd& end);
 
 // The device of port N from the store's "Ports" section (default /dev/ttyS<N-1>).
 std::string portDevice(const ConfigStore& store, int port);

@@ -35,7 +35,8 @@ int HeadlessService::start() {
         if (n < 1 || n > kSubNetCount || subNets_.count(n) != 0) {
             continue;
         }
-        auto subNet = std::make_unique<SubNet>(n, store_, *this, options_.ports, options_.setup);
+        auto subNet = std::make_unique<SubNet>(n, store_, *this, options_.ports, options_.setup,
+                                               options_.journal);
         subNet->Initialize();
         subNets_.emplace(n, std::move(subNet));
     }

@@ -22,6 +22,8 @@ struct ServiceOptions {
     std::chrono::milliseconds retryInterval{10000};
     SubNet::PortFactory ports;
     SubNet::Operation setup;
+    // Where every ended program transfer is recorded; none: not recorded.
+    history::TransferJournal* journal = nullptr;
 };
 
 class HeadlessService : public SubNetOwner {

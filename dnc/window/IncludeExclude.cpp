@@ -1,11 +1,67 @@
 #include "dnc/window/IncludeExclude.h"
 
+#include <chrono>
+
 #include "comm/files/FileIo.h"
 #include "dnc/config/ChainFile.h"
 #include "dnc/window/ChainRunner.h"
 #include "dnc/window/TargetNames.h"
 
 namespace dnc {
+
+namespace {
+
+// Passes everything on and keeps the first failure of the current file, for the history.
+class FirstFailure : public ConversionReporter {
+public:
+    explicit FirstFailure(ConversionReporter& inner) : inner_(inner) {}
+
+    void stepFinished(const std::filesystem::path& file, const StepOutcome& outcome) override {
+        if (outcome.kind != StepOutcome::Kind::Converted && first.empty()) {
+            first = outcome.step + ": " +
+                    (outcome.description.empty() ? std::string("failed") : outcome.description);
+        }
+        inner_.stepFinished(file, outcome);
+    }
+    void copyFailed(const std::filesystem::path& source, const std::filesystem::path& target,
+                    const std::string& description) override {
+        inner_.copyFailed(source, target, description);
+    }
+
+    std::string first;
+
+private:
+    ConversionReporter& inner_;
+};
+
+void recordFile(const IncludeExcludeRequest& request, const std::filesystem::path& target,
+                const std::string& failure, bool written) {
+    if (request.journal == nullptr) {
+        return;
+    }
+    history::TransferRecord record;
+    record.time = std::chrono::system_clock::now();
+    record.subNet = request.subNet;
+    record.caption = request.caption;
+    record.unit = request.unit;
+    record.direction = request.direction == TransferDirection::Include
+                           ? history::Direction::Include
+                           : history::Direction::Exclude;
+    record.startedBy = history::StartedBy::Window;
+    record.name = target.filename().string();
+    record.path = target.string();
+    record.outcome = failure.empty() ? history::Outcome::Done : history::Outcome::Failed;
+    record.error = failure;
+    if (written) {
+        if (auto stored = comm::readWholeFile(target); stored) {
+            record.content = stored.value();
+            record.stored = true;
+        }
+    }
+    request.journal->record(std::move(record));
+}
+
+}  // namespace
 
 std::string copyReplacing(const std::filesystem::path& source,
                           const std::filesystem::path& target) {
@@ -26,7 +82,8 @@ std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest
     const std::vector<std::string> chain =
         loadChainFile(request.unitDirectory /
                       std::string(include ? kIncludeChainFileName : kExcludeChainFileName));
-    ChainRunner runner(libraries, reporter);
+    FirstFailure failures(reporter);
+    ChainRunner runner(libraries, failures);
     std::vector<std::filesystem::path> written;
     for (const std::string& file : request.files) {
         const std::filesystem::path source = request.sourceDirectory / file;
@@ -40,17 +97,21 @@ std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest
         }
         if (!problem.empty()) {
             reporter.copyFailed(source, request.targetDirectory / base, problem);
+            recordFile(request, request.targetDirectory / base, problem, false);
             continue;
         }
         const std::filesystem::path target = request.targetDirectory / targetName;
         if (std::string copyProblem = copyReplacing(source, target); !copyProblem.empty()) {
             reporter.copyFailed(source, target, copyProblem);
+            recordFile(request, target, copyProblem, false);
             continue;
         }
+        failures.first.clear();
         if (!request.withoutConversion && !chain.empty()) {
             runner.run(target, chain);
         }
         written.push_back(target);
+        recordFile(request, target, failures.first, true);
     }
     return written;
 }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "dnc/history/TransferRecord.h"
 #include "dnc/window/ConversionLibraries.h"
 #include "dnc/window/ConversionReporter.h"
 
@@ -22,6 +23,12 @@ struct IncludeExcludeRequest {
     std::string typedBaseName;            // the dialog's name, used when one file is selected
     std::string extension;
     bool withoutConversion = false;
+    // Where each file's outcome is recorded (none: not recorded), with the sub net and unit
+    // whose directory is the source or target.
+    history::TransferJournal* journal = nullptr;
+    int subNet = 0;
+    std::string caption;
+    int unit = 0;
 };
 
 // Copies `source` to `target`, replacing it only once the copy is complete. The error text,
@@ -30,7 +37,9 @@ std::string copyReplacing(const std::filesystem::path& source, const std::filesy
 
 // Runs the whole include or exclude: reads the chain ("In.cnv" or "Out.cnv") once, then
 // copies and converts every file. A failed copy is reported and that file is not converted.
-// Returns the targets written, in order.
+// Every file is recorded in the journal: done with the bytes the target holds after its chain,
+// failed with the first failing step (the target is written all the same) or the copy's
+// failure. Returns the targets written, in order.
 std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest& request,
                                                      ConversionLibraries& libraries,
                                                      ConversionReporter& reporter);

@@ -42,6 +42,8 @@ public:
         }
     }
 
+    void TransferEnded(const comm::TransferEnd& end) override { transfers.push_back(end); }
+
     bool userMode = true;
     std::function<void()> onPrompt;
 
@@ -54,6 +56,7 @@ public:
     std::vector<int> pictures;
     std::vector<bool> busyCalls;
     std::vector<std::string> prompts;
+    std::vector<comm::TransferEnd> transfers;
 };
 
 }  // namespace sim

@@ -251,6 +251,56 @@ TEST_F(IncludeExcludeRun, ExcludeKeepsTheCaseAndUsesTheOutChain) {
     EXPECT_EQ(readFile(written[1].string()), "V[S:ISO>TXT]");
 }
 
+struct RecordingJournal : history::TransferJournal {
+    void record(history::TransferRecord record) override { records.push_back(std::move(record)); }
+    std::vector<history::TransferRecord> records;
+};
+
+TEST_F(IncludeExcludeRun, EveryFileIsRecordedWithWhatItsTargetHolds) {
+    writeFile((pc_ / "good.txt").string(), "G");
+    setChain(kIncludeChainFileName, {"U  fail now", "S TXT>ISO"});
+    RecordingJournal journal;
+    IncludeExcludeRequest request = include({"gone.txt", "good.txt"});
+    request.journal = &journal;
+    request.subNet = 4;
+    request.caption = "Hall D";
+    request.unit = 2;
+    runIncludeExclude(request, libraries_, reporter_);
+    ASSERT_EQ(journal.records.size(), 2u);
+    const history::TransferRecord& gone = journal.records[0];
+    EXPECT_EQ(gone.direction, history::Direction::Include);
+    EXPECT_EQ(gone.startedBy, history::StartedBy::Window);
+    EXPECT_EQ(gone.outcome, history::Outcome::Failed);
+    EXPECT_FALSE(gone.content) << "nothing was copied";
+    EXPECT_FALSE(gone.error.empty());
+    const history::TransferRecord& good = journal.records[1];
+    EXPECT_EQ(good.subNet, 4);
+    EXPECT_EQ(good.caption, "Hall D");
+    EXPECT_EQ(good.unit, 2);
+    EXPECT_EQ(good.name, "GOOD.WTX");
+    EXPECT_EQ(good.path, (unit_ / "GOOD.WTX").string());
+    EXPECT_EQ(good.content, "G[S:TXT>ISO]") << "the bytes stored after the chain";
+    EXPECT_TRUE(good.stored);
+    EXPECT_EQ(good.outcome, history::Outcome::Failed);
+    EXPECT_EQ(good.error, "U  fail now: U refused  fail now");
+
+    setChain(kExcludeChainFileName, {"S ISO>TXT"});
+    journal.records.clear();
+    request.direction = TransferDirection::Exclude;
+    request.sourceDirectory = unit_;
+    request.targetDirectory = pc_;
+    request.files = {"GOOD.WTX"};
+    request.typedBaseName = "good";
+    request.extension = "txt";
+    runIncludeExclude(request, libraries_, reporter_);
+    ASSERT_EQ(journal.records.size(), 1u);
+    EXPECT_EQ(journal.records[0].direction, history::Direction::Exclude);
+    EXPECT_EQ(journal.records[0].outcome, history::Outcome::Done);
+    EXPECT_TRUE(journal.records[0].error.empty());
+    EXPECT_EQ(journal.records[0].content, "G[S:TXT>ISO][S:ISO>TXT]");
+    EXPECT_EQ(journal.records[0].path, (pc_ / "good.txt").string());
+}
+
 TEST(TargetNaming, ProposalsAndPlainNames) {
     EXPECT_EQ(proposedBaseName("part.1.txt", true), "PART");
     EXPECT_EQ(proposedBaseName("Part.1.txt", false), "Part");

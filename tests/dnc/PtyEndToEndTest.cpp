@@ -85,6 +85,11 @@ TEST_F(PtyEndToEnd, ADownload) {
     EXPECT_EQ(received.value, 300u);
     EXPECT_TRUE(site.errors.empty()) << history();
     EXPECT_EQ(site.memChanged.back(), 1);
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::ToUnit);
+    EXPECT_EQ(site.transfers[0].startedBy, comm::TransferStarter::Unit);
+    EXPECT_EQ(site.transfers[0].bytes, program(300));
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Done);
 }
 
 TEST_F(PtyEndToEnd, AnUpload) {
@@ -97,6 +102,11 @@ TEST_F(PtyEndToEnd, AnUpload) {
     EXPECT_EQ(last(UnitEvent::ProgramSent).status, 0);
     EXPECT_EQ(site.dirChanged, std::vector<std::uint8_t>{2});
     EXPECT_TRUE(site.errors.empty());
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::FromUnit);
+    EXPECT_EQ(site.transfers[0].unit, 2);
+    EXPECT_EQ(site.transfers[0].bytes, read(2, "PRG2.WTX"));
+    EXPECT_TRUE(site.transfers[0].stored);
 }
 
 TEST_F(PtyEndToEnd, AListing) {
@@ -110,6 +120,7 @@ TEST_F(PtyEndToEnd, AListing) {
     EXPECT_EQ(listing[0].size, 3u);
     EXPECT_EQ(listing[1].name, "B.SMC");
     EXPECT_EQ(listing[1].size, 40u);
+    EXPECT_TRUE(site.transfers.empty()) << "a listing is no program";
 }
 
 TEST_F(PtyEndToEnd, ARefusedKind) {

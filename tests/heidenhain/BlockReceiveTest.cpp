@@ -62,6 +62,10 @@ TEST_F(BlockReceive, EotFromTheMachineIsAnInterruptionAndKeepsTheOldFile) {
     EXPECT_EQ(failed.error().description, "Transfer interrupted.");
     EXPECT_EQ(dir.read("P.H"), "old program");
     EXPECT_TRUE(site.dirChanged.empty());
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Failed);
+    EXPECT_EQ(site.transfers[0].bytes, "G1\r\n") << "what had arrived";
+    EXPECT_FALSE(site.transfers[0].stored);
 }
 
 TEST_F(BlockReceive, AStrayByteBetweenBlocksMeansEtxWasNotReceived) {
@@ -138,6 +142,10 @@ TEST_F(BlockReceive, AStopLeavesTheOldFileAndTellsTheMachine) {
     ASSERT_TRUE(receive("P.H"));
     EXPECT_EQ(dir.read("P.H"), "old program");
     EXPECT_EQ(sent(), one(kAck) + one(kEot));
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Stopped);
+    EXPECT_EQ(site.transfers[0].bytes, "NEW\r\n");
+    EXPECT_FALSE(site.transfers[0].stored);
 }
 
 TEST_F(BlockReceive, TheMemoryListIsNoDirectoryChange) {

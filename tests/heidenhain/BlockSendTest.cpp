@@ -113,6 +113,11 @@ TEST_F(BlockSend, FourNaksFail) {
     EXPECT_EQ(failed.error().description, "Block repeated 4 times.");
     EXPECT_EQ(peer.stepsDone(), 4u) << "exactly four sends";
     EXPECT_EQ(sent().find(one(kEtx)), std::string::npos);
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Failed);
+    EXPECT_EQ(site.transfers[0].error, "Block repeated 4 times.");
+    EXPECT_TRUE(site.transfers[0].hasBytes);
+    EXPECT_EQ(site.transfers[0].bytes, "") << "the machine took no block";
 }
 
 TEST_F(BlockSend, AnUnexpectedAnswerIsAnsweredWithEot) {
@@ -168,6 +173,9 @@ TEST_F(BlockSend, AStopBetweenBlocksSendsEotInsteadOfEtx) {
     });
     ASSERT_TRUE(send("P.H"));
     EXPECT_EQ(sent(), dataBlock("M30") + one(kEot));
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Stopped);
+    EXPECT_EQ(site.transfers[0].bytes, "") << "stopped before the machine's answer was read";
 }
 
 TEST_F(BlockSend, AMissingFileFailsWithoutSending) {
@@ -176,6 +184,9 @@ TEST_F(BlockSend, AMissingFileFailsWithoutSending) {
     ASSERT_FALSE(failed.ok());
     EXPECT_NE(failed.error().description.find("No such file"), std::string::npos);
     EXPECT_TRUE(sent().empty());
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Failed);
+    EXPECT_FALSE(site.transfers[0].hasBytes);
 }
 
 }  // namespace

@@ -75,6 +75,10 @@ TEST_F(PlainTransfer, AStopPurgesTheRestAndSendsNoEndOfFile) {
     EXPECT_FALSE(puncher.ended()) << "a cut program must not look whole";
     EXPECT_LT(puncher.punched().size(), 20000u);
     EXPECT_EQ(puncher.punched(), program(20000).substr(0, puncher.punched().size()));
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Stopped);
+    EXPECT_GE(site.transfers[0].bytes.size(), puncher.punched().size());
+    EXPECT_EQ(site.transfers[0].bytes, program(20000).substr(0, site.transfers[0].bytes.size()));
 }
 
 TEST_F(PlainTransfer, ReceiveEndsAtEndOfFileWhichIsNotStored) {
@@ -114,6 +118,10 @@ TEST_F(PlainTransfer, AnEndOfFileReceptionStoppedBeforeItsEndStoresNothing) {
               "Error while Transferring File from Ferix (Transfer interrupted.)");
     EXPECT_EQ(dir.read("IN"), "the good program");
     EXPECT_TRUE(site.dirChanged.empty());
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Stopped);
+    EXPECT_EQ(site.transfers[0].error, stopped.error().description);
+    EXPECT_FALSE(site.transfers[0].stored);
 }
 
 TEST_F(PlainTransfer, AReceptionWhoseDeviceGoesAwayStoresNothing) {

@@ -104,6 +104,10 @@ TEST_F(PtyEndToEnd, PlainSendArrivesWholeAtThePuncher) {
     machineThread.join();
     EXPECT_EQ(puncher.punched(), text);
     EXPECT_EQ(site.prompts.size(), 1u);
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].name, "P1");
+    EXPECT_EQ(site.transfers[0].bytes, text);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Done);
 }
 
 TEST_F(PtyEndToEnd, PlainSendWithEndOfFile) {
@@ -131,6 +135,10 @@ TEST_F(PtyEndToEnd, PlainReceiveWithEndOfFileFromTheReader) {
     ASSERT_TRUE(comm::plain::PlainReceiver(control).receive(dir.path("IN"), true));
     machineThread.join();
     EXPECT_EQ(dir.read("IN"), text);
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::FromUnit);
+    EXPECT_EQ(site.transfers[0].bytes, text);
+    EXPECT_TRUE(site.transfers[0].stored);
 }
 
 TEST_F(PtyEndToEnd, PlainReceiveWithoutEndOfFileEndsWhenTheOperatorStops) {
@@ -158,6 +166,10 @@ TEST_F(PtyEndToEnd, PlainReceiveWithoutEndOfFileEndsWhenTheOperatorStops) {
     ASSERT_TRUE(comm::plain::PlainReceiver(control).receive(dir.path("IN"), false));
     machineThread.join();
     EXPECT_EQ(dir.read("IN"), text);
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Done)
+        << "without an end-of-file character the stop is how a reception ends";
+    EXPECT_EQ(site.transfers[0].bytes, text);
 }
 
 // Heidenhain and Tavro1 lines: the machine's own requests served by the service loop.
@@ -175,6 +187,11 @@ TEST_F(PtyEndToEnd, HeidenhainMachineFetchesAProgram) {
     EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
     EXPECT_EQ(machine.programs()["P1.H"], text);
     EXPECT_TRUE(site.errors.empty());
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::ToUnit);
+    EXPECT_EQ(site.transfers[0].name, "P1.H");
+    EXPECT_EQ(site.transfers[0].bytes, text);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Done);
 }
 
 TEST_F(PtyEndToEnd, HeidenhainMachineSendsAProgram) {
@@ -190,6 +207,10 @@ TEST_F(PtyEndToEnd, HeidenhainMachineSendsAProgram) {
     EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
     EXPECT_EQ(dir.read("P2.H"), text);
     EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::FromUnit);
+    EXPECT_EQ(site.transfers[0].bytes, text);
+    EXPECT_TRUE(site.transfers[0].stored);
 }
 
 TEST_F(PtyEndToEnd, Tavro1MachineFetchesAProgramInPiecesWithCrLf) {
@@ -234,6 +255,7 @@ TEST_F(PtyEndToEnd, Tavro1ListingRequest) {
     EXPECT_EQ(machine.listings().at("$$$$$DIR"),
               "A.T 5\r\nB.T " + std::to_string(program(1000).size()) + "\r\n");
     EXPECT_FALSE(dir.exists("$$$$$DIR")) << "no listing file is left behind";
+    EXPECT_TRUE(site.transfers.empty()) << "a listing is no program";
 }
 
 TEST_F(PtyEndToEnd, Tavro1Delete) {

@@ -105,6 +105,10 @@ TEST_F(UnitPcRequestsOverPty, APush) {
     EXPECT_EQ(site.memChanged, std::vector<std::uint8_t>{1});
     EXPECT_EQ(site.progress.front(), 0);
     EXPECT_EQ(site.progress.back(), 100);
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].startedBy, comm::TransferStarter::Operator);
+    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::ToUnit);
+    EXPECT_EQ(site.transfers[0].bytes, program(300));
 }
 
 TEST_F(UnitPcRequestsOverPty, APullWithALength) {
@@ -114,6 +118,10 @@ TEST_F(UnitPcRequestsOverPty, APullWithALength) {
     EXPECT_EQ(read(2, "PRG2.WTX"), program(200));
     EXPECT_EQ(site.progress, (std::vector<std::uint8_t>{0, 0, 16, 32, 48, 64, 80, 96, 100}));
     EXPECT_EQ(site.dirChanged, std::vector<std::uint8_t>{2});
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].startedBy, comm::TransferStarter::Operator);
+    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::FromUnit);
+    EXPECT_EQ(site.transfers[0].bytes, program(200));
 }
 
 TEST_F(UnitPcRequestsOverPty, ADelete) {

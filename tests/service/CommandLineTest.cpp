@@ -18,6 +18,9 @@ TEST(CommandLine, HeadlessWithConfigAndSubNets) {
     EXPECT_EQ(line.subNets, (std::vector<int>{3, 16}));
     EXPECT_TRUE(line.error.empty());
     EXPECT_EQ(parse({"--config=/a b.ini", "--headless"}).config, "/a b.ini");
+    EXPECT_EQ(parse({"--headless", "--history", "/var/lib/ferixdnc/history.db"}).history,
+              "/var/lib/ferixdnc/history.db");
+    EXPECT_EQ(parse({"--history=h.db", "--headless"}).history, "h.db");
 }
 
 TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
@@ -29,6 +32,8 @@ TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
                                                                  {"--headless", "--subnet"},
                                                                  {"--headless", "--config"},
                                                                  {"--headless", "--config="},
+                                                                 {"--headless", "--history"},
+                                                                 {"--headless", "--history="},
                                                                  {"--subnet", "2"},
                                                                  {"--headless", "--demo"},
                                                                  {"--verbose"}}) {

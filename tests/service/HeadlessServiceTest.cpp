@@ -5,12 +5,12 @@
 #include <algorithm>
 #include <fstream>
 #include <memory>
-#include <mutex>
 
 #include "dnc/service/HeadlessService.h"
 #include "localizing/lookup/ResourceStrings.h"
 #include "sim/fakes/IdleLineService.h"
 #include "sim/pty/PtyPair.h"
+#include "tests/service/LogLines.h"
 
 namespace fs = std::filesystem;
 
@@ -34,19 +34,9 @@ protected:
     void TearDown() override { fs::remove_all(dir); }
 
     dnc::EventLog makeLog() {
-        return dnc::EventLog([this](const std::string& l) {
-            std::lock_guard<std::mutex> lock(mutex);
-            lines.push_back(l);
-        });
+        return dnc::EventLog([this](const std::string& l) { lines.add(l); });
     }
-    int linesWith(const std::string& text) {
-        std::lock_guard<std::mutex> lock(mutex);
-        int n = 0;
-        for (const auto& l : lines) {
-            n += l.find(text) != std::string::npos ? 1 : 0;
-        }
-        return n;
-    }
+    int linesWith(const std::string& text) { return lines.with(text); }
     // Serves until `text` was logged `count` times (or gives up after many turns).
     bool serveUntil(dnc::HeadlessService& service, const std::string& text, int count = 1) {
         for (int turn = 0; turn < 500 && linesWith(text) < count; ++turn) {
@@ -58,8 +48,7 @@ protected:
     fs::path dir;
     std::unique_ptr<dnc::ConfigStore> store;
     dnc::ServiceOptions options;
-    std::mutex mutex;
-    std::vector<std::string> lines;
+    LogLines lines;
 };
 
 TEST_F(Service, StartsTheFlaggedSubNetsOrThoseNamed) {

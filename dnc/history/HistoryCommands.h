@@ -1,0 +1,40 @@
+// The history's two commands for a command-line client: list the recorded transfers, print a
+// kept program. Both read the database directly, so they work while nothing runs. `args` are
+// the words after the command's name; the result is the process's exit status (0 done,
+// 1 nothing to show or the database cannot be read, 2 wrong arguments).
+#pragma once
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "dnc/history/HistoryDatabase.h"
+
+namespace dnc::history {
+
+// history [--subnet N] [--unit U] [--name NAME] [--since DATE] [--until DATE] [--limit N]
+//         [--json] [--history FILE]
+int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// show-program SHA256 [--history FILE]: the kept program's bytes, unchanged.
+int runShowProgramCommand(const std::vector<std::string>& args, std::ostream& out,
+                          std::ostream& err);
+
+// The usage lines of both commands, for the client's help.
+std::string historyCommandsUsage();
+
+struct HistoryCommandOptions {
+    HistoryFilter filter;
+    bool json = false;
+    std::optional<std::string> database;  // --history
+};
+// The options of the history command; nullopt with `error` set when they cannot be read.
+std::optional<HistoryCommandOptions> parseHistoryOptions(const std::vector<std::string>& args,
+                                                         std::string& error);
+
+// The rows as a table for people, or as a JSON array for programs.
+void printHistoryTable(const std::vector<HistoryRow>& rows, std::ostream& out);
+void printHistoryJson(const std::vector<HistoryRow>& rows, std::ostream& out);
+
+}  // namespace dnc::history

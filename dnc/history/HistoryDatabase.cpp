@@ -1,0 +1,438 @@
+#include "dnc/history/HistoryDatabase.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <system_error>
+
+#include "dnc/history/IsoTime.h"
+#include "dnc/history/Sha256.h"
+
+namespace dnc::history {
+
+namespace {
+
+// A moment of waiting for another process's write; longer and the write is reported as failed
+// and retried later by the recorder, which never holds up a line.
+constexpr int kBusyMilliseconds = 250;
+constexpr std::size_t kShortestHashPrefix = 8;
+
+constexpr const char* kSchema = R"sql(
+CREATE TABLE transfers(
+    id         INTEGER PRIMARY KEY,
+    time       TEXT    NOT NULL,
+    subnet     INTEGER NOT NULL,
+    caption    TEXT    NOT NULL,
+    unit       INTEGER NOT NULL,
+    direction  TEXT    NOT NULL CHECK(direction IN ('to-unit','from-unit','include','exclude')),
+    started_by TEXT    NOT NULL CHECK(started_by IN ('unit','operator','window')),
+    name       TEXT    NOT NULL,
+    path       TEXT    NOT NULL,
+    size       INTEGER,
+    sha256     TEXT,
+    stored     INTEGER NOT NULL,
+    outcome    TEXT    NOT NULL CHECK(outcome IN ('done','failed','stopped')),
+    error      TEXT    NOT NULL);
+CREATE INDEX transfers_by_time ON transfers(time);
+CREATE INDEX transfers_by_unit ON transfers(subnet, unit, time);
+CREATE INDEX transfers_by_hash ON transfers(sha256);
+CREATE TABLE programs(
+    sha256     TEXT    PRIMARY KEY,
+    size       INTEGER NOT NULL,
+    content    BLOB    NOT NULL,
+    kept       TEXT    NOT NULL,
+    last_sent  TEXT    NOT NULL);
+CREATE INDEX programs_by_last_sent ON programs(last_sent);
+PRAGMA user_version = 1;
+)sql";
+
+// One prepared statement, finalized when it goes.
+class Statement {
+public:
+    Statement(sqlite3* db, const char* sql) {
+        rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
+    }
+    ~Statement() { sqlite3_finalize(stmt_); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool prepared() const { return rc_ == SQLITE_OK; }
+    void bind(int index, std::string_view text) {
+        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
+                          SQLITE_TRANSIENT);
+    }
+    void bindBlob(int index, std::string_view bytes) {
+        sqlite3_bind_blob64(stmt_, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
+    }
+    void bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
+    void bindNull(int index) { sqlite3_bind_null(stmt_, index); }
+    // SQLITE_ROW, SQLITE_DONE or an error code.
+    int step() { return sqlite3_step(stmt_); }
+
+    std::string text(int column) const {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+        return p == nullptr ? std::string() : std::string(p, sqlite3_column_bytes(stmt_, column));
+    }
+    std::string blob(int column) const {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
+        return p == nullptr ? std::string() : std::string(p, sqlite3_column_bytes(stmt_, column));
+    }
+    std::int64_t integer(int column) const { return sqlite3_column_int64(stmt_, column); }
+    bool isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+
+private:
+    sqlite3_stmt* stmt_ = nullptr;
+    int rc_ = SQLITE_ERROR;
+};
+
+std::string lowered(std::string text) {
+    for (char& c : text) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return text;
+}
+
+}  // namespace
+
+PreparedRecord prepare(TransferRecord record) {
+    PreparedRecord prepared;
+    if (record.content) {
+        prepared.size = static_cast<std::int64_t>(record.content->size());
+        prepared.sha256 = sha256Hex(*record.content);
+    }
+    prepared.record = std::move(record);
+    return prepared;
+}
+
+HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access access) {
+    int flags = SQLITE_OPEN_NOMUTEX;
+    if (access == Access::Write) {
+        std::error_code ec;
+        if (file.has_parent_path()) {
+            std::filesystem::create_directories(file.parent_path(), ec);
+        }
+        flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    } else {
+        flags |= SQLITE_OPEN_READONLY;
+    }
+    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+        fail("cannot open " + file.string());
+        sqlite3_close_v2(db_);
+        db_ = nullptr;
+        return;
+    }
+    sqlite3_extended_result_codes(db_, 1);
+    sqlite3_busy_timeout(db_, kBusyMilliseconds);
+    int version = 0;
+    opensForWriting_ = access == Access::Write;
+    if (access == Access::Read) {
+        if (checkVersion(version)) {
+            empty_ = version == 0;
+        }
+        return;
+    }
+    prepareForWriting();
+}
+
+bool HistoryDatabase::prepareForWriting() {
+    // WAL lets readers (the query command, a window) go on while a line's transfer is written,
+    // and lets several processes share the file. Another process holding the file may make
+    // this fail for a moment: it is tried again with the next write.
+    writable_ =
+        exec("PRAGMA journal_mode=WAL") && exec("PRAGMA synchronous=NORMAL") && createSchema();
+    return writable_;
+}
+
+HistoryDatabase::~HistoryDatabase() {
+    sqlite3_close_v2(db_);
+}
+
+bool HistoryDatabase::fail(const std::string& what) {
+    error_ = what;
+    if (db_ != nullptr) {
+        error_ += std::string(": ") + sqlite3_errmsg(db_);
+    }
+    return false;
+}
+
+bool HistoryDatabase::exec(const char* sql) {
+    char* message = nullptr;
+    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+        error_ = message != nullptr ? message : sqlite3_errmsg(db_);
+        sqlite3_free(message);
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+bool HistoryDatabase::checkVersion(int& version) {
+    Statement read(db_, "PRAGMA user_version");
+    if (!read.prepared() || read.step() != SQLITE_ROW) {
+        return fail("cannot read the schema version");
+    }
+    version = static_cast<int>(read.integer(0));
+    if (version > kSchemaVersion) {
+        error_ = "the history database has schema version " + std::to_string(version) +
+                 ", newer than this program's " + std::to_string(kSchemaVersion);
+        return false;
+    }
+    error_.clear();
+    return true;
+}
+
+bool HistoryDatabase::createSchema() {
+    // Several processes may open a new file at once: the one that gets the write lock first
+    // creates the tables, the others find them made.
+    if (!exec("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    int version = 0;
+    return endTransaction(checkVersion(version) && (version != 0 || exec(kSchema)), nullptr);
+}
+
+bool HistoryDatabase::endTransaction(bool ok, const char* failure) {
+    if (ok) {
+        return exec("COMMIT");
+    }
+    if (failure != nullptr) {
+        fail(failure);
+    }
+    const std::string why = error_;  // the rollback must not hide the cause
+    exec("ROLLBACK");
+    error_ = why;
+    return false;
+}
+
+bool HistoryDatabase::runWithText(const char* sql, std::string_view text) {
+    Statement statement(db_, sql);
+    if (!statement.prepared()) {
+        return false;
+    }
+    statement.bind(1, text);
+    return statement.step() == SQLITE_DONE;
+}
+
+bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
+    if (!writable_ && (db_ == nullptr || !opensForWriting_ || !prepareForWriting())) {
+        return false;  // error() says why
+    }
+    const TransferRecord& r = prepared.record;
+    if (!exec("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    const std::string time = isoUtc(r.time);
+    bool written = false;
+    {
+        Statement insert(db_,
+                         "INSERT INTO transfers(time, subnet, caption, unit, direction, "
+                         "started_by, name, path, size, sha256, stored, outcome, error) "
+                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
+        if (insert.prepared()) {
+            insert.bind(1, time);
+            insert.bind(2, std::int64_t{r.subNet});
+            insert.bind(3, r.caption);
+            insert.bind(4, std::int64_t{r.unit});
+            insert.bind(5, toText(r.direction));
+            insert.bind(6, toText(r.startedBy));
+            insert.bind(7, r.name);
+            insert.bind(8, r.path);
+            if (prepared.size) {
+                insert.bind(9, *prepared.size);
+                insert.bind(10, *prepared.sha256);
+            } else {
+                insert.bindNull(9);
+                insert.bindNull(10);
+            }
+            insert.bind(11, std::int64_t{r.stored ? 1 : 0});
+            insert.bind(12, toText(r.outcome));
+            insert.bind(13, r.error);
+            written = insert.step() == SQLITE_DONE;
+        }
+    }
+    if (written && keepProgram && r.content) {
+        Statement keep(db_,
+                       "INSERT INTO programs(sha256, size, content, kept, last_sent) "
+                       "VALUES(?1, ?2, ?3, ?4, ?4) "
+                       "ON CONFLICT(sha256) DO UPDATE SET last_sent = excluded.last_sent");
+        written = keep.prepared();
+        if (written) {
+            keep.bind(1, *prepared.sha256);
+            keep.bind(2, *prepared.size);
+            keep.bindBlob(3, *r.content);
+            keep.bind(4, time);
+            written = keep.step() == SQLITE_DONE;
+        }
+    }
+    return endTransaction(written, "cannot write the transfer");
+}
+
+bool HistoryDatabase::applyRetention(const Retention& retention,
+                                     std::chrono::system_clock::time_point now) {
+    if (!writable_ || (retention.days <= 0 && retention.megabytes <= 0)) {
+        return writable_;
+    }
+    if (!exec("BEGIN IMMEDIATE")) {
+        return false;
+    }
+    bool ok = true;
+    if (retention.days > 0) {
+        ok = runWithText("DELETE FROM programs WHERE last_sent < ?1",
+                         isoUtc(now - std::chrono::hours(24) * retention.days));
+    }
+    if (ok && retention.megabytes > 0) {
+        // Newest first: the programs beyond the limit are those sent longest ago.
+        const std::int64_t limit = retention.megabytes * 1024 * 1024;
+        std::vector<std::string> beyond;
+        {
+            Statement all(db_, "SELECT sha256, size FROM programs ORDER BY last_sent DESC");
+            ok = all.prepared();
+            std::int64_t total = 0;
+            int rc = SQLITE_ROW;
+            while (ok && (rc = all.step()) == SQLITE_ROW) {
+                total += all.integer(1);
+                if (total > limit) {
+                    beyond.push_back(all.text(0));
+                }
+            }
+            ok = ok && rc == SQLITE_DONE;
+        }
+        for (std::size_t i = 0; ok && i < beyond.size(); ++i) {
+            ok = runWithText("DELETE FROM programs WHERE sha256 = ?1", beyond[i]);
+        }
+    }
+    return endTransaction(ok, "cannot apply the retention");
+}
+
+std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilter& filter) {
+    if (db_ == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<HistoryRow> rows;
+    if (empty_) {
+        return rows;
+    }
+    std::string sql =
+        "SELECT t.id, t.time, t.subnet, t.caption, t.unit, t.direction, t.started_by, t.name, "
+        "t.path, t.size, t.sha256, t.stored, t.outcome, t.error, "
+        "EXISTS(SELECT 1 FROM programs p WHERE p.sha256 = t.sha256) "
+        "FROM transfers t WHERE 1";
+    if (filter.subNet) {
+        sql += " AND t.subnet = ?1";
+    }
+    if (filter.unit) {
+        sql += " AND t.unit = ?2";
+    }
+    if (!filter.nameContains.empty()) {
+        sql += " AND instr(lower(t.name), ?3) > 0";
+    }
+    if (!filter.since.empty()) {
+        sql += " AND t.time >= ?4";
+    }
+    if (!filter.until.empty()) {
+        sql += " AND t.time <= ?5";
+    }
+    sql += " ORDER BY t.time DESC, t.id DESC";
+    if (filter.limit > 0) {
+        sql += " LIMIT ?6";
+    }
+    Statement select(db_, sql.c_str());
+    if (!select.prepared()) {
+        fail("cannot read the history");
+        return std::nullopt;
+    }
+    if (filter.subNet) {
+        select.bind(1, std::int64_t{*filter.subNet});
+    }
+    if (filter.unit) {
+        select.bind(2, std::int64_t{*filter.unit});
+    }
+    select.bind(3, lowered(filter.nameContains));
+    select.bind(4, filter.since);
+    select.bind(5, filter.until);
+    select.bind(6, std::int64_t{filter.limit});
+    int rc = SQLITE_ROW;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        HistoryRow row;
+        row.id = select.integer(0);
+        row.time = select.text(1);
+        row.subNet = static_cast<int>(select.integer(2));
+        row.caption = select.text(3);
+        row.unit = static_cast<int>(select.integer(4));
+        row.direction = directionFromText(select.text(5)).value_or(Direction::ToUnit);
+        row.startedBy = startedByFromText(select.text(6)).value_or(StartedBy::Unit);
+        row.name = select.text(7);
+        row.path = select.text(8);
+        if (!select.isNull(9)) {
+            row.size = select.integer(9);
+        }
+        if (!select.isNull(10)) {
+            row.sha256 = select.text(10);
+        }
+        row.stored = select.integer(11) != 0;
+        row.outcome = outcomeFromText(select.text(12)).value_or(Outcome::Failed);
+        row.error = select.text(13);
+        row.kept = select.integer(14) != 0;
+        rows.push_back(std::move(row));
+    }
+    if (rc != SQLITE_DONE) {
+        fail("cannot read the history");
+        return std::nullopt;
+    }
+    return rows;
+}
+
+std::optional<std::string> HistoryDatabase::program(const std::string& hash) {
+    if (db_ == nullptr) {
+        return std::nullopt;
+    }
+    const std::string prefix = lowered(hash);
+    const bool hex = std::all_of(prefix.begin(), prefix.end(), [](char c) {
+        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
+    });
+    if (!hex || prefix.size() < kShortestHashPrefix || prefix.size() > 64) {
+        error_ = "\"" + hash + "\" is no SHA-256 (8 to 64 hexadecimal digits)";
+        return std::nullopt;
+    }
+    if (empty_) {
+        error_ = "no program kept with SHA-256 " + prefix;
+        return std::nullopt;
+    }
+    Statement select(db_,
+                     "SELECT content FROM programs WHERE substr(sha256, 1, length(?1)) = ?1 "
+                     "LIMIT 2");
+    if (!select.prepared()) {
+        fail("cannot read the kept programs");
+        return std::nullopt;
+    }
+    select.bind(1, prefix);
+    if (select.step() != SQLITE_ROW) {
+        error_ = "no program kept with SHA-256 " + prefix;
+        return std::nullopt;
+    }
+    std::string content = select.blob(0);
+    if (select.step() == SQLITE_ROW) {
+        error_ = "several kept programs begin with " + prefix + ": give more digits";
+        return std::nullopt;
+    }
+    error_.clear();
+    return content;
+}
+
+std::optional<std::int64_t> HistoryDatabase::keptBytes() {
+    if (db_ == nullptr) {
+        return std::nullopt;
+    }
+    if (empty_) {
+        return 0;
+    }
+    Statement sum(db_, "SELECT COALESCE(SUM(size), 0) FROM programs");
+    if (!sum.prepared() || sum.step() != SQLITE_ROW) {
+        fail("cannot read the kept programs");
+        return std::nullopt;
+    }
+    return sum.integer(0);
+}
+
+}  // namespace dnc::history

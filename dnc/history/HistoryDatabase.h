@@ -1,0 +1,109 @@
+// The history database (SQLite, WAL): one row per ended transfer and, when asked to, each
+// distinct program sent to a unit, kept once by its SHA-256. Several processes may share one
+// database; a connection belongs to one thread. The schema is described in the README.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dnc/history/TransferRecord.h"
+
+struct sqlite3;
+
+namespace dnc::history {
+
+inline constexpr int kSchemaVersion = 1;
+
+// A record with the size and hash of its content, ready to be written.
+struct PreparedRecord {
+    TransferRecord record;
+    std::optional<std::int64_t> size;
+    std::optional<std::string> sha256;
+};
+PreparedRecord prepare(TransferRecord record);
+
+struct HistoryRow {
+    std::int64_t id = 0;
+    std::string time;  // UTC, ISO 8601 with milliseconds
+    int subNet = 0;
+    std::string caption;
+    int unit = 0;
+    Direction direction = Direction::ToUnit;
+    StartedBy startedBy = StartedBy::Unit;
+    std::string name;
+    std::string path;
+    std::optional<std::int64_t> size;
+    std::optional<std::string> sha256;
+    bool stored = false;
+    Outcome outcome = Outcome::Done;
+    std::string error;
+    bool kept = false;  // the program is kept in the database and can be shown
+};
+
+// Which rows a query returns, newest first. Empty fields do not filter.
+struct HistoryFilter {
+    std::optional<int> subNet;
+    std::optional<int> unit;
+    std::string nameContains;  // regardless of letter case (ASCII)
+    std::string since;         // stored-form times, inclusive
+    std::string until;
+    int limit = 0;  // 0: all
+};
+
+// How long kept programs stay: a program not sent for `days` days goes, and beyond
+// `megabytes` the programs sent longest ago go first. 0: no limit.
+struct Retention {
+    int days = 0;
+    std::int64_t megabytes = 0;
+};
+
+class HistoryDatabase {
+public:
+    enum class Access { Write, Read };
+
+    // Opens (for Write: creates, with its folder) the database. Nothing throws; see ok().
+    HistoryDatabase(const std::filesystem::path& file, Access access);
+    ~HistoryDatabase();
+    HistoryDatabase(const HistoryDatabase&) = delete;
+    HistoryDatabase& operator=(const HistoryDatabase&) = delete;
+
+    bool ok() const { return error_.empty(); }
+    // Why the last operation failed.
+    const std::string& error() const { return error_; }
+
+    // Writes the row and, with keepProgram, keeps its content under its hash.
+    bool add(const PreparedRecord& prepared, bool keepProgram);
+    // Removes the kept programs beyond the retention; `now` is the time the days count from.
+    bool applyRetention(const Retention& retention, std::chrono::system_clock::time_point now);
+
+    std::optional<std::vector<HistoryRow>> query(const HistoryFilter& filter);
+    // The kept program whose hash is or begins with `hash` (at least 8 hexadecimal digits,
+    // either case); nullopt with error() when none or several match.
+    std::optional<std::string> program(const std::string& hash);
+    // Total bytes of the kept programs.
+    std::optional<std::int64_t> keptBytes();
+
+private:
+    bool exec(const char* sql);
+    bool fail(const std::string& what);
+    bool createSchema();
+    bool prepareForWriting();
+    // Commits, or rolls back keeping the cause (with `failure` as its summary, if given).
+    bool endTransaction(bool ok, const char* failure);
+    bool runWithText(const char* sql, std::string_view text);
+    bool checkVersion(int& version);
+
+    sqlite3* db_ = nullptr;
+    std::string error_;
+    bool empty_ = false;     // a database without the schema, opened for reading
+    bool writable_ = false;  // opened for writing, with this program's schema
+    bool opensForWriting_ = false;
+};
+
+}  // namespace dnc::history

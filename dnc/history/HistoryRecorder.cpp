@@ -1,0 +1,179 @@
+#include "dnc/history/HistoryRecorder.h"
+
+namespace dnc::history {
+
+namespace {
+
+class DatabaseWriter : public HistoryWriter {
+public:
+    DatabaseWriter(const std::filesystem::path& file, bool keepPrograms, Retention retention)
+        : db_(file, HistoryDatabase::Access::Write),
+          keepPrograms_(keepPrograms),
+          retention_(retention) {
+        if (!db_.ok()) {
+            openError_ = db_.error();
+        } else if (keepPrograms_) {
+            db_.applyRetention(retention_, std::chrono::system_clock::now());
+        }
+    }
+
+    bool write(const PreparedRecord& record) override {
+        if (!openError_.empty()) {
+            return false;  // the recorder makes a new writer for the next try
+        }
+        const bool keep = keepPrograms_ && record.record.direction == Direction::ToUnit &&
+                          record.record.outcome == Outcome::Done && record.record.content;
+        if (!db_.add(record, keep)) {
+            return false;
+        }
+        if (keep) {
+            // The transfer is recorded; a retention that fails now is done with the next one.
+            db_.applyRetention(retention_, std::chrono::system_clock::now());
+        }
+        return true;
+    }
+    std::string error() const override { return openError_.empty() ? db_.error() : openError_; }
+
+private:
+    HistoryDatabase db_;
+    bool keepPrograms_;
+    Retention retention_;
+    std::string openError_;
+};
+
+}  // namespace
+
+std::unique_ptr<HistoryWriter> openDatabaseWriter(const std::filesystem::path& file,
+                                                  bool keepPrograms, Retention retention) {
+    return std::make_unique<DatabaseWriter>(file, keepPrograms, retention);
+}
+
+HistoryRecorder::HistoryRecorder(RecorderOptions options) : options_(std::move(options)) {
+    if (!options_.open) {
+        options_.open = [file = options_.database, keep = options_.keepPrograms,
+                         retention = options_.retention] {
+            return openDatabaseWriter(file, keep, retention);
+        };
+    }
+    if (options_.tries < 1) {
+        options_.tries = 1;
+    }
+    thread_ = std::thread([this] { run(); });
+}
+
+HistoryRecorder::~HistoryRecorder() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void HistoryRecorder::record(TransferRecord record) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (queue_.size() >= options_.capacity) {
+            ++lost_;
+            return;
+        }
+        queue_.push_back(std::move(record));
+    }
+    wake_.notify_one();
+}
+
+void HistoryRecorder::flush() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
+}
+
+std::uint64_t HistoryRecorder::written() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_;
+}
+
+std::uint64_t HistoryRecorder::lost() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return lost_;
+}
+
+void HistoryRecorder::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (true) {
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        if (queue_.empty()) {
+            break;  // stopping, nothing left
+        }
+        TransferRecord record = std::move(queue_.front());
+        queue_.pop_front();
+        busy_ = true;
+        lock.unlock();
+        const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
+        lock.lock();
+        const bool wasFailing = failing_;
+        bool done = false;
+        for (int attempt = 1; !done; ++attempt) {
+            // After a reported failure every record gets one try, so that a database that
+            // stays broken does not fill the queue with waiting.
+            const bool lastChance = stopping_ || wasFailing || attempt >= options_.tries;
+            lock.unlock();
+            const bool ok = writeOne(prepared);
+            lock.lock();
+            if (ok) {
+                ++written_;
+                done = true;
+            } else if (lastChance) {
+                ++lost_;
+                done = true;
+            } else {
+                wake_.wait_for(lock, options_.retryPause, [this] { return stopping_; });
+            }
+        }
+        busy_ = false;
+        if (queue_.empty()) {
+            idle_.notify_all();
+        }
+    }
+    busy_ = false;
+    idle_.notify_all();
+}
+
+// On the recorder's thread, without the lock.
+bool HistoryRecorder::writeOne(const PreparedRecord& prepared) {
+    if (!writer_) {
+        writer_ = options_.open();
+    }
+    if (writer_->write(prepared)) {
+        if (failing_) {
+            failing_ = false;
+            std::uint64_t lost = 0;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                lost = lost_ - lostReported_;
+                lostReported_ = lost_;
+            }
+            if (options_.report) {
+                options_.report("history: the database " + options_.database.string() +
+                                " is written again; " + std::to_string(lost) +
+                                " transfer record(s) were lost meanwhile");
+            }
+        }
+        return true;
+    }
+    failed(writer_->error());
+    writer_.reset();  // opened afresh for the next try: the cause may have gone
+    return false;
+}
+
+void HistoryRecorder::failed(const std::string& why) {
+    if (failing_) {
+        return;
+    }
+    failing_ = true;
+    if (options_.report) {
+        options_.report("history: cannot write the database " + options_.database.string() + " (" +
+                        why + "); transfers go on unrecorded until it can be written again");
+    }
+}
+
+}  // namespace dnc::history

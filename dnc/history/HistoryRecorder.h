@@ -1,0 +1,87 @@
+// Writes the transfer records of every sub net into the history database on a thread of its
+// own. A line's thread only hands its record over (a bounded queue; a record that does not fit
+// is dropped and counted), so a slow, full, read-only or locked database never holds up a
+// line. A failure to write is reported once, as is the return to normal; a record that could
+// not be written is tried again a few times before it is given up.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/TransferRecord.h"
+
+namespace dnc::history {
+
+// Where records go; the database, or a fake in tests. Used on the recorder's thread only.
+class HistoryWriter {
+public:
+    virtual ~HistoryWriter() = default;
+    // False with error() when the record was not written.
+    virtual bool write(const PreparedRecord& record) = 0;
+    virtual std::string error() const = 0;
+};
+
+struct RecorderOptions {
+    std::filesystem::path database;
+    bool keepPrograms = false;  // programs sent to a unit are kept by their hash
+    Retention retention;
+    std::size_t capacity = 1000;  // records waiting at most
+    int tries = 3;                // writes of one record before it is given up
+    std::chrono::milliseconds retryPause{2000};
+    // Gets the recorder's reports (failures and recoveries), on the recorder's thread.
+    std::function<void(const std::string&)> report;
+    // Opens the writer, on the recorder's thread; default: the database above.
+    std::function<std::unique_ptr<HistoryWriter>()> open;
+};
+
+class HistoryRecorder : public TransferJournal {
+public:
+    explicit HistoryRecorder(RecorderOptions options);
+    // Writes what is still queued (one try each) and ends the thread.
+    ~HistoryRecorder() override;
+    HistoryRecorder(const HistoryRecorder&) = delete;
+    HistoryRecorder& operator=(const HistoryRecorder&) = delete;
+
+    void record(TransferRecord record) override;
+
+    // Waits until every record handed over so far has been written or given up.
+    void flush();
+
+    std::uint64_t written() const;
+    std::uint64_t lost() const;  // dropped for a full queue or given up after failures
+
+private:
+    void run();
+    bool writeOne(const PreparedRecord& prepared);
+    void failed(const std::string& why);
+
+    RecorderOptions options_;
+    mutable std::mutex mutex_;
+    std::condition_variable wake_;
+    std::condition_variable idle_;
+    std::deque<TransferRecord> queue_;
+    bool busy_ = false;  // the thread holds a record taken from the queue
+    bool stopping_ = false;
+    std::uint64_t written_ = 0;
+    std::uint64_t lost_ = 0;
+    std::uint64_t lostReported_ = 0;
+    bool failing_ = false;  // the failure has been reported; the recovery will be
+    std::unique_ptr<HistoryWriter> writer_;
+    std::thread thread_;
+};
+
+// The writer of a history database file, with the options' retention.
+std::unique_ptr<HistoryWriter> openDatabaseWriter(const std::filesystem::path& file,
+                                                  bool keepPrograms, Retention retention);
+
+}  // namespace dnc::history

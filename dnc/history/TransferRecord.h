@@ -1,0 +1,49 @@
+// One ended program transfer as the history records it, and the journal that takes such
+// records. The journal is called on the sub nets' threads and must never wait there: the
+// database work happens elsewhere.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dnc::history {
+
+enum class Direction { ToUnit, FromUnit, Include, Exclude };
+enum class StartedBy { Unit, Operator, Window };
+enum class Outcome { Done, Failed, Stopped };
+
+struct TransferRecord {
+    std::chrono::system_clock::time_point time;
+    int subNet = 0;
+    std::string caption;
+    int unit = 0;
+    Direction direction = Direction::ToUnit;
+    StartedBy startedBy = StartedBy::Unit;
+    std::string name;  // the program's file name
+    std::string path;  // its full path on the PC
+    // The bytes that went over the line or were stored (size and hash are taken from them);
+    // none when the transfer ended before any program bytes were at hand.
+    std::optional<std::string> content;
+    bool stored = false;  // the content is what the file at `path` holds now
+    Outcome outcome = Outcome::Done;
+    std::string error;
+};
+
+class TransferJournal {
+public:
+    virtual ~TransferJournal() = default;
+    // Takes the record for writing later; returns at once, whatever the database does.
+    virtual void record(TransferRecord record) = 0;
+};
+
+// The texts under which the values are stored and printed.
+std::string_view toText(Direction direction);
+std::string_view toText(StartedBy startedBy);
+std::string_view toText(Outcome outcome);
+std::optional<Direction> directionFromText(std::string_view text);
+std::optional<StartedBy> startedByFromText(std::string_view text);
+std::optional<Outcome> outcomeFromText(std::string_view text);
+
+}  // namespace dnc::history
