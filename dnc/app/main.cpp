@@ -7,6 +7,7 @@
 
 #include "dnc/app/CommandLine.h"
 #include "dnc/app/Demo.h"
+#include "dnc/automation/HeadlessBus.h"
 #include "dnc/config/ConfigStore.h"
 #include "dnc/service/HeadlessService.h"
 
@@ -26,7 +27,7 @@ void installStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-int runHeadless(const dnc::CommandLine& line) {
+int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     dnc::ConfigStore store(dnc::configPath(line.config));
     dnc::EventLog log([](const std::string& text) {
         std::fputs((text + "\n").c_str(), stdout);
@@ -37,12 +38,9 @@ int runHeadless(const dnc::CommandLine& line) {
     dnc::HeadlessService service(store, log, options);
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());
-    if (service.start() == 0) {
-        log.note(0, "FerixDNC",
-                 "no sub net to run: flag one for start-up in section \"Common\" or name it "
-                 "with --subnet");
-    }
-    service.run(g_stop);
+    const auto bus =
+        line.systemBus ? dnc::automation::BusKind::System : dnc::automation::BusKind::Session;
+    dnc::automation::runHeadlessOnBus(service, log, bus, g_stop, argc, argv);
     log.note(0, "FerixDNC", "stopped");
     return 0;
 }
@@ -58,7 +56,7 @@ int main(int argc, char** argv) {
             std::cout << dnc::usageText(program);
             return 0;
         case dnc::CommandLine::Mode::Headless:
-            return runHeadless(line);
+            return runHeadless(line, argc, argv);
         case dnc::CommandLine::Mode::Demo:
             return dnc::runDemo(std::cout);
         case dnc::CommandLine::Mode::Usage:
