@@ -43,14 +43,17 @@ int runHeadlessOnBus(HeadlessService& service, EventLog& log, BusKind bus,
     QObject::connect(&housekeeping, &QTimer::timeout, [&] {
         service.serviceOnce(std::chrono::milliseconds(0));
         if (stop) {
-            application.quit();
+            housekeeping.stop();
+            // Every sub net closes while the loop still runs, so that their last signals
+            // leave before the bus names go.
+            service.closeAll();
+            QTimer::singleShot(0, &application, &QCoreApplication::quit);
         }
     });
     housekeeping.start(kHousekeepingMs);
     application.exec();
-    housekeeping.stop();
-
-    service.closeAll();  // every sub net closes and is reported on the bus
+    service.closeAll();
+    QCoreApplication::processEvents();
     exported.reset();
     service.setWake({});
     return 0;

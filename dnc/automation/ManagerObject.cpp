@@ -1,5 +1,7 @@
 #include "dnc/automation/ManagerObject.h"
 
+#include <QDBusMessage>
+
 #include "dnc/automation/BusNames.h"
 #include "dnc/config/SubNetConfiguration.h"
 
@@ -13,6 +15,14 @@ QList<bus::SubNetRow> ManagerObject::SubNets() {
                                    entry.startUp});
     }
     return rows;
+}
+
+void ManagerObject::announce(const char* signal, int subNet) {
+    QDBusMessage message = QDBusMessage::createSignal(QString::fromLatin1(bus::kManagerPath),
+                                                      QString::fromLatin1(bus::kManagerInterface),
+                                                      QString::fromLatin1(signal));
+    message << QVariant::fromValue(static_cast<qint16>(subNet));
+    connection_.send(message);
 }
 
 bool ManagerObject::refused(qint16 subNet) {

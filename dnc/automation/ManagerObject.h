@@ -2,6 +2,7 @@
 // buttons do, for other programs.
 #pragma once
 
+#include <QDBusConnection>
 #include <QDBusContext>
 #include <QObject>
 
@@ -15,7 +16,11 @@ class ManagerObject : public QObject, protected QDBusContext {
     Q_CLASSINFO("D-Bus Interface", "org.ferixdnc.DNC.Manager")
 
 public:
-    explicit ManagerObject(Network& network) : network_(network) {}
+    ManagerObject(Network& network, QDBusConnection connection)
+        : network_(network), connection_(std::move(connection)) {}
+
+    void announceStarted(int subNet) { announce("SubNetStarted", subNet); }
+    void announceClosed(int subNet) { announce("SubNetClosed", subNet); }
 
 public slots:
     QList<dnc::bus::SubNetRow> SubNets();
@@ -27,14 +32,18 @@ public slots:
     void Show(qint16 subNet);
     void Hide(qint16 subNet);
 
+    // Declared for the interface's description; sent on the connection itself (see
+    // SubNetObject), in order with the answers.
 signals:
     void SubNetStarted(qint16 subNet);
     void SubNetClosed(qint16 subNet);
 
 private:
     bool refused(qint16 subNet);
+    void announce(const char* signal, int subNet);
 
     Network& network_;
+    QDBusConnection connection_;
 };
 
 }  // namespace dnc::automation

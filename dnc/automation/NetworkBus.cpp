@@ -21,7 +21,7 @@ NetworkBus::NetworkBus(Network& network, QDBusConnection connection, Note note)
     : network_(network),
       connection_(std::move(connection)),
       note_(std::move(note)),
-      manager_(network) {
+      manager_(network, connection_) {
     bus::registerBusTypes();
 }
 
@@ -89,7 +89,7 @@ bool NetworkBus::publish() {
 
 void NetworkBus::subNetStarted(int subNet) {
     exportSubNet(subNet);
-    emit manager_.SubNetStarted(static_cast<qint16>(subNet));
+    manager_.announceStarted(subNet);
 }
 
 void NetworkBus::exportSubNet(int subNet) {
@@ -110,7 +110,7 @@ void NetworkBus::subNetClosed(int subNet) {
         connection_.unregisterObject(found->second->path());
         subNets_.erase(found);
     }
-    emit manager_.SubNetClosed(static_cast<qint16>(subNet));
+    manager_.announceClosed(subNet);
 }
 
 void NetworkBus::subNetEvent(const SubNetEvent& event) {

@@ -1,5 +1,8 @@
 #include "dnc/automation/SubNetObject.h"
 
+#include <filesystem>
+
+#include "comm/dnc/UnitDirectory.h"
 #include "dnc/automation/BusNames.h"
 #include "dnc/automation/RequestArguments.h"
 
@@ -55,14 +58,14 @@ void SubNetObject::onEvent(const SubNetEvent& event) {
     }
     switch (event.kind) {
         case Kind::FerixMemChanged:
-            emit MemoryChanged(event.unit);
+            send("MemoryChanged", {QVariant::fromValue(event.unit)});
             break;
         case Kind::FerixDirChanged:
-            emit DirectoryChanged(event.unit);
+            send("DirectoryChanged", {QVariant::fromValue(event.unit)});
             break;
         case Kind::ProgressChanged:
             progress_ = event.progress;
-            emit ProgressChanged(event.progress);
+            send("ProgressChanged", {QVariant::fromValue(event.progress)});
             propertiesChanged({{QStringLiteral("Progress"), QVariant::fromValue(progress_)}});
             break;
         case Kind::OnError:
@@ -70,29 +73,29 @@ void SubNetObject::onEvent(const SubNetEvent& event) {
             if (requestRunning_) {
                 requestErrors_ << lastError_;
             }
-            emit Error(event.reqSidePC, lastError_);
+            send("Error", {event.reqSidePC, lastError_});
             propertiesChanged({{QStringLiteral("LastError"), lastError_}});
             break;
         case Kind::ShowStop:
             setBusy(requestRunning_, event.showButton);
-            emit TransferRunning(event.showButton, event.direction);
+            send("TransferRunning", {event.showButton, QVariant::fromValue(event.direction)});
             break;
         case Kind::CommunicationStarted:
             active_ = true;
-            emit CommunicationChanged(true);
+            send("CommunicationChanged", {true});
             propertiesChanged({{QStringLiteral("Active"), true}});
             replyWaiting(waitingStart_, {});
             break;
         case Kind::CommunicationStopped:
             active_ = false;
-            emit CommunicationChanged(false);
+            send("CommunicationChanged", {false});
             propertiesChanged({{QStringLiteral("Active"), false}});
             replyWaiting(waitingStop_, {});
             replyWaiting(waitingStart_, QStringLiteral("Communication stopped"));
             break;
         case Kind::StartFailed:
             lastError_ = text(event.description);
-            emit Error(false, lastError_);
+            send("Error", {false, lastError_});
             propertiesChanged({{QStringLiteral("LastError"), lastError_}});
             replyWaiting(waitingStart_, lastError_);
             break;
@@ -126,6 +129,13 @@ void SubNetObject::failAll(const QString& why) {
     requestErrors_.clear();
     replyWaiting(waitingStart_, why);
     replyWaiting(waitingStop_, why);
+}
+
+void SubNetObject::send(const char* signal, const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createSignal(
+        path(), QString::fromLatin1(bus::kSubNetInterface), QString::fromLatin1(signal));
+    message.setArguments(arguments);
+    connection_.send(message);
 }
 
 void SubNetObject::propertiesChanged(const QVariantMap& changed) {
@@ -188,9 +198,20 @@ void SubNetObject::SendFile(uchar unit, const QString& name) {
         (protocol_ == comm::ProtDNC && refuse(dncSendNameProblem(file)))) {
         return;
     }
-    enqueue(unit, [unit, file](comm::ctrlFerixComm& c) -> std::optional<comm::MemoryList> {
+    enqueue(unit, [unit, file](comm::ctrlFerixComm& c) -> Result {
+        // A DNC unit is sent a missing program as an empty one, which serves a unit's own
+        // request; a script that names a file that is not there is told so instead.
+        if (c.Protocol() == comm::ProtDNC) {
+            const auto path = comm::dnc::unitFile(c, unit, file);
+            std::error_code ec;
+            if (path && !std::filesystem::exists(path.value(), ec)) {
+                return Result{std::nullopt,
+                              "There is no file " + file + " in the unit directory of unit " +
+                                  std::to_string(unit) + " (" + path.value().string() + ")"};
+            }
+        }
         c.DoPcRequestFileToFerix(unit, file);
-        return std::nullopt;
+        return {};
     });
 }
 
@@ -203,9 +224,9 @@ void SubNetObject::ReceiveFile(uchar unit, const QString& name, int length) {
         sendErrorReply(bus::kInvalidArgs, QStringLiteral("the length must not be negative"));
         return;
     }
-    enqueue(unit, [unit, file, length](comm::ctrlFerixComm& c) -> std::optional<comm::MemoryList> {
+    enqueue(unit, [unit, file, length](comm::ctrlFerixComm& c) -> Result {
         c.DoPcRequestFileFromFerix(unit, file, length);
-        return std::nullopt;
+        return {};
     });
 }
 
@@ -214,9 +235,9 @@ void SubNetObject::RemoveFile(uchar unit, const QString& name) {
     if (refuse(unitProblem(unit)) || refuse(fileNameProblem(file))) {
         return;
     }
-    enqueue(unit, [unit, file](comm::ctrlFerixComm& c) -> std::optional<comm::MemoryList> {
+    enqueue(unit, [unit, file](comm::ctrlFerixComm& c) -> Result {
         c.DoPCRequestRemoveFile(unit, file);
-        return std::nullopt;
+        return {};
     });
 }
 
@@ -224,8 +245,8 @@ int SubNetObject::MemoryList(uchar unit, int&, int&, QList<bus::MemoryFile>&) {
     if (refuse(unitProblem(unit))) {
         return 0;
     }
-    enqueue(unit, [unit](comm::ctrlFerixComm& c) -> std::optional<comm::MemoryList> {
-        return c.FerixLst(unit);
+    enqueue(unit, [unit](comm::ctrlFerixComm& c) -> Result {
+        return Result{c.FerixLst(unit), {}};
     });
     return 0;
 }
@@ -245,9 +266,9 @@ void SubNetObject::UnitCommand(uchar unit, const QString& command, const QString
         return;
     }
     const auto run = found->run;
-    enqueue(unit, [unit, file, run](comm::ctrlFerixComm& c) -> std::optional<comm::MemoryList> {
+    enqueue(unit, [unit, file, run](comm::ctrlFerixComm& c) -> Result {
         run(c, unit, file);
-        return std::nullopt;
+        return {};
     });
 }
 
@@ -278,7 +299,7 @@ void SubNetObject::startNext() {
                 }
             });
             Outcome outcome;
-            outcome.list = work(control);
+            outcome.result = work(control);
             outcome.protocol = control.Protocol();
             network->postToNetwork([link, outcome] {
                 if (link->object != nullptr) {
@@ -302,10 +323,13 @@ void SubNetObject::requestEnded(const Outcome& outcome) {
     requestErrors_.clear();
     setBusy(false, transferShown_);
 
-    if (!errors.isEmpty()) {
+    if (!outcome.result.refusal.empty()) {
+        connection_.send(
+            done.message.createErrorReply(bus::kRequestFailed, text(outcome.result.refusal)));
+    } else if (!errors.isEmpty()) {
         connection_.send(done.message.createErrorReply(bus::kRequestFailed, errors.join('\n')));
-    } else if (outcome.list) {
-        const comm::MemoryList& list = *outcome.list;
+    } else if (outcome.result.list) {
+        const comm::MemoryList& list = *outcome.result.list;
         if (list.kind == comm::MemoryList::Kind::List && list.count < 0) {
             connection_.send(done.message.createErrorReply(
                 bus::kRequestFailed,

@@ -58,6 +58,9 @@ public slots:
     int MemoryList(uchar unit, int& free, int& section, QList<dnc::bus::MemoryFile>& files);
     void UnitCommand(uchar unit, const QString& command, const QString& argument);
 
+    // The signals, declared for the interface's description. They are sent on the connection
+    // itself, like the answers, so that they leave in the order they happened and before the
+    // answer of the request that raised them.
 signals:
     void ProgressChanged(uchar progress);
     void Error(bool operatorRequest, const QString& description);
@@ -68,11 +71,15 @@ signals:
 
 private:
     // What a request hands back from the sub net's thread.
-    struct Outcome {
+    struct Result {
         std::optional<comm::MemoryList> list;
+        std::string refusal;  // why the request did not go to the line
+    };
+    struct Outcome {
+        Result result;
         comm::ProtocolEnum protocol = comm::ProtDNC;
     };
-    using Work = std::function<std::optional<comm::MemoryList>(comm::ctrlFerixComm&)>;
+    using Work = std::function<Result(comm::ctrlFerixComm&)>;
     struct Pending {
         QDBusMessage message;
         Work work;
@@ -91,6 +98,7 @@ private:
     void requestEnded(const Outcome& outcome);
     void replyWaiting(std::vector<QDBusMessage>& calls, const QString& error);
     void failAll(const QString& why);
+    void send(const char* signal, const QVariantList& arguments);
     void propertiesChanged(const QVariantMap& changed);
     void setBusy(bool requestRunning, bool transferShown);
 

@@ -51,7 +51,8 @@ void HeadlessService::stopSubNet(int n) {
     if (found == subNets_.end()) {
         return;
     }
-    found->second->CloseIt();  // its Closing event tells the observer
+    found->second->CloseIt();
+    events_.runPending();  // its last events, Closing among them, before it is gone
     subNets_.erase(found);
     retries_.erase(n);
 }
