@@ -188,6 +188,7 @@ void SubNetObject::StopCommunication() {
 
 void SubNetObject::StopTransfer() {
     if (SubNet* running = network_.runningSubNet(subNet_)) {
+        stopAsked_ = requestRunning_;
         running->StopTransfer();
     }
 }
@@ -311,6 +312,7 @@ void SubNetObject::startNext() {
 
 void SubNetObject::requestBegan() {
     requestErrors_.clear();
+    stopAsked_ = false;
     setBusy(true, transferShown_);
 }
 
@@ -319,6 +321,8 @@ void SubNetObject::requestEnded(const Outcome& outcome) {
     const Pending done = pending_.front();
     pending_.pop_front();
     handedOver_ = false;
+    const bool stopped = stopAsked_;
+    stopAsked_ = false;
     const QStringList errors = requestErrors_;
     requestErrors_.clear();
     setBusy(false, transferShown_);
@@ -328,6 +332,10 @@ void SubNetObject::requestEnded(const Outcome& outcome) {
             done.message.createErrorReply(bus::kRequestFailed, text(outcome.result.refusal)));
     } else if (!errors.isEmpty()) {
         connection_.send(done.message.createErrorReply(bus::kRequestFailed, errors.join('\n')));
+    } else if (stopped) {
+        // The control ends a stopped transfer quietly; the caller must not take it for done.
+        connection_.send(done.message.createErrorReply(bus::kRequestFailed,
+                                                       QStringLiteral("The transfer was stopped")));
     } else if (outcome.result.list) {
         const comm::MemoryList& list = *outcome.result.list;
         if (list.kind == comm::MemoryList::Kind::List && list.count < 0) {

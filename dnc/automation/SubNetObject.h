@@ -109,6 +109,7 @@ private:
     std::deque<Pending> pending_;
     bool handedOver_ = false;  // the front request went to the sub net
     bool requestRunning_ = false;
+    bool stopAsked_ = false;  // StopTransfer came while the request ran
     QStringList requestErrors_;
     std::vector<QDBusMessage> waitingStart_;
     std::vector<QDBusMessage> waitingStop_;

@@ -316,6 +316,9 @@ TEST_F(BusQueue, StopTransferEndsARunningSendAndStopEndsWaitingCalls) {
     ASSERT_TRUE(waitUntil([&] { return !signals_->with("1 ProgressChanged").isEmpty(); }));
     EXPECT_EQ(subNet("StopTransfer").type(), QDBusMessage::ReplyMessage);
     ASSERT_TRUE(waitUntil([&] { return first.isFinished(); }));
+    // A stopped transfer is no transfer done.
+    EXPECT_EQ(first.error().name(), kRequestFailed);
+    EXPECT_EQ(first.error().message(), "The transfer was stopped");
     EXPECT_GE(signals_->lines.indexOf("1 TransferRunning 0 0"), 0);
     // The unit got the closing block: no program of that name is in its memory.
     EXPECT_TRUE(line->withUnits(
