@@ -1,10 +1,16 @@
 #include "dnc/automation/BusTypes.h"
 
+#include <QDBusError>
+#include <QDBusMessage>
 #include <QDBusMetaType>
 
 namespace dnc::bus {
 
 void registerBusTypes() {
+    // Answers and errors travel between Qt's D-Bus thread and the caller's as queued values;
+    // this Qt registers them only on first use, too late for an error that comes first.
+    qRegisterMetaType<QDBusMessage>();
+    qRegisterMetaType<QDBusError>();
     qDBusRegisterMetaType<SubNetRow>();
     qDBusRegisterMetaType<SubNetRows>();
     qDBusRegisterMetaType<MemoryFile>();

@@ -18,6 +18,8 @@ TEST(CommandLine, HeadlessWithConfigAndSubNets) {
     EXPECT_EQ(line.subNets, (std::vector<int>{3, 16}));
     EXPECT_TRUE(line.error.empty());
     EXPECT_EQ(parse({"--config=/a b.ini", "--headless"}).config, "/a b.ini");
+    EXPECT_FALSE(line.systemBus);
+    EXPECT_TRUE(parse({"--system-bus", "--headless"}).systemBus);
 }
 
 TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
@@ -31,6 +33,8 @@ TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
                                                                  {"--headless", "--config="},
                                                                  {"--subnet", "2"},
                                                                  {"--headless", "--demo"},
+                                                                 {"--system-bus"},
+                                                                 {"--demo", "--system-bus"},
                                                                  {"--verbose"}}) {
         const auto line = parse(bad);
         EXPECT_EQ(line.mode, Mode::Usage) << bad.back();
