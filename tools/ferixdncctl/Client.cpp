@@ -325,8 +325,8 @@ int Client::memoryList() {
     return kDone;
 }
 
-void Client::event(int subNet, const QString& signal, const QString& text,
-                   const QVariantMap& values) {
+void Client::printEvent(int subNet, const QString& signal, const QString& text,
+                        const QVariantMap& values) {
     if (arguments_.subNet != 0 && subNet != arguments_.subNet) {
         return;
     }
@@ -345,46 +345,46 @@ void Client::event(int subNet, const QString& signal, const QString& text,
 }
 
 void Client::onProgress(uchar progress, const QDBusMessage& message) {
-    event(subNetOf(message), "ProgressChanged", QStringLiteral("progress %1 %").arg(progress),
-          {{"progress", progress}});
+    printEvent(subNetOf(message), "ProgressChanged", QStringLiteral("progress %1 %").arg(progress),
+               {{"progress", progress}});
 }
 
 void Client::onError(bool operatorRequest, const QString& description,
                      const QDBusMessage& message) {
-    event(subNetOf(message), "Error",
-          QStringLiteral("error (%1): %2")
-              .arg(operatorRequest ? "operator's request" : "unit or line", description),
-          {{"operatorRequest", operatorRequest}, {"description", description}});
+    printEvent(subNetOf(message), "Error",
+               QStringLiteral("error (%1): %2")
+                   .arg(operatorRequest ? "operator's request" : "unit or line", description),
+               {{"operatorRequest", operatorRequest}, {"description", description}});
 }
 
 void Client::onMemoryChanged(uchar unit, const QDBusMessage& message) {
-    event(subNetOf(message), "MemoryChanged", QStringLiteral("memory of unit %1 changed").arg(unit),
-          {{"unit", unit}});
+    printEvent(subNetOf(message), "MemoryChanged",
+               QStringLiteral("memory of unit %1 changed").arg(unit), {{"unit", unit}});
 }
 
 void Client::onDirectoryChanged(uchar unit, const QDBusMessage& message) {
-    event(subNetOf(message), "DirectoryChanged",
-          QStringLiteral("directory of unit %1 changed").arg(unit), {{"unit", unit}});
+    printEvent(subNetOf(message), "DirectoryChanged",
+               QStringLiteral("directory of unit %1 changed").arg(unit), {{"unit", unit}});
 }
 
 void Client::onTransferRunning(bool running, uchar d, const QDBusMessage& message) {
-    event(subNetOf(message), "TransferRunning",
-          QStringLiteral("transfer %1 %2").arg(direction(d), running ? "started" : "ended"),
-          {{"running", running}, {"direction", d}});
+    printEvent(subNetOf(message), "TransferRunning",
+               QStringLiteral("transfer %1 %2").arg(direction(d), running ? "started" : "ended"),
+               {{"running", running}, {"direction", d}});
 }
 
 void Client::onCommunicationChanged(bool active, const QDBusMessage& message) {
-    event(subNetOf(message), "CommunicationChanged",
-          active ? QStringLiteral("communication on") : QStringLiteral("communication off"),
-          {{"active", active}});
+    printEvent(subNetOf(message), "CommunicationChanged",
+               active ? QStringLiteral("communication on") : QStringLiteral("communication off"),
+               {{"active", active}});
 }
 
 void Client::onSubNetStarted(qint16 subNet) {
-    event(subNet, "SubNetStarted", QStringLiteral("started"), {});
+    printEvent(subNet, "SubNetStarted", QStringLiteral("started"), {});
 }
 
 void Client::onSubNetClosed(qint16 subNet) {
-    event(subNet, "SubNetClosed", QStringLiteral("closed"), {});
+    printEvent(subNet, "SubNetClosed", QStringLiteral("closed"), {});
 }
 
 void Client::connectSubNetSignals(const QString& path) {

@@ -45,7 +45,8 @@ private:
     int memoryList();
     int watch();
     void connectSubNetSignals(const QString& path);
-    void event(int subNet, const QString& signal, const QString& text, const QVariantMap& values);
+    void printEvent(int subNet, const QString& signal, const QString& text,
+                    const QVariantMap& values);
     void done(const QVariantMap& values, const QString& text);
     static int subNetOf(const QDBusMessage& message);
 
