@@ -6,6 +6,7 @@
 #include <string>
 
 #include "comm/ComError.h"
+#include "comm/Export.h"
 
 namespace comm {
 class ctrlFerixComm;
@@ -20,7 +21,7 @@ Expected<std::filesystem::path> unitDirectory(const ctrlFerixComm& control, std:
 // The file `name` of a unit directory: the name must be plain; an existing file whose name
 // differs only in letter case stands for it. A name that exists in neither form gives the
 // exact path (the file to create).
-Expected<std::filesystem::path> unitFile(const ctrlFerixComm& control, std::uint8_t unit,
+FERIXCOMM_API Expected<std::filesystem::path> unitFile(const ctrlFerixComm& control, std::uint8_t unit,
                                          const std::string& name);
 
 }  // namespace comm::dnc

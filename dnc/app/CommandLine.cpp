@@ -47,6 +47,8 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             return line;
         } else if (a == "--headless") {
             headless = true;
+        } else if (a == "--system-bus") {
+            line.systemBus = true;
         } else if (a == "--demo") {
             demo = true;
         } else if (a == "--check-config") {
@@ -89,6 +91,9 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (!line.subNets.empty() && !headless && !checkConfig) {
         return fail("--subnet goes with --headless");
     }
+    if (line.systemBus && !headless) {
+        return fail("--system-bus goes with --headless");
+    }
     line.mode = checkConfig ? CommandLine::Mode::CheckConfig
                 : headless  ? CommandLine::Mode::Headless
                 : demo      ? CommandLine::Mode::Demo
@@ -100,7 +105,7 @@ std::string usageText(const std::string& program) {
     return "Usage:\n"
            "  " +
            program +
-           " --headless [--config FILE] [--subnet N]... [--history FILE]\n"
+           " --headless [--config FILE] [--subnet N]... [--history FILE] [--system-bus]\n"
            "  " +
            program +
            " --demo\n"
@@ -125,7 +130,11 @@ std::string usageText(const std::string& program) {
            "                nets go on. SIGINT or SIGTERM stops every line (a running transfer\n"
            "                is stopped so that the unit is told), stores each sub net's\n"
            "                configuration and exits with status 0.\n"
+           "                The network is driven over D-Bus (ferixdncctl(1)): this process\n"
+           "                owns org.ferixdnc.DNC.instance<PID> and, when free,\n"
+           "                org.ferixdnc.DNC on the session bus.\n"
            "--subnet N      With --headless: run sub net N (1 to 16); may be repeated.\n"
+           "--system-bus    With --headless: export on the system bus instead.\n"
            "--config FILE   The settings file. Without it: $FERIXDNC_CONFIG, else\n"
            "                $XDG_CONFIG_HOME/DNC/DNC.ini, else ~/.config/DNC/DNC.ini.\n"
            "                Section \"Ports\", key N, names the device of port N (default\n"

@@ -14,6 +14,7 @@ struct CommandLine {
     std::optional<std::string> history;  // the history database
     std::vector<int> subNets;
     bool showInTaskbar = false;  // "ShowInTaskbar" anywhere on the line
+    bool systemBus = false;      // --system-bus: the headless service on the system bus
     std::string error;           // why the line could not be read
 };
 

@@ -7,6 +7,7 @@
 
 #include "dnc/app/CommandLine.h"
 #include "dnc/app/Demo.h"
+#include "dnc/automation/HeadlessBus.h"
 #include "dnc/config/ConfigStore.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/service/ConfigCheck.h"
@@ -30,7 +31,7 @@ void installStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-int runHeadless(const dnc::CommandLine& line) {
+int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     dnc::EventLog log([](const std::string& text) {
         std::fputs((text + "\n").c_str(), stdout);
         std::fflush(stdout);
@@ -50,12 +51,9 @@ int runHeadless(const dnc::CommandLine& line) {
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());
     log.note(0, "FerixDNC", "history " + historyFile.string());
-    if (service.start() == 0) {
-        log.note(0, "FerixDNC",
-                 "no sub net to run: flag one for start-up in section \"Common\" or name it "
-                 "with --subnet");
-    }
-    service.run(g_stop);
+    const auto bus =
+        line.systemBus ? dnc::automation::BusKind::System : dnc::automation::BusKind::Session;
+    dnc::automation::runHeadlessOnBus(service, log, bus, g_stop, argc, argv);
     log.note(0, "FerixDNC", "stopped");
     return 0;
 }
@@ -74,7 +72,7 @@ int main(int argc, char** argv) {
             std::cout << "FerixDNC " << ferix::kVersion << "\n";
             return 0;
         case dnc::CommandLine::Mode::Headless:
-            return runHeadless(line);
+            return runHeadless(line, argc, argv);
         case dnc::CommandLine::Mode::Demo:
             return dnc::runDemo(std::cout);
         case dnc::CommandLine::Mode::CheckConfig:

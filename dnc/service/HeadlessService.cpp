@@ -32,13 +32,7 @@ int HeadlessService::start() {
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     logSettingProblems(wanted);
     for (int n : wanted) {
-        if (n < 1 || n > kSubNetCount || subNets_.count(n) != 0) {
-            continue;
-        }
-        auto subNet = std::make_unique<SubNet>(n, store_, *this, options_.ports, options_.setup,
-                                               options_.journal);
-        subNet->Initialize();
-        subNets_.emplace(n, std::move(subNet));
+        startSubNet(n);
     }
     return running();
 }
@@ -53,19 +47,89 @@ void HeadlessService::logSettingProblems(const std::vector<int>& starting) {
     }
 }
 
+void HeadlessService::startSubNet(int n) {
+    if (n < 1 || n > kSubNetCount || subNets_.count(n) != 0) {
+        return;
+    }
+    auto subNet = std::make_unique<SubNet>(n, store_, *this, options_.ports, options_.setup,
+                                           options_.journal);
+    subNet->Initialize();
+    subNets_.emplace(n, std::move(subNet));
+    if (observer_ != nullptr) {
+        observer_->subNetStarted(n);
+    }
+}
+
+void HeadlessService::stopSubNet(int n) {
+    const auto found = subNets_.find(n);
+    if (found == subNets_.end()) {
+        return;
+    }
+    found->second->CloseIt();
+    events_.runPending();  // its last events, Closing among them, before it is gone
+    subNets_.erase(found);
+    retries_.erase(n);
+}
+
+bool HeadlessService::showSubNet(int) {
+    return false;
+}
+
+bool HeadlessService::hideSubNet(int) {
+    return true;
+}
+
+SubNet* HeadlessService::runningSubNet(int n) {
+    const auto found = subNets_.find(n);
+    return found == subNets_.end() ? nullptr : found->second.get();
+}
+
+std::vector<SubNetEntry> HeadlessService::subNetEntries() const {
+    const SubNetConfiguration names;
+    const StoreSection common = store_.section("Common");
+    std::vector<SubNetEntry> entries;
+    for (int n = 1; n <= kSubNetCount; ++n) {
+        SubNetEntry entry;
+        entry.number = n;
+        entry.caption =
+            store_.section(subNetSection(n)).readString("Caption", names.defaultCaption(n));
+        entry.running = subNets_.count(n) != 0;
+        entry.startUp = common.readBool(std::to_string(n), false);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+void HeadlessService::post(std::function<void()> work) {
+    events_.post(std::move(work));
+    if (wake_) {
+        wake_();
+    }
+}
+
+void HeadlessService::postToNetwork(std::function<void()> work) {
+    post(std::move(work));
+}
+
 void HeadlessService::deliver(const SubNetEvent& event) {
-    events_.post([this, event] { handle(event); });
+    post([this, event] { handle(event); });
 }
 
 void HeadlessService::confirm(int subNet, const std::string& caption, const std::string& text) {
     // Nobody stands at a headless service: the prompt is logged and taken as confirmed.
-    events_.post([this, subNet, caption, text] {
+    post([this, subNet, caption, text] {
         log_.note(subNet, caption, "prompt confirmed without an operator: " + text);
     });
 }
 
 void HeadlessService::handle(const SubNetEvent& event) {
     log_.event(event);
+    if (observer_ != nullptr) {
+        observer_->subNetEvent(event);
+        if (event.kind == SubNetEvent::Kind::Closing) {
+            observer_->subNetClosed(event.subNet);
+        }
+    }
     if (event.kind == SubNetEvent::Kind::StartFailed && subNets_.count(event.subNet) != 0) {
         retries_[event.subNet] = std::chrono::steady_clock::now() + options_.retryInterval;
         log_.note(event.subNet, event.caption,

@@ -11,6 +11,7 @@
 
 #include "dnc/config/ConfigStore.h"
 #include "dnc/manager/MessageQueue.h"
+#include "dnc/manager/Network.h"
 #include "dnc/manager/SubNet.h"
 #include "dnc/service/EventLog.h"
 
@@ -26,7 +27,7 @@ struct ServiceOptions {
     history::TransferJournal* journal = nullptr;
 };
 
-class HeadlessService : public SubNetOwner {
+class HeadlessService : public SubNetOwner, public Network {
 public:
     HeadlessService(ConfigStore& store, EventLog& log, ServiceOptions options = {});
     ~HeadlessService() override;
@@ -49,9 +50,25 @@ public:
     // The sub nets flagged for start-up in the store.
     static std::vector<int> flaggedSubNets(const ConfigStore& store);
 
+    // Network, on the thread that serves the events. A headless service has no windows:
+    // hiding succeeds (nothing is shown), showing is refused.
+    std::vector<SubNetEntry> subNetEntries() const override;
+    void startSubNet(int subNet) override;
+    void stopSubNet(int subNet) override;
+    bool showSubNet(int subNet) override;
+    bool hideSubNet(int subNet) override;
+    SubNet* runningSubNet(int subNet) override;
+    void postToNetwork(std::function<void()> work) override;
+    void setObserver(NetworkObserver* observer) override { observer_ = observer; }
+
+    // Called on any thread whenever something waits to be served, so that an event loop of
+    // its own (the D-Bus service's) can call serviceOnce without polling.
+    void setWake(std::function<void()> wake) { wake_ = std::move(wake); }
+
 private:
     void handle(const SubNetEvent& event);
     void logSettingProblems(const std::vector<int>& starting);
+    void post(std::function<void()> work);
 
     ConfigStore& store_;
     EventLog& log_;
@@ -59,6 +76,8 @@ private:
     MessageQueue events_;
     std::map<int, std::unique_ptr<SubNet>> subNets_;
     std::map<int, std::chrono::steady_clock::time_point> retries_;
+    NetworkObserver* observer_ = nullptr;
+    std::function<void()> wake_;
 };
 
 }  // namespace dnc

@@ -1,11 +1,6 @@
 // FerixDNC run as a process: usage, the headless service stopped by a signal, the demo.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -16,97 +11,17 @@
 
 #include "dnc/config/ConfigStore.h"
 #include "sim/pty/PtyPair.h"
-
-extern char** environ;
+#include "tests/support/ChildProgram.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-// A child process whose standard output (and error) the test reads.
-class Program {
+// FerixDNC as a child process whose standard output (and error) the test reads.
+class Program : public ChildProgram {
 public:
-    explicit Program(std::vector<std::string> arguments) {
-        int pipeFds[2];
-        if (::pipe(pipeFds) != 0) {
-            return;
-        }
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
-        posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-        arguments.insert(arguments.begin(), FERIXDNC_PROGRAM);
-        std::vector<char*> argv;
-        for (auto& a : arguments) {
-            argv.push_back(a.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, FERIXDNC_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(pipeFds[1]);
-        out_ = pipeFds[0];
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-        }
-        if (out_ >= 0) {
-            ::close(out_);
-        }
-    }
-
-    // Reads output until `text` appeared or the time is up.
-    bool waitForOutput(const std::string& text, std::chrono::seconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (output_.find(text) == std::string::npos) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0 || !readSome(static_cast<int>(left.count()))) {
-                return output_.find(text) != std::string::npos;
-            }
-        }
-        return true;
-    }
-    // Waits for the exit; -1 when it did not come in time (the program is then killed).
-    int exitCode(std::chrono::seconds timeout) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (std::chrono::steady_clock::now() < deadline) {
-            readSome(50);
-            int status = 0;
-            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
-                pid_ = -1;
-                while (readSome(50)) {
-                }
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-        }
-        return -1;
-    }
-    void signal(int number) { ::kill(pid_, number); }
-    const std::string& output() const { return output_; }
-
-private:
-    bool readSome(int milliseconds) {
-        pollfd p{out_, POLLIN, 0};
-        if (::poll(&p, 1, milliseconds) <= 0) {
-            return false;
-        }
-        char buffer[4096];
-        const ssize_t n = ::read(out_, buffer, sizeof buffer);
-        if (n <= 0) {
-            return false;
-        }
-        output_.append(buffer, static_cast<std::size_t>(n));
-        return true;
-    }
-
-    pid_t pid_ = -1;
-    int out_ = -1;
-    std::string output_;
+    explicit Program(std::vector<std::string> arguments)
+        : ChildProgram(FERIXDNC_PROGRAM, std::move(arguments)) {}
 };
 
 // Every file of a folder with its bytes.

@@ -21,6 +21,8 @@ TEST(CommandLine, HeadlessWithConfigAndSubNets) {
     EXPECT_EQ(parse({"--headless", "--history", "/var/lib/ferixdnc/history.db"}).history,
               "/var/lib/ferixdnc/history.db");
     EXPECT_EQ(parse({"--history=h.db", "--headless"}).history, "h.db");
+    EXPECT_FALSE(line.systemBus);
+    EXPECT_TRUE(parse({"--system-bus", "--headless"}).systemBus);
 }
 
 TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
@@ -36,6 +38,8 @@ TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
                                                                  {"--headless", "--history="},
                                                                  {"--subnet", "2"},
                                                                  {"--headless", "--demo"},
+                                                                 {"--system-bus"},
+                                                                 {"--demo", "--system-bus"},
                                                                  {"--verbose"}}) {
         const auto line = parse(bad);
         EXPECT_EQ(line.mode, Mode::Usage) << bad.back();

@@ -1,0 +1,48 @@
+#include "dnc/automation/BusTypes.h"
+
+#include <QDBusError>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+
+namespace dnc::bus {
+
+void registerBusTypes() {
+    // Answers and errors travel between Qt's D-Bus thread and the caller's as queued values;
+    // this Qt registers them only on first use, too late for an error that comes first.
+    qRegisterMetaType<QDBusMessage>();
+    qRegisterMetaType<QDBusError>();
+    qDBusRegisterMetaType<SubNetRow>();
+    qDBusRegisterMetaType<SubNetRows>();
+    qDBusRegisterMetaType<MemoryFile>();
+    qDBusRegisterMetaType<MemoryFiles>();
+}
+
+}  // namespace dnc::bus
+
+QDBusArgument& operator<<(QDBusArgument& argument, const dnc::bus::SubNetRow& row) {
+    argument.beginStructure();
+    argument << row.number << row.caption << row.running << row.startUp;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, dnc::bus::SubNetRow& row) {
+    argument.beginStructure();
+    argument >> row.number >> row.caption >> row.running >> row.startUp;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const dnc::bus::MemoryFile& file) {
+    argument.beginStructure();
+    argument << file.name << file.size;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, dnc::bus::MemoryFile& file) {
+    argument.beginStructure();
+    argument >> file.name >> file.size;
+    argument.endStructure();
+    return argument;
+}

@@ -1,0 +1,365 @@
+#include "dnc/automation/SubNetObject.h"
+
+#include <filesystem>
+
+#include "comm/dnc/UnitDirectory.h"
+#include "dnc/automation/BusNames.h"
+#include "dnc/automation/RequestArguments.h"
+
+namespace dnc::automation {
+
+namespace {
+
+QString text(const std::string& s) {
+    return QString::fromStdString(s);
+}
+
+std::string plain(const QString& s) {
+    return s.toStdString();
+}
+
+}  // namespace
+
+SubNetObject::SubNetObject(Network& network, int subNet, QDBusConnection connection)
+    : network_(network),
+      subNet_(subNet),
+      connection_(std::move(connection)),
+      link_(std::make_shared<Link>()) {
+    link_->object = this;
+    // The state at the moment of export; from here on the events keep it.
+    if (SubNet* running = network_.runningSubNet(subNet_)) {
+        struct State {
+            std::string caption;
+            comm::ProtocolEnum protocol;
+            bool active;
+        };
+        const State state = running->call<State>([](comm::ctrlFerixComm& c) {
+            return State{c.Caption(), c.Protocol(), c.Active()};
+        });
+        caption_ = text(state.caption);
+        protocol_ = state.protocol;
+        active_ = state.active;
+    }
+}
+
+SubNetObject::~SubNetObject() {
+    link_->object = nullptr;
+    failAll(QStringLiteral("Sub net %1 was closed").arg(subNet_));
+}
+
+QString SubNetObject::path() const {
+    return QString::fromLatin1(bus::kSubNetPathPrefix) + QString::number(subNet_);
+}
+
+void SubNetObject::onEvent(const SubNetEvent& event) {
+    using Kind = SubNetEvent::Kind;
+    if (!event.caption.empty()) {
+        caption_ = text(event.caption);
+    }
+    switch (event.kind) {
+        case Kind::FerixMemChanged:
+            send("MemoryChanged", {QVariant::fromValue(event.unit)});
+            break;
+        case Kind::FerixDirChanged:
+            send("DirectoryChanged", {QVariant::fromValue(event.unit)});
+            break;
+        case Kind::ProgressChanged:
+            progress_ = event.progress;
+            send("ProgressChanged", {QVariant::fromValue(event.progress)});
+            propertiesChanged({{QStringLiteral("Progress"), QVariant::fromValue(progress_)}});
+            break;
+        case Kind::OnError:
+            lastError_ = text(event.description);
+            if (requestRunning_) {
+                requestErrors_ << lastError_;
+            }
+            send("Error", {event.reqSidePC, lastError_});
+            propertiesChanged({{QStringLiteral("LastError"), lastError_}});
+            break;
+        case Kind::ShowStop:
+            setBusy(requestRunning_, event.showButton);
+            send("TransferRunning", {event.showButton, QVariant::fromValue(event.direction)});
+            break;
+        case Kind::CommunicationStarted:
+            active_ = true;
+            send("CommunicationChanged", {true});
+            propertiesChanged({{QStringLiteral("Active"), true}});
+            replyWaiting(waitingStart_, {});
+            break;
+        case Kind::CommunicationStopped:
+            active_ = false;
+            send("CommunicationChanged", {false});
+            propertiesChanged({{QStringLiteral("Active"), false}});
+            replyWaiting(waitingStop_, {});
+            replyWaiting(waitingStart_, QStringLiteral("Communication stopped"));
+            break;
+        case Kind::StartFailed:
+            lastError_ = text(event.description);
+            send("Error", {false, lastError_});
+            propertiesChanged({{QStringLiteral("LastError"), lastError_}});
+            replyWaiting(waitingStart_, lastError_);
+            break;
+        case Kind::Closing:
+            break;
+    }
+}
+
+void SubNetObject::onClosed() {
+    failAll(QStringLiteral("Sub net %1 was closed").arg(subNet_));
+}
+
+void SubNetObject::replyWaiting(std::vector<QDBusMessage>& calls, const QString& error) {
+    for (const QDBusMessage& call : calls) {
+        connection_.send(error.isEmpty() ? call.createReply()
+                                         : call.createErrorReply(bus::kRequestFailed, error));
+    }
+    calls.clear();
+}
+
+void SubNetObject::failAll(const QString& why) {
+    link_->object = nullptr;  // a request still on the sub net's thread reports to nobody
+    link_ = std::make_shared<Link>();
+    link_->object = this;
+    for (const Pending& p : pending_) {
+        connection_.send(p.message.createErrorReply(bus::kRequestFailed, why));
+    }
+    pending_.clear();
+    handedOver_ = false;
+    requestRunning_ = false;
+    requestErrors_.clear();
+    replyWaiting(waitingStart_, why);
+    replyWaiting(waitingStop_, why);
+}
+
+void SubNetObject::send(const char* signal, const QVariantList& arguments) {
+    QDBusMessage message = QDBusMessage::createSignal(
+        path(), QString::fromLatin1(bus::kSubNetInterface), QString::fromLatin1(signal));
+    message.setArguments(arguments);
+    connection_.send(message);
+}
+
+void SubNetObject::propertiesChanged(const QVariantMap& changed) {
+    QDBusMessage signal =
+        QDBusMessage::createSignal(path(), QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
+    signal << QString::fromLatin1(bus::kSubNetInterface) << changed << QStringList();
+    connection_.send(signal);
+}
+
+void SubNetObject::setBusy(bool requestRunning, bool transferShown) {
+    const bool before = busy();
+    requestRunning_ = requestRunning;
+    transferShown_ = transferShown;
+    if (busy() != before) {
+        propertiesChanged({{QStringLiteral("Busy"), busy()}});
+    }
+}
+
+bool SubNetObject::refuse(const std::optional<std::string>& problem) {
+    if (problem) {
+        sendErrorReply(bus::kInvalidArgs, text(*problem));
+        return true;
+    }
+    return false;
+}
+
+void SubNetObject::StartCommunication() {
+    SubNet* running = network_.runningSubNet(subNet_);
+    if (running == nullptr || active_) {
+        return;
+    }
+    setDelayedReply(true);
+    waitingStart_.push_back(message());
+    running->StartCommunication();
+}
+
+void SubNetObject::StopCommunication() {
+    SubNet* running = network_.runningSubNet(subNet_);
+    if (running == nullptr || !active_) {
+        return;
+    }
+    running->StopCommunication();
+    // A line without a service loop (no protocol to serve) reports no end of it.
+    if (protocol_ != comm::ProtFerix) {
+        setDelayedReply(true);
+        waitingStop_.push_back(message());
+    }
+}
+
+void SubNetObject::StopTransfer() {
+    if (SubNet* running = network_.runningSubNet(subNet_)) {
+        stopAsked_ = requestRunning_;
+        running->StopTransfer();
+    }
+}
+
+void SubNetObject::SendFile(uchar unit, const QString& name) {
+    const std::string file = plain(name);
+    if (refuse(unitProblem(unit)) || refuse(fileNameProblem(file)) ||
+        (protocol_ == comm::ProtDNC && refuse(dncSendNameProblem(file)))) {
+        return;
+    }
+    enqueue(unit, [unit, file](comm::ctrlFerixComm& c) -> Result {
+        // A DNC unit is sent a missing program as an empty one, which serves a unit's own
+        // request; a script that names a file that is not there is told so instead.
+        if (c.Protocol() == comm::ProtDNC) {
+            const auto path = comm::dnc::unitFile(c, unit, file);
+            std::error_code ec;
+            if (path && !std::filesystem::exists(path.value(), ec)) {
+                return Result{std::nullopt,
+                              "There is no file " + file + " in the unit directory of unit " +
+                                  std::to_string(unit) + " (" + path.value().string() + ")"};
+            }
+        }
+        c.DoPcRequestFileToFerix(unit, file);
+        return {};
+    });
+}
+
+void SubNetObject::ReceiveFile(uchar unit, const QString& name, int length) {
+    const std::string file = plain(name);
+    if (refuse(unitProblem(unit)) || refuse(fileNameProblem(file))) {
+        return;
+    }
+    if (length < 0) {
+        sendErrorReply(bus::kInvalidArgs, QStringLiteral("the length must not be negative"));
+        return;
+    }
+    enqueue(unit, [unit, file, length](comm::ctrlFerixComm& c) -> Result {
+        c.DoPcRequestFileFromFerix(unit, file, length);
+        return {};
+    });
+}
+
+void SubNetObject::RemoveFile(uchar unit, const QString& name) {
+    const std::string file = plain(name);
+    if (refuse(unitProblem(unit)) || refuse(fileNameProblem(file))) {
+        return;
+    }
+    enqueue(unit, [unit, file](comm::ctrlFerixComm& c) -> Result {
+        c.DoPCRequestRemoveFile(unit, file);
+        return {};
+    });
+}
+
+int SubNetObject::MemoryList(uchar unit, int&, int&, QList<bus::MemoryFile>&) {
+    if (refuse(unitProblem(unit))) {
+        return 0;
+    }
+    enqueue(unit, [unit](comm::ctrlFerixComm& c) -> Result {
+        return Result{c.FerixLst(unit), {}};
+    });
+    return 0;
+}
+
+void SubNetObject::UnitCommand(uchar unit, const QString& command, const QString& argument) {
+    if (refuse(unitProblem(unit))) {
+        return;
+    }
+    const automation::UnitCommand* found = findUnitCommand(plain(command));
+    if (found == nullptr) {
+        refuse("unknown command \"" + plain(command) + "\"; the commands are " +
+               unitCommandNames());
+        return;
+    }
+    const std::string file = plain(argument);
+    if (refuse(commandArgumentProblem(*found, file))) {
+        return;
+    }
+    const auto run = found->run;
+    enqueue(unit, [unit, file, run](comm::ctrlFerixComm& c) -> Result {
+        run(c, unit, file);
+        return {};
+    });
+}
+
+void SubNetObject::enqueue(std::uint8_t unit, Work work) {
+    setDelayedReply(true);
+    pending_.push_back(Pending{message(), std::move(work), unit});
+    startNext();
+}
+
+void SubNetObject::startNext() {
+    if (handedOver_ || pending_.empty()) {
+        return;
+    }
+    SubNet* running = network_.runningSubNet(subNet_);
+    if (running == nullptr) {
+        failAll(QStringLiteral("Sub net %1 is not running").arg(subNet_));
+        return;
+    }
+    handedOver_ = true;
+    Network* network = &network_;
+    // Both reports travel behind the events the request raises, so the errors between them
+    // are this request's own.
+    running->postRequest(
+        [link = link_, network, work = pending_.front().work](comm::ctrlFerixComm& control) {
+            network->postToNetwork([link] {
+                if (link->object != nullptr) {
+                    link->object->requestBegan();
+                }
+            });
+            Outcome outcome;
+            outcome.result = work(control);
+            outcome.protocol = control.Protocol();
+            network->postToNetwork([link, outcome] {
+                if (link->object != nullptr) {
+                    link->object->requestEnded(outcome);
+                }
+            });
+        });
+}
+
+void SubNetObject::requestBegan() {
+    requestErrors_.clear();
+    stopAsked_ = false;
+    setBusy(true, transferShown_);
+}
+
+void SubNetObject::requestEnded(const Outcome& outcome) {
+    protocol_ = outcome.protocol;
+    const Pending done = pending_.front();
+    pending_.pop_front();
+    handedOver_ = false;
+    const bool stopped = stopAsked_;
+    stopAsked_ = false;
+    const QStringList errors = requestErrors_;
+    requestErrors_.clear();
+    setBusy(false, transferShown_);
+
+    if (!outcome.result.refusal.empty()) {
+        connection_.send(
+            done.message.createErrorReply(bus::kRequestFailed, text(outcome.result.refusal)));
+    } else if (!errors.isEmpty()) {
+        connection_.send(done.message.createErrorReply(bus::kRequestFailed, errors.join('\n')));
+    } else if (stopped) {
+        // The control ends a stopped transfer quietly; the caller must not take it for done.
+        connection_.send(done.message.createErrorReply(bus::kRequestFailed,
+                                                       QStringLiteral("The transfer was stopped")));
+    } else if (outcome.result.list) {
+        const comm::MemoryList& list = *outcome.result.list;
+        if (list.kind == comm::MemoryList::Kind::List && list.count < 0) {
+            connection_.send(done.message.createErrorReply(
+                bus::kRequestFailed,
+                QStringLiteral("The memory list of unit %1 could not be read").arg(done.unit)));
+        } else {
+            // A protocol without a memory list answers with the count -2.
+            const bool listed = list.kind == comm::MemoryList::Kind::List;
+            QList<bus::MemoryFile> files;
+            for (const comm::MemoryListEntry& entry : list.entries) {
+                files.append(bus::MemoryFile{text(entry.name), static_cast<qint32>(entry.size)});
+            }
+            connection_.send(done.message.createReply(QVariantList{
+                listed ? list.count : -2,
+                static_cast<qint32>(list.freeMemory.value_or(0)),
+                list.section.value_or(0),
+                QVariant::fromValue(files),
+            }));
+        }
+    } else {
+        connection_.send(done.message.createReply());
+    }
+    startNext();
+}
+
+}  // namespace dnc::automation

@@ -1,0 +1,48 @@
+// The command line of ferixdncctl: one command with its operands, and the options.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace ferixdncctl {
+
+struct CtlArguments {
+    enum class Verb {
+        Help,
+        List,
+        Start,
+        Stop,
+        Show,
+        Hide,
+        Send,
+        Receive,
+        Remove,
+        MemoryList,
+        Command,
+        Watch
+    };
+    Verb verb = Verb::Help;
+    int subNet = 0;  // 0: none given (watch: every sub net)
+    int unit = 0;
+    std::string name;      // send, receive, remove: the file; command: the command
+    std::string argument;  // command: its argument
+    int length = 0;        // receive: 0 = no length
+    bool json = false;
+    bool systemBus = false;
+    std::optional<long> instance;  // --instance PID: that process instead of the common name
+};
+
+struct ParseResult {
+    std::optional<CtlArguments> arguments;
+    std::string error;  // set when the line is no valid command
+};
+
+ParseResult parseArguments(const std::vector<std::string>& words);
+
+// The bus name to talk to.
+std::string destination(const CtlArguments& arguments);
+
+std::string helpText(const std::string& program);
+
+}  // namespace ferixdncctl
