@@ -8,12 +8,13 @@
 namespace dnc {
 
 struct CommandLine {
-    enum class Mode { Usage, Help, Headless, Demo };
+    enum class Mode { Usage, Help, Headless, Demo, Windows, DemoWindow };
     Mode mode = Mode::Usage;
     std::optional<std::string> config;
     std::vector<int> subNets;
-    bool showInTaskbar = false;  // "ShowInTaskbar" anywhere on the line
-    std::string error;           // why the line could not be read
+    bool showInTaskbar = false;        // "ShowInTaskbar" anywhere on the line
+    std::string error;                 // why the line could not be read
+    std::string demoProtocol = "dnc";  // --demo-window PROTOCOL
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);

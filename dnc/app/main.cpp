@@ -9,6 +9,10 @@
 #include "dnc/app/Demo.h"
 #include "dnc/config/ConfigStore.h"
 #include "dnc/service/HeadlessService.h"
+#ifdef FERIX_WITH_WINDOWS
+#include "dnc/app/DemoWindow.h"
+#include "dnc/window/SubNetWindows.h"
+#endif
 
 namespace {
 
@@ -47,6 +51,31 @@ int runHeadless(const dnc::CommandLine& line) {
     return 0;
 }
 
+// The sub-net windows; without a display (or without Qt) a clear message and status 2.
+int runWindows(const dnc::CommandLine& line, const std::string& program, int& argc, char** argv) {
+#ifdef FERIX_WITH_WINDOWS
+    if (!dnc::window::displayAvailable()) {
+        std::cerr << dnc::window::noDisplayMessage(program);
+        return 2;
+    }
+    if (line.mode == dnc::CommandLine::Mode::DemoWindow) {
+        return dnc::runDemoWindow(argc, argv, line.demoProtocol);
+    }
+    dnc::window::WindowsOptions options;
+    options.config = dnc::configPath(line.config);
+    options.subNets = line.subNets;
+    return dnc::window::runSubNetWindows(argc, argv, options);
+#else
+    (void)line;
+    (void)argc;
+    (void)argv;
+    std::cerr << program
+              << ": this build has no windows (Qt 6 was not found); run the sub nets "
+                 "with --headless\n";
+    return 2;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -61,6 +90,9 @@ int main(int argc, char** argv) {
             return runHeadless(line);
         case dnc::CommandLine::Mode::Demo:
             return dnc::runDemo(std::cout);
+        case dnc::CommandLine::Mode::Windows:
+        case dnc::CommandLine::Mode::DemoWindow:
+            return runWindows(line, program, argc, argv);
         case dnc::CommandLine::Mode::Usage:
             break;
     }

@@ -3,7 +3,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "dnc/manager/ControlSettings.h"
 
 namespace dnc {
 
@@ -18,6 +21,7 @@ struct SubNetEvent {
         CommunicationStopped,  // the line was switched off
         StartFailed,           // switching on failed: description holds the error
         Closing,               // the sub net has stored its configuration and ends
+        ConfigChanged,         // settings were loaded or applied: settings holds them
     };
 
     explicit SubNetEvent(Kind k) : kind(k) {}
@@ -31,8 +35,9 @@ struct SubNetEvent {
     std::string description;    // OnError, StartFailed
     std::string helpFile;
     std::int32_t context = 0;
-    bool showButton = false;     // ShowStop
-    std::uint8_t direction = 0;  // ShowStop
+    bool showButton = false;                          // ShowStop
+    std::uint8_t direction = 0;                       // ShowStop
+    std::shared_ptr<const ControlSettings> settings;  // ConfigChanged
 };
 
 // The owner of sub nets. Called on the sub net's thread: an owner hands the event over to its

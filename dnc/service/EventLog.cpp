@@ -83,6 +83,8 @@ void EventLog::event(const SubNetEvent& e) {
         case Kind::Closing:
             line(e.caption, 0, "closed, configuration stored");
             break;
+        case Kind::ConfigChanged:
+            break;  // the settings are logged where they are read
     }
 }
 

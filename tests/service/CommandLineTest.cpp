@@ -29,13 +29,23 @@ TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
                                                                  {"--headless", "--subnet"},
                                                                  {"--headless", "--config"},
                                                                  {"--headless", "--config="},
-                                                                 {"--subnet", "2"},
+                                                                 {"--demo-window", "vax"},
                                                                  {"--headless", "--demo"},
                                                                  {"--verbose"}}) {
         const auto line = parse(bad);
         EXPECT_EQ(line.mode, Mode::Usage) << bad.back();
         EXPECT_FALSE(line.error.empty()) << bad.back();
     }
+}
+
+TEST(CommandLine, SubNetsWithoutHeadlessOpenTheirWindows) {
+    const auto line = parse({"--subnet", "2", "--config", "/tmp/y.ini", "--subnet", "5"});
+    EXPECT_EQ(line.mode, Mode::Windows);
+    EXPECT_EQ(line.subNets, (std::vector<int>{2, 5}));
+    EXPECT_EQ(parse({"--demo-window"}).mode, Mode::DemoWindow);
+    EXPECT_EQ(parse({"--demo-window"}).demoProtocol, "dnc");
+    EXPECT_EQ(parse({"--demo-window", "tavro1"}).demoProtocol, "tavro1");
+    EXPECT_EQ(parse({"--demo-window", "--subnet", "1"}).mode, Mode::Usage);
 }
 
 TEST(CommandLine, HelpDemoAndTheTaskbarWord) {
