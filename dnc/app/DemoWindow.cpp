@@ -108,6 +108,12 @@ int runDemoWindow(int& argc, char** argv, const std::string& protocol) {
         window::WindowsOptions options;
         options.config = store.file();
         options.subNets = {1};
+        // The first unit is selected, so that its three lists show at once.
+        options.started = [](const std::vector<window::frmDNC*>& windows) {
+            for (window::frmDNC* w : windows) {
+                w->selectUnit(1);
+            }
+        };
         status = window::runSubNetWindows(argc, argv, options);
         if (line) {
             line->stop();

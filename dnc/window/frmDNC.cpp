@@ -27,6 +27,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <QWhatsThis>
+#include <cstdio>
 #include <cstdlib>
 
 #include "comm/widgets/AboutBox.h"
@@ -122,6 +123,12 @@ std::vector<ListEntry> entriesOf(const QListWidget* list) {
         entries.push_back({s(item->text()), item->data(kSizeRole).toLongLong()});
     }
     return entries;
+}
+
+std::string share(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", static_cast<double>(value));
+    return text;
 }
 
 class BusyPointer {
@@ -384,6 +391,8 @@ void frmDNC::buildPanes() {
     });
     connect(listDir_, &QListWidget::itemSelectionChanged, this,
             [this] { updateSummary(listDir_, lblDirSelFile_, lblDirSelSize_); });
+    connect(listDir_, &QListWidget::currentRowChanged, this,
+            [this] { updateSummary(listDir_, lblDirSelFile_, lblDirSelSize_); });
     connect(listDir_, &QListWidget::itemDoubleClicked, this, [this] { editSourceProgram(); });
 
     // The unit directory.
@@ -422,6 +431,8 @@ void frmDNC::buildPanes() {
         }
     });
     connect(listFerixDir_, &QListWidget::itemSelectionChanged, this,
+            [this] { updateSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_); });
+    connect(listFerixDir_, &QListWidget::currentRowChanged, this,
             [this] { updateSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_); });
     connect(listFerixDir_, &QListWidget::itemDoubleClicked, this, [this] { editFerixProgram(); });
 
@@ -511,6 +522,8 @@ void frmDNC::buildPanes() {
     connect(cmdRefreshFerixLst, &QPushButton::clicked, this, &frmDNC::actFerixLst);
     connect(cmdFerixLstRemove, &QPushButton::clicked, this, &frmDNC::actRemove);
     connect(listFerixLst_, &QListWidget::itemSelectionChanged, this,
+            [this] { updateSummary(listFerixLst_, lblFerixLstSelFile_, lblFerixLstSelSize_); });
+    connect(listFerixLst_, &QListWidget::currentRowChanged, this,
             [this] { updateSummary(listFerixLst_, lblFerixLstSelFile_, lblFerixLstSelSize_); });
 
     frFerix_ = new QGroupBox(rightStack_);
@@ -911,6 +924,11 @@ QString frmDNC::listDirPath(int unit) const {
                                                  : QString();
 }
 
+void frmDNC::selectUnit(int unit) {
+    comboFerixAdr_->setCurrentIndex(comboFerixAdr_->findData(unit));
+    onUnitSelected();
+}
+
 void frmDNC::onUnitSelected() {
     const int unit = selectedUnit();
     if (unit == 0) {
@@ -1271,9 +1289,9 @@ void frmDNC::saveViewState() {
     for (int n = 1; n <= comm::kUnitCount; ++n) {
         values.emplace_back("listDirPath" + std::to_string(n), s(listDirPath(n)));
     }
-    values.emplace_back("LeftSize", std::to_string(shares_.left));
-    values.emplace_back("MiddleSize", std::to_string(shares_.middle));
-    values.emplace_back("RightSize", std::to_string(shares_.right));
+    values.emplace_back("LeftSize", share(shares_.left));
+    values.emplace_back("MiddleSize", share(shares_.middle));
+    values.emplace_back("RightSize", share(shares_.right));
     QScreen* screen = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
     const double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
     const QRect frame = geometry();

@@ -95,6 +95,10 @@ public:
     PaneShares paneShares() const { return shares_; }
     const ControlSettings& settings() const { return settings_; }
     QString listDirPath(int unit) const;
+    // Selects unit 1..10 in the unit selector as the operator does (0: none).
+    void selectUnit(int unit);
+    // The sub net behind the window (null before Initialize).
+    SubNet* subNet() { return subNet_.get(); }
     // Runs the events that the sub net delivered so far.
     void takeEvents();
 
