@@ -13,6 +13,9 @@ bool FakeDialogs::ask(QWidget*, const QString&, const QString& text) {
 void FakeDialogs::tell(QWidget*, const QString& title, const QString& text, Icon icon,
                        const QString& helpFile, int) {
     boxes.push_back({title, text, icon, helpFile});
+    if (whileOpen) {
+        whileOpen(text);
+    }
 }
 
 std::optional<QString> FakeDialogs::chooseDirectory(QWidget*, const QString&,

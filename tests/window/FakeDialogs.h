@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <vector>
 
 #include "dnc/window/OperatorDialogs.h"
@@ -36,4 +37,6 @@ public:
     bool startSucceeds = true;
     std::vector<QStringList> started;  // program first, then its arguments
     std::vector<QUrl> opened;
+    // Runs inside tell(), as if the operator did something while the box is open.
+    std::function<void(const QString& text)> whileOpen;
 };

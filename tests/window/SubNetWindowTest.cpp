@@ -424,6 +424,38 @@ private slots:
         QCOMPARE(section.readString("Caption", ""), std::string("Hall A"));
     }
 
+    void thePlainSendsPromptIsAskedHereAndClosingAnswersIt() {
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        selectRows(element<QListWidget>(&window, "listFerixDir"), {0});
+        window.actTransferPCFerix();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogs.boxes.empty(), kWait);
+        QCOMPARE(dialogs.boxes.back().text, QStringLiteral("Get Ferix ready for file receive..."));
+        QCOMPARE(window.infoText(), QStringLiteral("File transfer BRACKET.WTX to Ferix ..."));
+
+        // The operator closes the window while the prompt is open: the sub net must not wait on.
+        Line second("4");
+        FakeDialogs closing;
+        auto other = std::make_unique<frmDNC>(second.store(), 1, closing);
+        frmDNC* raw = other.get();
+        closing.whileOpen = [raw](const QString& text) {
+            if (text.startsWith(QStringLiteral("Get Ferix ready"))) {
+                raw->close();
+            }
+        };
+        other->Initialize();
+        other->show();
+        QTRY_VERIFY_WITH_TIMEOUT(other->communicating(), kWait);
+        selectRows(element<QListWidget>(other.get(), "listFerixDir"), {0});
+        other->actTransferPCFerix();
+        QTRY_VERIFY_WITH_TIMEOUT(other->closed(), kWait);
+        QVERIFY(second.store().section("Config1").find("DirPattern").has_value());
+    }
+
     void theEditorGetsThePathWholeOrAClearMessage() {
         Line line("4");
         line.set("Editor", "/no/such/editor");
