@@ -701,7 +701,11 @@ void frmDNC::handle(const SubNetEvent& event) {
             }
             break;
         case Kind::FerixMemChanged:
-            lblFerixLstChanged_->show();
+            // Only the list on show can be stale; another unit's change is refreshed when
+            // that unit is selected.
+            if (event.unit != 0 && event.unit == selectedUnit()) {
+                lblFerixLstChanged_->show();
+            }
             if (refreshOnMemoryChange({settings_.autoFerixLst, settings_.autoFerixLstCont},
                                       batchRunning_)) {
                 RefreshFerixMemoryList(event.unit);
