@@ -1,5 +1,7 @@
 #include "dnc/app/DemoWindow.h"
 
+#include "dnc/app/Demo.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -32,13 +34,7 @@ constexpr std::int32_t kSpeed = 9600;
 constexpr double kBitsPerCharacter = 11;
 
 std::string program(const std::string& name, int lines) {
-    std::ostringstream text;
-    text << "%\r\n(" << name << ")\r\n";
-    for (int n = 1; n <= lines; ++n) {
-        text << "N" << n * 10 << " G01 X" << n * 2.5 << " Y" << n * 1.25 << " F200\r\n";
-    }
-    text << "M30\r\n%\r\n";
-    return text.str();
+    return demoProgram(name, lines);
 }
 
 void write(const fs::path& path, const std::string& text) {

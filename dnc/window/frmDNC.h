@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -134,8 +135,14 @@ private:
     void setMemoryLabels(bool ready, bool selected);
     void updateSummary(QListWidget* list, QLabel* files, QLabel* size);
     Selection selectionOf(QListWidget* list) const;
+    // Tells the operator why a plan is refused; true when it is.
+    bool refused(const TransferPlan& plan);
     void runPlan(const TransferPlan& plan, bool toUnit);
     void runRemovePlan(const TransferPlan& plan);
+    using FileRequest =
+        std::function<void(comm::ctrlFerixComm&, std::uint8_t unit, const ListEntry& file)>;
+    void runBatch(const TransferPlan& plan, const std::vector<QString>& infos,
+                  const FileRequest& request);
     void finishBatch(const TransferPlan& plan);
     void editFile(const QString& path);
     void saveViewState();
@@ -206,9 +213,6 @@ private:
     QLabel* timePanel_ = nullptr;
     QLabel* datePanel_ = nullptr;
     QToolBar* toolBar_ = nullptr;
-    std::vector<ListEntry> dirEntries_;
-    std::vector<ListEntry> ferixDirEntries_;
-    std::vector<ListEntry> memoryEntries_;
 };
 
 }  // namespace dnc::window
