@@ -349,6 +349,27 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(fs::exists(line.root() / "Machine1" / "SHAFT.WTX"), kWait * 2);
     }
 
+    void aUnitThatDoesNotAnswerIsNotReady() {
+        Line line("3", true);
+        line.set("Connected3", "True");  // configured, but nobody answers at address 3
+        line.set("FerixDir3", "Machine1/");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        window.selectUnit(3);
+        QTRY_VERIFY_WITH_TIMEOUT(element<QLabel>(&window, "lblFerixNotReady")->isVisible(), kWait);
+        QVERIFY(!element<QLabel>(&window, "lblFree")->isVisible());
+        QVERIFY(!element<QLabel>(&window, "lblFerixNotSelected")->isVisible());
+        QCOMPARE(element<QListWidget>(&window, "listFerixLst")->count(), 0);
+        QVERIFY(dialogs.boxes.empty());  // the memory list's failure is the unit's side
+        // The window stays usable: another unit's list comes in.
+        window.selectUnit(2);
+        QTRY_COMPARE_WITH_TIMEOUT(element<QListWidget>(&window, "listFerixLst")->count(), 1, kWait);
+        QVERIFY(!element<QLabel>(&window, "lblFerixNotReady")->isVisible());
+    }
+
     void deletingAsksFirstAndPurgeTellsTheBar() {
         Line line("3", true);
         FakeDialogs dialogs;
