@@ -514,6 +514,10 @@ void frmDNC::loadTexts() {
         }
     }
     lblFerixLstChanged_->setToolTip(text(str::kUpdateMemoryList));
+    // The stop button takes a transfer button's place: both are as large as it needs.
+    const QSize stopSize = cmdStop_->sizeHint();
+    cmdTransferPCFerix_->setMinimumSize(stopSize);
+    cmdTransferFerixPC_->setMinimumSize(stopSize);
 }
 
 }  // namespace dnc::window
