@@ -6,6 +6,11 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+// The page is a resource of this static library: it is linked in only when named.
+static void initHelpResource() {
+    Q_INIT_RESOURCE(help);
+}
+
 namespace dnc::window {
 
 QString installedManual(const QString& programDirectory) {
@@ -26,6 +31,7 @@ QString writeFallbackPage() {
     if (folder.isEmpty() || !QDir().mkpath(folder)) {
         return {};
     }
+    initHelpResource();
     QFile source(QStringLiteral(":/ferixdnc/help/index.html"));
     if (!source.open(QIODevice::ReadOnly)) {
         return {};

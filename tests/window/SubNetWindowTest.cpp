@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
+#include <QStandardPaths>
 #include <QTest>
 #include <QToolBar>
 #include <filesystem>
@@ -25,6 +27,7 @@
 #include "comm/link/PosixSerialPort.h"
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/frmAboutDNC.h"
 #include "dnc/window/frmDNC.h"
@@ -153,6 +156,10 @@ class SubNetWindowTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);  // the help page goes to a test folder
+    }
+
     void dncStartsWithoutAUnitAndShowsNotSelected() {
         Line line("3", true);
         FakeDialogs dialogs;
@@ -596,6 +603,23 @@ private slots:
         dnc::window::LoadResStrings(&form, dnc::window::programString);
         QCOMPARE(numbered->text(), QStringLiteral("Gewählter Ferix"));
         loc::selectLanguage(loc::kEnglish);
+    }
+
+    void helpOpensTheManualOrAPageThatSaysWhereItIs() {
+        const QString page = dnc::window::writeFallbackPage();
+        QVERIFY(!page.isEmpty());
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("docs/manual/index.html"));
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.showHelpContents();
+        QCOMPARE(dialogs.opened.size(), size_t{1});
+        QVERIFY(dialogs.opened.back().isLocalFile());
+        QVERIFY(QFile::exists(dialogs.opened.back().toLocalFile()));
+        QVERIFY(dialogs.boxes.empty());
     }
 
     void aboutBoxesShowVersionAndSayWhenNoToolIsThere() {
