@@ -134,6 +134,7 @@ private:
     void fillMemoryList(int unit, const comm::MemoryList& list);
     void setMemoryLabels(bool ready, bool selected);
     void updateSummary(QListWidget* list, QLabel* files, QLabel* size);
+    void watchSummary(QListWidget* list, QLabel* files, QLabel* size);
     Selection selectionOf(QListWidget* list) const;
     // Tells the operator why a plan is refused; true when it is.
     bool refused(const TransferPlan& plan);

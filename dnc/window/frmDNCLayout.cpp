@@ -81,6 +81,23 @@ QPushButton* button(QWidget* parent, const char* name, int number, int tip = 0) 
     return b;
 }
 
+QGroupBox* pane(QWidget* parent, const char* name, int number, int whatsThis) {
+    auto* box = new QGroupBox(parent);
+    box->setObjectName(QString::fromLatin1(name));
+    tag(box, number);
+    box->setProperty("whatsThisTag", whatsThis);
+    return box;
+}
+
+// A text box with the label that names it (for the eye and for assistive technology).
+QLineEdit* labelledEdit(QWidget* parent, QLabel* label, const char* name) {
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    edit->setProperty("labelledBy", label->objectName());
+    label->setBuddy(edit);
+    return edit;
+}
+
 QListWidget* fileList(QWidget* parent, const char* name, const char* labelledBy) {
     auto* list = new QListWidget(parent);
     list->setObjectName(QString::fromLatin1(name));
@@ -238,16 +255,10 @@ void frmDNC::buildPanes() {
     splitter_->setChildrenCollapsible(true);
 
     // PC programs.
-    frDir_ = new QGroupBox(splitter_);
-    frDir_->setObjectName(QStringLiteral("frDir"));
-    tag(frDir_, str::kPcPrograms);
-    frDir_->setProperty("whatsThisTag", str::kWhatsThisFirst + 1);
+    frDir_ = pane(splitter_, "frDir", str::kPcPrograms, str::kWhatsThisFirst + 1);
     auto* dirLayout = new QGridLayout(frDir_);
     QLabel* lblPath = label(frDir_, "lblListDirPath", str::kPath);
-    txtListDirPath_ = new QLineEdit(frDir_);
-    txtListDirPath_->setObjectName(QStringLiteral("txtListDirPath"));
-    txtListDirPath_->setProperty("labelledBy", QStringLiteral("lblListDirPath"));
-    lblPath->setBuddy(txtListDirPath_);
+    txtListDirPath_ = labelledEdit(frDir_, lblPath, "txtListDirPath");
     QPushButton* cmdChangeDir = button(frDir_, "cmdChangeDir", 0, str::kTipChangeDir);
     cmdChangeDir->setText(QStringLiteral("…"));
     cmdChangeDir->setAccessibleName(QStringLiteral("cmdChangeDir"));
@@ -296,17 +307,11 @@ void frmDNC::buildPanes() {
             RefreshPCDirectory({});
         }
     });
-    connect(listDir_, &QListWidget::itemSelectionChanged, this,
-            [this] { updateSummary(listDir_, lblDirSelFile_, lblDirSelSize_); });
-    connect(listDir_, &QListWidget::currentRowChanged, this,
-            [this] { updateSummary(listDir_, lblDirSelFile_, lblDirSelSize_); });
+    watchSummary(listDir_, lblDirSelFile_, lblDirSelSize_);
     connect(listDir_, &QListWidget::itemDoubleClicked, this, [this] { editSourceProgram(); });
 
     // The unit directory.
-    frFerixDir_ = new QGroupBox(splitter_);
-    frFerixDir_->setObjectName(QStringLiteral("frFerixDir"));
-    tag(frFerixDir_, str::kUnitDirectory);
-    frFerixDir_->setProperty("whatsThisTag", str::kWhatsThisFirst + 2);
+    frFerixDir_ = pane(splitter_, "frFerixDir", str::kUnitDirectory, str::kWhatsThisFirst + 2);
     auto* ferixDirLayout = new QGridLayout(frFerixDir_);
     QLabel* lblFerixDirPattern = label(frFerixDir_, "lblFerixDirPattern", str::kMask);
     comboFerixDirPattern_ = new QComboBox(frFerixDir_);
@@ -337,10 +342,7 @@ void frmDNC::buildPanes() {
             RefreshFerixDirectory(selectedUnit());
         }
     });
-    connect(listFerixDir_, &QListWidget::itemSelectionChanged, this,
-            [this] { updateSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_); });
-    connect(listFerixDir_, &QListWidget::currentRowChanged, this,
-            [this] { updateSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_); });
+    watchSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_);
     connect(listFerixDir_, &QListWidget::itemDoubleClicked, this, [this] { editFerixProgram(); });
 
     // The unit: transfer buttons, then its memory list or the file-name box.
@@ -374,10 +376,7 @@ void frmDNC::buildPanes() {
 
     rightStack_ = new QStackedWidget(right);
     rightStack_->setObjectName(QStringLiteral("unitPanes"));
-    frFerixLst_ = new QGroupBox(rightStack_);
-    frFerixLst_->setObjectName(QStringLiteral("frFerixLst"));
-    tag(frFerixLst_, str::kUnitMemory);
-    frFerixLst_->setProperty("whatsThisTag", str::kWhatsThisFirst + 3);
+    frFerixLst_ = pane(rightStack_, "frFerixLst", str::kUnitMemory, str::kWhatsThisFirst + 3);
     auto* lstLayout = new QGridLayout(frFerixLst_);
     lblFree_ = label(frFerixLst_, "lblFree", str::kFree);
     lblFerixFreeMem_ = dataLabel(frFerixLst_, "lblFerixFreeMem");
@@ -428,21 +427,12 @@ void frmDNC::buildPanes() {
     lstLayout->addLayout(lstSize, 6, 0);
     connect(cmdRefreshFerixLst, &QPushButton::clicked, this, &frmDNC::actFerixLst);
     connect(cmdFerixLstRemove, &QPushButton::clicked, this, &frmDNC::actRemove);
-    connect(listFerixLst_, &QListWidget::itemSelectionChanged, this,
-            [this] { updateSummary(listFerixLst_, lblFerixLstSelFile_, lblFerixLstSelSize_); });
-    connect(listFerixLst_, &QListWidget::currentRowChanged, this,
-            [this] { updateSummary(listFerixLst_, lblFerixLstSelFile_, lblFerixLstSelSize_); });
+    watchSummary(listFerixLst_, lblFerixLstSelFile_, lblFerixLstSelSize_);
 
-    frFerix_ = new QGroupBox(rightStack_);
-    frFerix_->setObjectName(QStringLiteral("frFerix"));
-    tag(frFerix_, str::kUnitFile);
-    frFerix_->setProperty("whatsThisTag", str::kWhatsThisFirst + 4);
+    frFerix_ = pane(rightStack_, "frFerix", str::kUnitFile, str::kWhatsThisFirst + 4);
     auto* fileLayout = new QVBoxLayout(frFerix_);
     QLabel* lblFileName = label(frFerix_, "lblFerixFileName", str::kFileName);
-    txtFerixFileName_ = new QLineEdit(frFerix_);
-    txtFerixFileName_->setObjectName(QStringLiteral("txtFerixFileName"));
-    txtFerixFileName_->setProperty("labelledBy", QStringLiteral("lblFerixFileName"));
-    lblFileName->setBuddy(txtFerixFileName_);
+    txtFerixFileName_ = labelledEdit(frFerix_, lblFileName, "txtFerixFileName");
     fileLayout->addWidget(lblFileName);
     fileLayout->addWidget(txtFerixFileName_);
     fileLayout->addStretch();
@@ -466,6 +456,13 @@ void frmDNC::buildPanes() {
     outer->addWidget(infoBar_);
     connect(infoBar_, &InfoBar::clicked, this, &frmDNC::showLastError);
     setCentralWidget(central);
+}
+
+// The summary under a list follows its selection and its current entry.
+void frmDNC::watchSummary(QListWidget* list, QLabel* files, QLabel* size) {
+    const auto update = [this, list, files, size] { updateSummary(list, files, size); };
+    connect(list, &QListWidget::itemSelectionChanged, this, update);
+    connect(list, &QListWidget::currentRowChanged, this, update);
 }
 
 void frmDNC::buildStatusBar() {
