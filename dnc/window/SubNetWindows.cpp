@@ -85,6 +85,8 @@ int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
         static_cast<std::uint16_t>(store.section("Common").readInt("LangID", 0, 0, 0xFFFF));
     installQtTranslation(app, loc::selectLanguage(language));
 
+    // From here on a signal is kept in the pipe until the windows are up to close.
+    const bool signalsInstalled = installStopSignals();
     QtOperatorDialogs dialogs;
     std::vector<std::unique_ptr<frmDNC>> windows;
     int open = 0;
@@ -104,7 +106,7 @@ int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
         return 0;
     }
     std::unique_ptr<QSocketNotifier> stopNotifier;
-    if (installStopSignals()) {
+    if (signalsInstalled) {
         stopNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
         QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &app, [&] {
             char byte = 0;
