@@ -9,11 +9,12 @@
 #include <chrono>
 #include <vector>
 
+#include "comm/Export.h"
 #include "comm/link/SerialPort.h"
 
 namespace comm {
 
-class PosixSerialPort : public SerialPort {
+class FERIXCOMM_API PosixSerialPort : public SerialPort {
 public:
     PosixSerialPort() = default;
     ~PosixSerialPort() override;

@@ -35,6 +35,7 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     bool headless = false;
     bool demo = false;
     bool checkConfig = false;
+    bool demoWindow = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
         if (a.find("ShowInTaskbar") != std::string::npos) {
@@ -53,6 +54,16 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
             demo = true;
         } else if (a == "--check-config") {
             checkConfig = true;
+        } else if (a == "--demo-window") {
+            demoWindow = true;
+            if (i + 1 < arguments.size() && arguments[i + 1].rfind("--", 0) != 0) {
+                line.demoProtocol = arguments[++i];
+                if (line.demoProtocol != "dnc" && line.demoProtocol != "heidenhain" &&
+                    line.demoProtocol != "tavro1" && line.demoProtocol != "plain") {
+                    return fail("--demo-window takes dnc, heidenhain, tavro1 or plain, not \"" +
+                                line.demoProtocol + "\"");
+                }
+            }
         } else if (std::string value; takeValue(arguments, i, "--config", value)) {
             if (value.empty()) {
                 return fail("--config needs a file");
@@ -85,19 +96,21 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (headless && demo) {
         return fail("--headless and --demo exclude each other");
     }
-    if (checkConfig && (headless || demo)) {
+    if (checkConfig && (headless || demo || demoWindow)) {
         return fail("--check-config goes alone, with --config and --subnet");
     }
-    if (!line.subNets.empty() && !headless && !checkConfig) {
-        return fail("--subnet goes with --headless");
+    if ((headless || !line.subNets.empty()) && demoWindow) {
+        return fail("--demo-window runs a sub net of its own");
     }
     if (line.systemBus && !headless) {
         return fail("--system-bus goes with --headless");
     }
-    line.mode = checkConfig ? CommandLine::Mode::CheckConfig
-                : headless  ? CommandLine::Mode::Headless
-                : demo      ? CommandLine::Mode::Demo
-                            : CommandLine::Mode::Usage;
+    line.mode = checkConfig             ? CommandLine::Mode::CheckConfig
+                : headless              ? CommandLine::Mode::Headless
+                : demo                  ? CommandLine::Mode::Demo
+                : demoWindow            ? CommandLine::Mode::DemoWindow
+                : !line.subNets.empty() ? CommandLine::Mode::Windows
+                                        : CommandLine::Mode::Usage;
     return line;
 }
 
@@ -112,6 +125,10 @@ std::string usageText(const std::string& program) {
            "  " +
            program +
            " --check-config [--config FILE] [--subnet N]...\n"
+           " [--config FILE] --subnet N [--subnet M]...\n"
+           "  " +
+           program +
+           " --demo-window [dnc|heidenhain|tavro1|plain]\n"
            "  " +
            program +
            " --help\n"
@@ -152,10 +169,15 @@ std::string usageText(const std::string& program) {
            "--demo          A sub net on a virtual serial line against simulated units: the\n"
            "                units download a program, upload one and ask for their listing;\n"
            "                the operator side pushes a program and reads a memory list.\n"
+           "--subnet N      Without --headless: open the window of sub net N (its line runs\n"
+           "                on a thread of its own); may be repeated. Needs a display; SIGINT\n"
+           "                or SIGTERM close every window as its Exit does (status 0).\n"
+           "--demo-window   The window of a demo sub net on a virtual serial line against\n"
+           "                simulated units (DNC by default), with programs in place.\n"
            "--help          This text.\n"
            "--version       The program's version.\n"
            "\n"
-           "Without --headless or --demo the program prints this text and exits with status 2\n"
+           "Without a mode or a sub net the program prints this text and exits with status 2\n"
            "(the windows of the network manager come with a later version).\n";
 }
 

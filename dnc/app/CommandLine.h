@@ -8,14 +8,15 @@
 namespace dnc {
 
 struct CommandLine {
-    enum class Mode { Usage, Help, Version, Headless, Demo, CheckConfig };
+    enum class Mode { Usage, Help, Version, Headless, Demo, CheckConfig, Windows, DemoWindow };
     Mode mode = Mode::Usage;
     std::optional<std::string> config;
     std::optional<std::string> history;  // the history database
     std::vector<int> subNets;
-    bool showInTaskbar = false;  // "ShowInTaskbar" anywhere on the line
-    bool systemBus = false;      // --system-bus: the headless service on the system bus
-    std::string error;           // why the line could not be read
+    bool showInTaskbar = false;        // "ShowInTaskbar" anywhere on the line
+    bool systemBus = false;            // --system-bus: the headless service on the system bus
+    std::string error;                 // why the line could not be read
+    std::string demoProtocol = "dnc";  // --demo-window PROTOCOL
 };
 
 CommandLine parseCommandLine(const std::vector<std::string>& arguments);

@@ -30,16 +30,6 @@ constexpr std::int32_t kSpeed = 9600;
 constexpr double kBitsPerCharacter = 11;  // 8 data bits, no parity, 2 stop bits
 constexpr auto kStepTimeout = std::chrono::seconds(60);
 
-std::string program(const std::string& name, int lines) {
-    std::ostringstream text;
-    text << "%\r\n(" << name << ")\r\n";
-    for (int n = 1; n <= lines; ++n) {
-        text << "N" << n * 10 << " G01 X" << n * 2.5 << " Y" << n * 1.25 << " F200\r\n";
-    }
-    text << "M30\r\n%\r\n";
-    return text.str();
-}
-
 std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
@@ -137,7 +127,21 @@ struct Step {
     std::function<std::string()> run;  // empty text: success, else what went wrong
 };
 
+std::string program(const std::string& name, int lines) {
+    return demoProgram(name, lines);
+}
+
 }  // namespace
+
+std::string demoProgram(const std::string& name, int lines) {
+    std::ostringstream text;
+    text << "%\r\n(" << name << ")\r\n";
+    for (int n = 1; n <= lines; ++n) {
+        text << "N" << n * 10 << " G01 X" << n * 2.5 << " Y" << n * 1.25 << " F200\r\n";
+    }
+    text << "M30\r\n%\r\n";
+    return text.str();
+}
 
 int runDemo(std::ostream& out) {
     char pattern[] = "/tmp/ferixdnc-demo-XXXXXX";

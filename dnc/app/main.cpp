@@ -14,6 +14,10 @@
 #include "dnc/service/HeadlessService.h"
 #include "dnc/service/HistorySettings.h"
 #include "ferix/Version.h"
+#ifdef FERIX_WITH_WINDOWS
+#include "dnc/app/DemoWindow.h"
+#include "dnc/window/SubNetWindows.h"
+#endif
 
 namespace {
 
@@ -58,6 +62,31 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     return 0;
 }
 
+// The sub-net windows; without a display (or without Qt) a clear message and status 2.
+int runWindows(const dnc::CommandLine& line, const std::string& program, int& argc, char** argv) {
+#ifdef FERIX_WITH_WINDOWS
+    if (!dnc::window::displayAvailable()) {
+        std::cerr << dnc::window::noDisplayMessage(program);
+        return 2;
+    }
+    if (line.mode == dnc::CommandLine::Mode::DemoWindow) {
+        return dnc::runDemoWindow(argc, argv, line.demoProtocol);
+    }
+    dnc::window::WindowsOptions options;
+    options.config = dnc::configPath(line.config);
+    options.subNets = line.subNets;
+    return dnc::window::runSubNetWindows(argc, argv, options);
+#else
+    (void)line;
+    (void)argc;
+    (void)argv;
+    std::cerr << program
+              << ": this build has no windows (Qt 6 was not found); run the sub nets "
+                 "with --headless\n";
+    return 2;
+#endif
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -77,6 +106,9 @@ int main(int argc, char** argv) {
             return dnc::runDemo(std::cout);
         case dnc::CommandLine::Mode::CheckConfig:
             return dnc::checkConfiguration(dnc::configPath(line.config), line.subNets, std::cout);
+        case dnc::CommandLine::Mode::Windows:
+        case dnc::CommandLine::Mode::DemoWindow:
+            return runWindows(line, program, argc, argv);
         case dnc::CommandLine::Mode::Usage:
             break;
     }

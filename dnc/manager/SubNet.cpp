@@ -188,6 +188,12 @@ void SubNet::Initialize() {
         const std::uint16_t selected = loc::selectLanguage(language);
         control_->setLangID(static_cast<std::int16_t>(selected));
         config_ = std::make_unique<SubNetConfiguration>();
+        config_->onConfigChanged([this] {
+            SubNetEvent e(SubNetEvent::Kind::ConfigChanged);
+            e.settings =
+                std::make_shared<const ControlSettings>(captureSettings(*control_, config_.get()));
+            deliver(e);
+        });
         config_->ConfigureFerixCommFromRegister(*control_, store_, id_);
         reportSettingProblems();
         done.set_value();
@@ -253,6 +259,10 @@ void SubNet::StopCommunication() {
             deliver(SubNetEvent(SubNetEvent::Kind::CommunicationStopped));
         }
     });
+}
+
+void SubNet::postQuery(Operation query) {
+    postNeverWaits([this, query = std::move(query)] { query(*control_); });
 }
 
 void SubNet::StopTransfer() {

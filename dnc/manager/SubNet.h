@@ -57,6 +57,11 @@ public:
     // Runs an operator request on the sub net's thread once the line serves no other request
     // (the control drops a request made meanwhile; the operator's must not be lost).
     void postRequest(Operation request);
+    // Runs `query` on the sub net's thread as soon as possible, also from inside a wait on the
+    // line; it must not wait itself. Results travel back by the query's own means.
+    void postQuery(Operation query);
+    // The sub net's configuration; only on the sub net's thread, after Initialize.
+    SubNetConfiguration* configuration() { return config_.get(); }
     // Runs `query` on the sub net's thread and waits for it; it must not wait on the line.
     template <typename R>
     R call(std::function<R(comm::ctrlFerixComm&)> query);

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "dnc/config/SettingsCheck.h"
+#include "dnc/manager/ControlSettings.h"
 
 namespace dnc {
 
@@ -21,6 +23,7 @@ struct SubNetEvent {
         StartFailed,           // switching on failed: description holds the error
         Closing,               // the sub net has stored its configuration and ends
         SettingProblem,        // a stored value of the sub net's section does not hold
+        ConfigChanged,         // settings were loaded or applied: settings holds them
     };
 
     explicit SubNetEvent(Kind k) : kind(k) {}
@@ -39,6 +42,7 @@ struct SubNetEvent {
     // SettingProblem: one per problem of section "Config"N, sent once when the sub net has
     // read its configuration (before communication starts); description holds its text.
     dnc::SettingProblem setting;
+    std::shared_ptr<const ControlSettings> settings;  // ConfigChanged
 };
 
 // The owner of sub nets. Called on the sub net's thread: an owner hands the event over to its

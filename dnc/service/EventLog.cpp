@@ -86,6 +86,8 @@ void EventLog::event(const SubNetEvent& e) {
         case Kind::SettingProblem:
             line(e.caption, 0, "settings: " + e.setting.text());
             break;
+        case Kind::ConfigChanged:
+            break;  // the settings are logged where they are read
     }
 }
 

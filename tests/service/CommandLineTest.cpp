@@ -36,7 +36,7 @@ TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
                                                                  {"--headless", "--config="},
                                                                  {"--headless", "--history"},
                                                                  {"--headless", "--history="},
-                                                                 {"--subnet", "2"},
+                                                                 {"--demo-window", "vax"},
                                                                  {"--headless", "--demo"},
                                                                  {"--system-bus"},
                                                                  {"--demo", "--system-bus"},
@@ -56,6 +56,16 @@ TEST(CommandLine, TheCheckModeTakesTheFileAndSubNets) {
     EXPECT_EQ(parse({"--check-config", "--headless"}).mode, Mode::Usage);
     EXPECT_EQ(parse({"--demo", "--check-config"}).mode, Mode::Usage);
     EXPECT_NE(dnc::usageText("FerixDNC").find("--check-config [--config FILE]"), std::string::npos);
+}
+
+TEST(CommandLine, SubNetsWithoutHeadlessOpenTheirWindows) {
+    const auto line = parse({"--subnet", "2", "--config", "/tmp/y.ini", "--subnet", "5"});
+    EXPECT_EQ(line.mode, Mode::Windows);
+    EXPECT_EQ(line.subNets, (std::vector<int>{2, 5}));
+    EXPECT_EQ(parse({"--demo-window"}).mode, Mode::DemoWindow);
+    EXPECT_EQ(parse({"--demo-window"}).demoProtocol, "dnc");
+    EXPECT_EQ(parse({"--demo-window", "tavro1"}).demoProtocol, "tavro1");
+    EXPECT_EQ(parse({"--demo-window", "--subnet", "1"}).mode, Mode::Usage);
 }
 
 TEST(CommandLine, HelpDemoAndTheTaskbarWord) {

@@ -1,0 +1,137 @@
+#include "dnc/window/SubNetWindows.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QSocketNotifier>
+#include <QTranslator>
+#include <cstdlib>
+#include <memory>
+
+#include "dnc/window/QtOperatorDialogs.h"
+#include "localizing/lookup/ResourceStrings.h"
+
+namespace dnc::window {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void onStopSignal(int) {
+    const char byte = 1;
+    // Nothing else is safe in a signal handler; the event loop reads the pipe.
+    [[maybe_unused]] const auto written = write(g_signalPipe[1], &byte, 1);
+}
+
+bool installStopSignals() {
+    if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return false;
+    }
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return true;
+}
+
+// Qt's own buttons and dialogs in the language of the program's texts.
+void installQtTranslation(QApplication& app, std::uint16_t language) {
+    const int primary = language & 0x3FF;
+    QString name;
+    if (primary == (loc::kGerman & 0x3FF)) {
+        name = QStringLiteral("qtbase_de");
+    } else if (primary == (loc::kCzech & 0x3FF)) {
+        name = QStringLiteral("qtbase_cs");
+    } else {
+        return;
+    }
+    auto* translator = new QTranslator(&app);
+    if (translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        QApplication::installTranslator(translator);
+        QLocale::setDefault(
+            QLocale(primary == (loc::kGerman & 0x3FF) ? QLocale::German : QLocale::Czech));
+    }
+}
+
+}  // namespace
+
+bool displayAvailable() {
+    const auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value != nullptr && value[0] != '\0';
+    };
+    return set("QT_QPA_PLATFORM") || set("DISPLAY") || set("WAYLAND_DISPLAY");
+}
+
+std::string noDisplayMessage(const std::string& program) {
+    return program +
+           ": no display to open the sub-net windows on (neither DISPLAY nor WAYLAND_DISPLAY is "
+           "set).\nRun the sub nets without windows with --headless, for example:\n  " +
+           program + " --headless --subnet 1\n";
+}
+
+int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("FerixDNC"));
+    QApplication::setOrganizationName(QStringLiteral("DNC"));
+    ConfigStore store(options.config);
+    const auto language =
+        static_cast<std::uint16_t>(store.section("Common").readInt("LangID", 0, 0, 0xFFFF));
+    installQtTranslation(app, loc::selectLanguage(language));
+
+    // From here on a signal is kept in the pipe until the windows are up to close.
+    const bool signalsInstalled = installStopSignals();
+    QtOperatorDialogs dialogs;
+    std::vector<std::unique_ptr<frmDNC>> windows;
+    int open = 0;
+    for (int n : options.subNets) {
+        auto window = std::make_unique<frmDNC>(store, n, dialogs, options.window);
+        QObject::connect(window.get(), &frmDNC::subNetClosed, &app, [&open] {
+            if (--open == 0) {
+                QApplication::quit();
+            }
+        });
+        window->Initialize();
+        window->show();
+        ++open;
+        windows.push_back(std::move(window));
+    }
+    if (open == 0) {
+        return 0;
+    }
+    std::unique_ptr<QSocketNotifier> stopNotifier;
+    if (signalsInstalled) {
+        stopNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+        QObject::connect(stopNotifier.get(), &QSocketNotifier::activated, &app, [&] {
+            char byte = 0;
+            while (read(g_signalPipe[0], &byte, 1) > 0) {
+            }
+            dialogs.dismissAll();  // an open box must not hold the closing up
+            for (const auto& window : windows) {
+                window->close();
+            }
+            QApplication::quit();
+        });
+    }
+    if (options.started) {
+        std::vector<frmDNC*> started;
+        for (const auto& window : windows) {
+            started.push_back(window.get());
+        }
+        options.started(started);
+    }
+    QApplication::exec();
+    for (const auto& window : windows) {
+        window->close();  // a window still open when the loop ended (signal during a box)
+    }
+    windows.clear();
+    return 0;
+}
+
+}  // namespace dnc::window

@@ -1,0 +1,31 @@
+// The program with windows: one sub-net window per sub net named on the command line. SIGINT
+// and SIGTERM close every window as its Exit does (line released, configuration and view
+// state stored) and end the program with status 0.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "dnc/window/frmDNC.h"
+
+namespace dnc::window {
+
+struct WindowsOptions {
+    std::filesystem::path config;
+    std::vector<int> subNets;
+    frmDNC::Options window;
+    // Runs once the windows are open (the demo starts its simulated units here).
+    std::function<void(const std::vector<frmDNC*>&)> started;
+};
+
+// Whether a display can be reached (or a platform was chosen with QT_QPA_PLATFORM).
+bool displayAvailable();
+
+// The message for a program started without a display.
+std::string noDisplayMessage(const std::string& program);
+
+int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options);
+
+}  // namespace dnc::window

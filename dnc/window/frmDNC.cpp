@@ -1,0 +1,467 @@
+#include "dnc/window/frmDNC.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QMetaObject>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTime>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <QWhatsThis>
+#include <cstdio>
+#include <cstdlib>
+
+#include "comm/widgets/AboutBox.h"
+#include "dnc/config/SubNetConfiguration.h"
+#include "dnc/window/HelpPages.h"
+#include "dnc/window/LoadResStrings.h"
+#include "dnc/window/WindowLink.h"
+#include "dnc/window/frmAboutDNC.h"
+#include "dnc/window/frmDNCParts.h"
+#include "dnc/window/rules/CommandSets.h"
+#include "dnc/window/rules/DirectoryFiles.h"
+#include "dnc/window/rules/ProgramLaunch.h"
+#include "dnc/window/rules/UnitSelector.h"
+#include "dnc/window/rules/WindowGeometry.h"
+#include "dnc/window/rules/WindowStrings.h"
+#include "dnc/window/rules/WindowTexts.h"
+#include "localizing/lookup/ResourceStrings.h"
+
+namespace dnc::window {
+
+using parts::lookup;
+using parts::q;
+using parts::s;
+using parts::tag;
+
+namespace {
+
+constexpr int kDefaultWidth = 960;
+constexpr int kDefaultHeight = 620;
+
+std::string share(float value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.4g", static_cast<double>(value));
+    return text;
+}
+
+}  // namespace
+
+frmDNC::frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options options,
+               QWidget* parent)
+    : QMainWindow(parent), store_(store), id_(ID), dialogs_(dialogs), options_(std::move(options)) {
+    setObjectName(QStringLiteral("frmDNC"));
+    tag(this, 201);
+    // Window load: the language of this thread, the texts, the default shares, the limits.
+    const auto language =
+        static_cast<std::uint16_t>(store_.section("Common").readInt("LangID", 0, 0, 0xFFFF));
+    loc::selectLanguage(language);
+    buildMenus();
+    buildToolBar();
+    buildPanes();
+    buildStatusBar();
+    loadTexts();
+    setMinimumSize(kMinWidthPixels, kMinHeightPixels);
+    resize(kDefaultWidth, kDefaultHeight);
+    link_ = std::make_unique<WindowLink>(
+        this,
+        [this] { QMetaObject::invokeMethod(this, &frmDNC::takeEvents, Qt::QueuedConnection); },
+        [this](const std::string& caption, const std::string& text) {
+            dialogs_.tell(this, caption.empty() ? appTitle() : q(caption), q(text),
+                          OperatorDialogs::Icon::Information);
+        });
+}
+
+frmDNC::~frmDNC() {
+    if (!closed_ && subNet_) {
+        link_->beginClosing();
+        subNet_->CloseIt();
+    }
+    subNet_.reset();
+}
+
+QString frmDNC::text(int id) const {
+    return q(lookup(id));
+}
+
+QString frmDNC::appTitle() const {
+    return q(windowCaption(settings_.caption, lookup));
+}
+
+// ---- start sequence ------------------------------------------------------------------------
+
+void frmDNC::Initialize() {
+    subNet_ = std::make_unique<SubNet>(id_, store_, *link_, options_.ports, options_.setup);
+    // listDirPath defaults to the control's root directory before the configuration is read.
+    const std::string home =
+        subNet_->call<std::string>([](comm::ctrlFerixComm& c) { return c.FerixHomeDir(); });
+    const StoreSection section = store_.section(subNetSection(id_));
+    for (int n = 1; n <= comm::kUnitCount; ++n) {
+        listDirPath_[static_cast<std::size_t>(n - 1)] =
+            q(section.readString("listDirPath" + std::to_string(n), home));
+    }
+    subNet_->Initialize();  // loads the configuration; the start of communication is queued
+    takeEvents();           // the configuration's ConfigChanged
+    setWindowTitle(appTitle());
+    QApplication::setApplicationDisplayName(q(lookup(str::kProgramName)));
+    comboDirPattern_->setCurrentText(q(section.readString("DirPattern", "*.*")));
+    comboFerixDirPattern_->setCurrentText(q(section.readString("FerixDirPattern", "*.*")));
+    initialized_ = true;
+    comboFerixAdr_->setCurrentIndex(
+        settings_.protocol == comm::ProtDNC || comboFerixAdr_->count() == 0 ? -1 : 0);
+    onUnitSelected();
+    if (selectedUnit() == 0) {
+        setMemoryLabels(true, false);
+    }
+    shares_ = validatePaneShares(static_cast<float>(section.readDouble("LeftSize", 0.334)),
+                                 static_cast<float>(section.readDouble("MiddleSize", 0.333)),
+                                 static_cast<float>(section.readDouble("RightSize", 0.333)));
+    loadGeometry();
+    applyShares();
+}
+
+void frmDNC::loadGeometry() {
+    const StoreSection section = store_.section(subNetSection(id_));
+    QScreen* screen = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
+    const double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
+    const QRect available =
+        screen != nullptr ? screen->availableGeometry() : QRect(0, 0, 1280, 1024);
+    const QRect now = geometry();
+    TwipsRect stored;
+    stored.left = section.readInt("Left", twipsFromPixels(now.x(), dpi), INT32_MIN, INT32_MAX);
+    stored.top = section.readInt("Top", twipsFromPixels(now.y(), dpi), INT32_MIN, INT32_MAX);
+    stored.width =
+        section.readInt("Width", twipsFromPixels(now.width(), dpi), INT32_MIN, INT32_MAX);
+    stored.height =
+        section.readInt("Height", twipsFromPixels(now.height(), dpi), INT32_MIN, INT32_MAX);
+    const TwipsRect limited = limitStoredGeometry(stored, twipsFromPixels(available.width(), dpi),
+                                                  twipsFromPixels(available.height(), dpi));
+    move(pixelsFromTwips(limited.left, dpi), pixelsFromTwips(limited.top, dpi));
+    resize(pixelsFromTwips(limited.width, dpi), pixelsFromTwips(limited.height, dpi));
+}
+
+void frmDNC::applyShares() {
+    const int width = splitter_->width() > 0 ? splitter_->width() : this->width();
+    splitter_->setSizes({static_cast<int>(shares_.left * static_cast<float>(width)),
+                         static_cast<int>(shares_.middle * static_cast<float>(width)),
+                         static_cast<int>(shares_.right * static_cast<float>(width))});
+}
+
+void frmDNC::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!sharesApplied_) {
+        sharesApplied_ = true;
+        applyShares();
+    }
+}
+
+void frmDNC::resizeEvent(QResizeEvent* event) {
+    QMainWindow::resizeEvent(event);
+    if (initialized_) {
+        applyShares();
+    }
+    placeStopButton();
+}
+
+// ---- events --------------------------------------------------------------------------------
+
+void frmDNC::takeEvents() {
+    for (const SubNetEvent& event : link_->take()) {
+        handle(event);
+    }
+}
+
+void frmDNC::handle(const SubNetEvent& event) {
+    using Kind = SubNetEvent::Kind;
+    switch (event.kind) {
+        case Kind::ConfigChanged:
+            if (event.settings) {
+                configChanged(*event.settings);
+            }
+            break;
+        case Kind::FerixMemChanged:
+            // Only the list on show can be stale; another unit's change is refreshed when
+            // that unit is selected.
+            if (event.unit != 0 && event.unit == selectedUnit()) {
+                lblFerixLstChanged_->show();
+            }
+            if (refreshOnMemoryChange({settings_.autoFerixLst, settings_.autoFerixLstCont},
+                                      batchRunning_)) {
+                RefreshFerixMemoryList(event.unit);
+            }
+            break;
+        case Kind::FerixDirChanged:
+            RefreshFerixDirectory(event.unit);
+            break;
+        case Kind::ProgressChanged:
+            progressBar_->setValue(event.progress);
+            if (event.progress == 0) {
+                progressBar_->setFixedWidth(progressPanel_->width());
+                progressBar_->show();
+            } else if (event.progress >= 100) {
+                progressBar_->hide();
+            }
+            break;
+        case Kind::OnError:
+            lastErrorDescription_ = q(event.description);
+            lastErrorHelpFile_ = q(event.helpFile);
+            lastErrorContext_ = event.context;
+            hasLastError_ = true;
+            if (event.reqSidePC) {
+                tellError(lastErrorDescription_, lastErrorHelpFile_, lastErrorContext_);
+            } else {
+                setInfo(q(unitErrorText(event.description, lookup)));
+            }
+            break;
+        case Kind::ShowStop:
+            applyShowStop(event.showButton, event.direction);
+            break;
+        case Kind::CommunicationStarted:
+            communicating_ = true;
+            startFromMenu_ = false;
+            break;
+        case Kind::CommunicationStopped:
+            communicating_ = false;
+            break;
+        case Kind::StartFailed:
+            communicating_ = false;
+            if (startFromMenu_) {
+                startFromMenu_ = false;
+                tellError(q(event.description), q(event.helpFile), event.context);
+            } else {
+                setInfo(q(event.description));
+                show();
+            }
+            break;
+        case Kind::SettingProblem:
+            // Each problem of the stored settings comes once, before the line starts; all of
+            // them stay readable in the bar's tip, the newest is in the bar.
+            settingProblems_ << q(event.description);
+            infoBar_->setToolTip(settingProblems_.join(QLatin1Char('\n')));
+            setInfo(q(event.description));
+            break;
+        case Kind::Closing:
+            break;
+    }
+}
+
+void frmDNC::tellError(const QString& description, const QString& helpFile, int context) {
+    dialogs_.tell(this, text(str::kError), description, OperatorDialogs::Icon::Exclamation,
+                  helpFile, context);
+}
+
+void frmDNC::configChanged(const ControlSettings& settings) {
+    settings_ = settings;
+    // The mask list of the unit directory.
+    {
+        const QSignalBlocker quiet(comboFerixDirPattern_);
+        const QString typed = comboFerixDirPattern_->currentText();
+        const int remembered = comboFerixDirPattern_->currentIndex();
+        comboFerixDirPattern_->clear();
+        for (const std::string& mask : maskList(settings_)) {
+            comboFerixDirPattern_->addItem(q(mask));
+        }
+        const int index = keepIndex(remembered, comboFerixDirPattern_->count());
+        if (index >= 0) {
+            comboFerixDirPattern_->setCurrentIndex(index);
+        } else {
+            comboFerixDirPattern_->setCurrentText(typed);
+        }
+    }
+    // The unit selector.
+    const int remembered = comboFerixAdr_->currentIndex();
+    {
+        const QSignalBlocker quiet(comboFerixAdr_);
+        comboFerixAdr_->clear();
+        for (const UnitEntry& entry : unitEntries(settings_, lookup)) {
+            comboFerixAdr_->addItem(q(entry.text), entry.unit);
+        }
+        comboFerixAdr_->setCurrentIndex(
+            unitIndexAfterChange(settings_.protocol, remembered, comboFerixAdr_->count()));
+    }
+    if (initialized_) {
+        setWindowTitle(appTitle());
+        onUnitSelected();
+    }
+    if (selectedUnit() == 0) {
+        setMemoryLabels(true, false);
+    } else {
+        lblFerixNotSelected_->hide();
+    }
+    layoutPanes();
+}
+
+void frmDNC::layoutPanes() {
+    applyProtocolTable();
+    if (transferRunning_) {
+        applyShowStop(true, stopDirection_);
+    }
+}
+
+void frmDNC::setElementEnabled(const QString& name, bool enabled) {
+    for (QObject* element : findChildren<QObject*>(name)) {
+        if (auto* a = qobject_cast<QAction*>(element)) {
+            a->setEnabled(enabled);
+        } else if (auto* w = qobject_cast<QWidget*>(element)) {
+            if (!w->inherits("QMenu") && !w->inherits("QToolButton")) {
+                w->setEnabled(enabled);
+            }
+        }
+    }
+}
+
+void frmDNC::applyProtocolTable() {
+    const ProtocolLayout layout = protocolLayout(settings_.protocol);
+    if (settings_.protocol != comm::ProtFerix) {
+        rightStack_->setCurrentWidget(layout.memoryPane ? frFerixLst_ : frFerix_);
+    } else {
+        rightStack_->setCurrentWidget(frFerix_);
+    }
+    auto apply = [this](const std::vector<std::string>& names, Availability availability) {
+        if (availability == Availability::Unchanged) {
+            return;
+        }
+        for (const std::string& name : names) {
+            setElementEnabled(q(name), availability == Availability::Enabled);
+        }
+    };
+    apply(listCommandNames(), layout.listCommands);
+    apply(unitCommandNames(), layout.unitCommands);
+    if (layout.unitSelector != Availability::Unchanged) {
+        comboFerixAdr_->setEnabled(layout.unitSelector == Availability::Enabled);
+    }
+}
+
+void frmDNC::applyShowStop(bool showButton, std::uint8_t direction) {
+    transferRunning_ = showButton;
+    stopDirection_ = direction;
+    placeStopButton();
+    cmdStop_->setVisible(showButton);
+    if (showButton) {
+        cmdStop_->raise();
+    }
+    for (const std::string& name : commandsSwitchedByShowStop(settings_.protocol)) {
+        setElementEnabled(q(name), !showButton);
+    }
+}
+
+void frmDNC::placeStopButton() {
+    if (cmdStop_ == nullptr) {
+        return;
+    }
+    QPushButton* target = stopDirection_ != 0 ? cmdTransferFerixPC_ : cmdTransferPCFerix_;
+    cmdStop_->setGeometry(target->geometry());
+}
+
+bool frmDNC::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == cmdTransferPCFerix_ || watched == cmdTransferFerixPC_) &&
+        (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
+        placeStopButton();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// ---- the information bar --------------------------------------------------------------------
+
+void frmDNC::setInfo(const QString& text) {
+    infoBar_->setText(text);
+    infoBar_->setAccessibleDescription(text);
+    infoBar_->repaint();
+}
+
+void frmDNC::showInformation(const QString& text) {
+    setInfo(text);
+}
+
+QString frmDNC::infoText() const {
+    return infoBar_->text();
+}
+
+void frmDNC::showLastError() {
+    if (hasLastError_) {
+        dialogs_.tell(this, text(str::kLastError), lastErrorDescription_,
+                      OperatorDialogs::Icon::Exclamation, lastErrorHelpFile_, lastErrorContext_);
+    } else {
+        dialogs_.tell(this, appTitle(), text(str::kNoError), OperatorDialogs::Icon::Information);
+    }
+}
+
+// ---- communication --------------------------------------------------------------------------
+
+void frmDNC::StartCommunication() {
+    if (!subNet_ || closed_) {
+        return;
+    }
+    startFromMenu_ = true;
+    subNet_->StartCommunication();
+}
+
+void frmDNC::StopCommunication() {
+    if (subNet_ && !closed_) {
+        subNet_->StopCommunication();
+    }
+}
+
+// ---- closing --------------------------------------------------------------------------------
+
+void frmDNC::closeEvent(QCloseEvent* event) {
+    if (closed_) {
+        event->accept();
+        return;
+    }
+    closed_ = true;
+    if (subNet_) {
+        link_->beginClosing();
+        // The line is switched off (a running transfer stopped) and released, then the
+        // configuration is stored; only then the window's own keys.
+        subNet_->CloseIt();
+        takeEvents();
+    }
+    saveViewState();
+    event->accept();
+    emit subNetClosed(id_);
+}
+
+void frmDNC::saveViewState() {
+    if (!initialized_) {
+        return;
+    }
+    ConfigStore::Values values;
+    values.emplace_back("DirPattern", s(comboDirPattern_->currentText()));
+    values.emplace_back("FerixDirPattern", s(comboFerixDirPattern_->currentText()));
+    for (int n = 1; n <= comm::kUnitCount; ++n) {
+        values.emplace_back("listDirPath" + std::to_string(n), s(listDirPath(n)));
+    }
+    values.emplace_back("LeftSize", share(shares_.left));
+    values.emplace_back("MiddleSize", share(shares_.middle));
+    values.emplace_back("RightSize", share(shares_.right));
+    QScreen* screen = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
+    const double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
+    const QRect frame = geometry();
+    values.emplace_back("Left", std::to_string(twipsFromPixels(frame.x(), dpi)));
+    values.emplace_back("Top", std::to_string(twipsFromPixels(frame.y(), dpi)));
+    values.emplace_back("Width", std::to_string(twipsFromPixels(frame.width(), dpi)));
+    values.emplace_back("Height", std::to_string(twipsFromPixels(frame.height(), dpi)));
+    store_.write(subNetSection(id_), values);
+}
+
+}  // namespace dnc::window

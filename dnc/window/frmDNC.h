@@ -1,0 +1,221 @@
+// The window of one running sub net: the PC program directory, the unit directory and the
+// unit's memory list side by side, transfers between them, the unit commands, an information
+// bar, a progress bar and a stop button. The window lives on the GUI thread; its control and
+// configuration run on the sub net's own thread and are reached only by messages, and every
+// event of the control comes back queued.
+#pragma once
+
+#include <QLabel>
+#include <QMainWindow>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "dnc/config/ConfigStore.h"
+#include "dnc/manager/ControlSettings.h"
+#include "dnc/manager/SubNet.h"
+#include "dnc/window/OperatorDialogs.h"
+#include "dnc/window/rules/PaneShares.h"
+#include "dnc/window/rules/SelectionSummary.h"
+#include "dnc/window/rules/TransferPlan.h"
+#include "dnc/window/rules/UnitCommands.h"
+
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLineEdit;
+class QListWidget;
+class QProgressBar;
+class QPushButton;
+class QSplitter;
+class QStackedWidget;
+class QToolBar;
+
+namespace dnc::window {
+
+class WindowLink;
+
+// The one-line bar of the current activity; a click shows the last error.
+class InfoBar : public QLabel {
+    Q_OBJECT
+public:
+    explicit InfoBar(QWidget* parent);
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+};
+
+class frmDNC : public QMainWindow {
+    Q_OBJECT
+public:
+    struct Options {
+        SubNet::PortFactory ports;  // the control's port (default: the POSIX serial port)
+        SubNet::Operation setup;    // runs on the sub net's thread when the control is made
+    };
+
+    frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options options = {},
+           QWidget* parent = nullptr);
+    ~frmDNC() override;
+
+    // The start sequence: view state and configuration read, views built, communication
+    // started (its failure lands in the information bar).
+    void Initialize();
+    int ID() const { return id_; }
+
+    // Shows a text in the information bar (for owners that report on the sub net).
+    void showInformation(const QString& text);
+
+    // Operations of the menus, buttons and tool bar.
+    void actTransferPCFerix();
+    void actTransferFerixPC();
+    void actRemove();
+    void actFerixLst();
+    void StartCommunication();
+    void StopCommunication();
+    void runUnitCommand(UnitCommand command);
+    void editSourceProgram();
+    void editFerixProgram();
+    void showHelpContents();
+    void showAbout();
+    void showControlAbout();
+
+    void RefreshPCDirectory(const QString& path);
+    void RefreshFerixDirectory(int unit);
+    void RefreshFerixMemoryList(int unit);
+
+    // State for the owner and for tests.
+    int selectedUnit() const;
+    bool batchRunning() const { return batchRunning_; }
+    bool communicating() const { return communicating_; }
+    bool closed() const { return closed_; }
+    QString infoText() const;
+    PaneShares paneShares() const { return shares_; }
+    const ControlSettings& settings() const { return settings_; }
+    QString listDirPath(int unit) const;
+    // Selects unit 1..10 in the unit selector as the operator does (0: none).
+    void selectUnit(int unit);
+    // The sub net behind the window (null before Initialize).
+    SubNet* subNet() { return subNet_.get(); }
+    // Runs the events that the sub net delivered so far.
+    void takeEvents();
+
+signals:
+    // The window has closed: line released, configuration and view state stored.
+    void subNetClosed(int ID);
+    // A memory list was shown (or found not ready) for the unit.
+    void memoryListShown(int unit);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildMenus();
+    void buildToolBar();
+    void buildPanes();
+    void buildStatusBar();
+    QAction* action(const char* name, int text, void (frmDNC::*slot)(), int tip = 0);
+    void loadTexts();
+    void handle(const SubNetEvent& event);
+    void configChanged(const ControlSettings& settings);
+    void layoutPanes();
+    void applyProtocolTable();
+    void applyShowStop(bool showButton, std::uint8_t direction);
+    void setElementEnabled(const QString& name, bool enabled);
+    void onUnitSelected();
+    void setInfo(const QString& text);
+    void showLastError();
+    void fillMemoryList(int unit, const comm::MemoryList& list);
+    void setMemoryLabels(bool ready, bool selected);
+    void updateSummary(QListWidget* list, QLabel* files, QLabel* size);
+    void watchSummary(QListWidget* list, QLabel* files, QLabel* size);
+    Selection selectionOf(QListWidget* list) const;
+    // Tells the operator why a plan is refused; true when it is.
+    bool refused(const TransferPlan& plan);
+    void runPlan(const TransferPlan& plan, bool toUnit);
+    void runRemovePlan(const TransferPlan& plan);
+    using FileRequest =
+        std::function<void(comm::ctrlFerixComm&, std::uint8_t unit, const ListEntry& file)>;
+    void runBatch(const TransferPlan& plan, const std::vector<QString>& infos,
+                  const FileRequest& request);
+    void finishBatch(const TransferPlan& plan);
+    void editFile(const QString& path);
+    void saveViewState();
+    void applyShares();
+    void placeStopButton();
+    void loadGeometry();
+    QString text(int id) const;
+    QString appTitle() const;
+    void tellError(const QString& description, const QString& helpFile, int context);
+
+    ConfigStore& store_;
+    const int id_;
+    OperatorDialogs& dialogs_;
+    Options options_;
+    std::unique_ptr<WindowLink> link_;
+    std::unique_ptr<SubNet> subNet_;
+    ControlSettings settings_;
+    std::array<QString, comm::kUnitCount> listDirPath_;
+    PaneShares shares_;
+    bool sharesApplied_ = false;
+    QString lastErrorDescription_;
+    QString lastErrorHelpFile_;
+    int lastErrorContext_ = 0;
+    bool hasLastError_ = false;
+    QStringList settingProblems_;  // the stored settings' problems, as reported at start
+    bool batchRunning_ = false;
+    bool communicating_ = false;
+    bool startFromMenu_ = false;
+    bool transferRunning_ = false;
+    std::uint8_t stopDirection_ = 0;
+    bool closed_ = false;
+    bool initialized_ = false;
+
+    QComboBox* comboFerixAdr_ = nullptr;
+    QSplitter* splitter_ = nullptr;
+    QGroupBox* frDir_ = nullptr;
+    QGroupBox* frFerixDir_ = nullptr;
+    QStackedWidget* rightStack_ = nullptr;
+    QGroupBox* frFerixLst_ = nullptr;
+    QGroupBox* frFerix_ = nullptr;
+    QListWidget* listDir_ = nullptr;
+    QListWidget* listFerixDir_ = nullptr;
+    QListWidget* listFerixLst_ = nullptr;
+    QComboBox* comboDirPattern_ = nullptr;
+    QComboBox* comboFerixDirPattern_ = nullptr;
+    QLineEdit* txtListDirPath_ = nullptr;
+    QLineEdit* txtFerixFileName_ = nullptr;
+    QLabel* lblDirSelFile_ = nullptr;
+    QLabel* lblDirSelSize_ = nullptr;
+    QLabel* lblFerixDirSelFile_ = nullptr;
+    QLabel* lblFerixDirSelSize_ = nullptr;
+    QLabel* lblFerixLstSelFile_ = nullptr;
+    QLabel* lblFerixLstSelSize_ = nullptr;
+    QLabel* lblFree_ = nullptr;
+    QLabel* lblFerixFreeMem_ = nullptr;
+    QLabel* lblFreeBytes_ = nullptr;
+    QLabel* lblSection_ = nullptr;
+    QLabel* lblFerixMemSection_ = nullptr;
+    QLabel* lblFerixLstChanged_ = nullptr;
+    QLabel* lblFerixNotReady_ = nullptr;
+    QLabel* lblFerixNotSelected_ = nullptr;
+    QLabel* lblFerixLstSelBytes_ = nullptr;
+    QPushButton* cmdTransferPCFerix_ = nullptr;
+    QPushButton* cmdTransferFerixPC_ = nullptr;
+    QPushButton* cmdStop_ = nullptr;
+    InfoBar* infoBar_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QWidget* progressPanel_ = nullptr;
+    QLabel* timePanel_ = nullptr;
+    QLabel* datePanel_ = nullptr;
+    QToolBar* toolBar_ = nullptr;
+};
+
+}  // namespace dnc::window

@@ -1,0 +1,79 @@
+#include "dnc/window/rules/DirectoryFiles.h"
+
+#include <fnmatch.h>
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+namespace dnc::window {
+
+namespace {
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+}  // namespace
+
+bool matchesMask(const std::string& name, const std::string& mask) {
+    if (mask.empty() || mask == "*.*" || mask == "*") {
+        return true;
+    }
+    return fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD | FNM_PERIOD) == 0;
+}
+
+std::vector<ListEntry> listFiles(const std::string& directory, const std::string& mask) {
+    std::vector<ListEntry> files;
+    std::error_code ec;
+    fs::directory_iterator it(directory.empty() ? fs::path(".") : fs::path(directory), ec);
+    if (ec) {
+        return files;
+    }
+    for (const fs::directory_entry& entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (name.empty() || name.front() == '.') {
+            continue;
+        }
+        std::error_code statError;
+        // Links count by what they point to; anything but a regular file is skipped.
+        if (!entry.is_regular_file(statError) || statError) {
+            continue;
+        }
+        if (!matchesMask(name, mask)) {
+            continue;
+        }
+        const auto size = entry.file_size(statError);
+        files.push_back({name, statError ? 0 : static_cast<std::int64_t>(size)});
+    }
+    std::sort(files.begin(), files.end(), [](const ListEntry& a, const ListEntry& b) {
+        const std::string la = lower(a.name);
+        const std::string lb = lower(b.name);
+        return la != lb ? la < lb : a.name < b.name;
+    });
+    return files;
+}
+
+std::string trimDirectoryPath(const std::string& path) {
+    const auto first = path.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    std::string trimmed = path.substr(first, path.find_last_not_of(" \t") - first + 1);
+    if (trimmed.size() > 1 && trimmed.back() == '/') {
+        trimmed.pop_back();
+    }
+    return trimmed;
+}
+
+bool directoryExists(const std::string& path) {
+    const std::string trimmed = trimDirectoryPath(path);
+    std::error_code ec;
+    return !trimmed.empty() && fs::is_directory(trimmed, ec);
+}
+
+}  // namespace dnc::window

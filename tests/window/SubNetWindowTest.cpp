@@ -1,0 +1,646 @@
+// The sub-net window on the offscreen platform, against a real sub net: its control runs on the
+// sub net's own thread on a pseudo-terminal, with simulated units on the other end where the
+// case needs them.
+#include <unistd.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTest>
+#include <QToolBar>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+
+#include "FakeDialogs.h"
+#include "comm/link/PosixSerialPort.h"
+#include "comm/widgets/AboutBox.h"
+#include "dnc/config/SubNetConfiguration.h"
+#include "dnc/window/HelpPages.h"
+#include "dnc/window/LoadResStrings.h"
+#include "dnc/window/frmAboutDNC.h"
+#include "dnc/window/frmDNC.h"
+#include "localizing/lookup/ResourceStrings.h"
+#include "sim/pty/PtyPair.h"
+#include "sim/unit/FdUnitLine.h"
+#include "sim/unit/UnitSimulator.h"
+
+namespace fs = std::filesystem;
+using dnc::window::frmDNC;
+
+namespace {
+
+constexpr int kWait = 30000;  // ms: a whole DNC transfer at 9600 bit/s fits easily
+
+std::string program(const std::string& name, int lines) {
+    std::string text = "%\r\n(" + name + ")\r\n";
+    for (int n = 1; n <= lines; ++n) {
+        text += "N" + std::to_string(n * 10) + " G01 X" + std::to_string(n) + "\r\n";
+    }
+    return text + "M30\r\n%\r\n";
+}
+
+// A store, unit directories and a line for one sub net.
+class Line {
+public:
+    explicit Line(const std::string& protocol, bool units = false)
+        : work_(fs::temp_directory_path() /
+                ("ferix-window-" + std::to_string(getpid()) + "-" + std::to_string(++count_))) {
+        fs::remove_all(work_);
+        fs::create_directories(root() / "Machine1");
+        fs::create_directories(root() / "Machine2");
+        fs::create_directories(programs());
+        write(root() / "Machine1" / "SHAFT.WTX", program("SHAFT", 20));
+        write(root() / "Machine1" / "BRACKET.WTX", program("BRACKET", 8));
+        write(programs() / "A.ncp", std::string(1000, 'a'));
+        write(programs() / "B.ncp", std::string(24, 'b'));
+        write(programs() / "My Part.ncp", "x");
+        store_ = std::make_unique<dnc::ConfigStore>(work_ / "DNC.ini");
+        store_->write("Ports", "1", pty_.devicePath());
+        store_->write(dnc::subNetSection(1), {{"Caption", "Hall A"},
+                                              {"Protocol", protocol},
+                                              {"CommSpeed", "9600"},
+                                              {"FerixHomeDir", root().string() + "/"},
+                                              {"FerixDir1", "Machine1/"},
+                                              {"FerixDir2", "Machine2/"},
+                                              {"Connected1", "True"},
+                                              {"Connected2", "True"},
+                                              {"listDirPath1", programs().string()},
+                                              {"listDirPath2", programs().string()}});
+        if (units) {
+            units_.addUnit(1);
+            units_.addUnit(2).memory().store({"GEAR", 1, program("GEAR", 10)});
+            line_ = std::make_unique<sim::unit::FdUnitLine>(units_, pty_.masterFd(),
+                                                            sim::unit::characterTime(9600, 11));
+            line_->preferPromptAnswers(true);
+            line_->start();
+        }
+    }
+    ~Line() {
+        if (line_) {
+            line_->stop();
+        }
+        fs::remove_all(work_);
+    }
+
+    fs::path root() const { return work_ / "DNC1"; }
+    fs::path programs() const { return work_ / "Programs"; }
+    dnc::ConfigStore& store() { return *store_; }
+    void set(const std::string& key, const std::string& value) {
+        store_->write(dnc::subNetSection(1), key, value);
+    }
+    bool unitHolds(int unit, const std::string& name) {
+        return line_->withUnits([unit, &name](sim::unit::UnitSimulator& u) {
+            return u.unit(static_cast<std::uint8_t>(unit))->memory().find(name) != nullptr;
+        });
+    }
+
+private:
+    static void write(const fs::path& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    static inline int count_ = 0;
+    fs::path work_;
+    sim::PtyPair pty_;
+    std::unique_ptr<dnc::ConfigStore> store_;
+    sim::unit::UnitSimulator units_;
+    std::unique_ptr<sim::unit::FdUnitLine> line_;
+};
+
+template <typename T>
+T* element(QObject* window, const char* name) {
+    T* found = window->findChild<T*>(QString::fromLatin1(name));
+    if (found == nullptr) {
+        qFatal("no element %s", name);
+    }
+    return found;
+}
+
+bool enabled(QObject* window, const char* name) {
+    if (auto* action = window->findChild<QAction*>(QString::fromLatin1(name))) {
+        return action->isEnabled();
+    }
+    return element<QWidget>(window, name)->isEnabled();
+}
+
+void selectRows(QListWidget* list, std::initializer_list<int> rows) {
+    list->clearSelection();
+    for (int row : rows) {
+        list->item(row)->setSelected(true);
+    }
+    list->setCurrentRow(*rows.begin(), QItemSelectionModel::NoUpdate);
+}
+
+QStringList texts(const QListWidget* list) {
+    QStringList t;
+    for (int i = 0; i < list->count(); ++i) {
+        t << list->item(i)->text();
+    }
+    return t;
+}
+
+}  // namespace
+
+class SubNetWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);  // the help page goes to a test folder
+    }
+
+    void dncStartsWithoutAUnitAndShowsNotSelected() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        auto* selector = element<QComboBox>(&window, "comboFerixAdr");
+        QCOMPARE(selector->count(), 2);
+        QCOMPARE(selector->currentIndex(), -1);
+        QCOMPARE(selector->itemText(0),
+                 QString::fromStdString("Ferix 1   " + (line.root() / "Machine1").string()));
+        QVERIFY(element<QLabel>(&window, "lblFerixNotSelected")->isVisible());
+        QVERIFY(!element<QLabel>(&window, "lblFree")->isVisible());
+        QCOMPARE(window.windowTitle(), QStringLiteral("FerixDNC Hall A"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        // The mask list comes from the control's extensions.
+        auto* masks = element<QComboBox>(&window, "comboFerixDirPattern");
+        QCOMPARE(masks->itemText(0), QStringLiteral("*.*"));
+        QCOMPARE(masks->count(), 8);
+        QVERIFY(dialogs.boxes.empty());
+    }
+
+    void otherProtocolsSelectTheFirstUnitAndShowTheFileNamePane() {
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QCOMPARE(window.selectedUnit(), 1);
+        QCOMPARE(element<QStackedWidget>(&window, "unitPanes")->currentWidget(),
+                 element<QWidget>(&window, "frFerix"));
+        QVERIFY(!enabled(&window, "mnuFerixInit"));
+        QVERIFY(!enabled(&window, "mnuTransferLst"));
+        QVERIFY(!enabled(&window, "comboFerixAdr"));
+        QVERIFY(enabled(&window, "mnuTransferPCFerix"));
+        QCOMPARE(texts(element<QListWidget>(&window, "listFerixDir")),
+                 (QStringList{"BRACKET.WTX", "SHAFT.WTX"}));
+        QCOMPARE(texts(element<QListWidget>(&window, "listDir")),
+                 (QStringList{"A.ncp", "B.ncp", "My Part.ncp"}));
+    }
+
+    void storedLayoutValuesAreLimited() {
+        Line line("4");
+        line.set("LeftSize", "0.6");
+        line.set("MiddleSize", "0.5");
+        line.set("RightSize", "0.2");
+        line.set("Width", "500");
+        line.set("Height", "500");
+        line.set("Left", "99999999");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        QCOMPARE(window.paneShares().left, 0.334F);
+        QCOMPARE(window.paneShares().middle, 0.333F);
+        QCOMPARE(window.width(), 400);  // 1000 twips, then the window's own minimum
+        QCOMPARE(window.height(), 330);
+        QCOMPARE(window.x(), 0);
+
+        Line collapsed("4");
+        collapsed.set("LeftSize", "0.5");
+        collapsed.set("MiddleSize", "0.5");
+        collapsed.set("RightSize", "0.2");
+        frmDNC second(collapsed.store(), 1, dialogs);
+        second.Initialize();
+        QCOMPARE(second.paneShares().right, 0.0F);
+    }
+
+    void aFailedStartGoesToTheInformationBar() {
+        Line line("3");
+        line.store().write("Ports", "1", "/nonexistent/ttyFerix");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.infoText().isEmpty(), kWait);
+        QVERIFY(window.isVisible());
+        QVERIFY(!window.communicating());
+        QVERIFY(dialogs.boxes.empty());  // no box at start-up
+        // From the menu the same failure is a box titled "Error...".
+        element<QAction>(&window, "mnuSystemStart")->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogs.boxes.empty(), kWait);
+        QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Error..."));
+    }
+
+    void errorsOfUnitsGoToTheBarAndTheLastErrorBox() {
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        auto* bar = element<QLabel>(&window, "InfoBar");
+        QTest::mouseClick(bar, Qt::LeftButton);
+        QCOMPARE(dialogs.boxes.size(), size_t{1});
+        QCOMPARE(dialogs.boxes.back().text, QStringLiteral("No Error..."));
+        window.subNet()->postQuery([](comm::ctrlFerixComm& c) {
+            c.site().OnError(false, "Block not acknowledged.", "", 0);
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(window.infoText(),
+                                  QStringLiteral("Error:Block not acknowledged."), kWait);
+        QCOMPARE(dialogs.boxes.size(), size_t{1});  // the unattended service opens no box
+        QTest::mouseClick(bar, Qt::LeftButton);
+        QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Last Error"));
+        QCOMPARE(dialogs.boxes.back().text, QStringLiteral("Block not acknowledged."));
+        window.subNet()->postQuery([](comm::ctrlFerixComm& c) {
+            c.site().OnError(true, "Request not accepted (timeout).", "Dnc.hlp", 7);
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(dialogs.boxes.size(), size_t{3}, kWait);
+        QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Error..."));
+        QCOMPARE(dialogs.boxes.back().helpFile, QStringLiteral("Dnc.hlp"));
+        window.showInformation(QStringLiteral("Stored value out of range"));
+        QCOMPARE(window.infoText(), QStringLiteral("Stored value out of range"));
+    }
+
+    void showStopSwitchesTheProtocolsCommands() {
+        Line line("1");  // ProtFerix: the unit commands keep their state
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        auto* stop = element<QPushButton>(&window, "cmdStop");
+        window.subNet()->postQuery([](comm::ctrlFerixComm& c) { c.site().ShowStop(true, 0); });
+        QTRY_VERIFY_WITH_TIMEOUT(stop->isVisible(), kWait);
+        QCOMPARE(stop->geometry(), element<QPushButton>(&window, "cmdTransferPCFerix")->geometry());
+        for (const char* off :
+             {"cmdTransferPCFerix", "cmdTransferFerixPC", "mnuTransferFerixPC",
+              "mnuTransferPCFerix", "btnStopCommunication", "btnStartCommunication"}) {
+            QVERIFY2(!enabled(&window, off), off);
+        }
+        QVERIFY(enabled(&window, "mnuFerixInit"));
+        QVERIFY(enabled(&window, "mnuTransferLst"));
+        window.subNet()->postQuery([](comm::ctrlFerixComm& c) { c.site().ShowStop(false, 0); });
+        QTRY_VERIFY_WITH_TIMEOUT(!stop->isVisible(), kWait);
+        QVERIFY(enabled(&window, "mnuTransferPCFerix"));
+        QVERIFY(enabled(&window, "btnStartCommunication"));
+
+        Line dncLine("3");
+        frmDNC dnc(dncLine.store(), 1, dialogs);
+        dnc.Initialize();
+        dnc.show();
+        dnc.subNet()->postQuery([](comm::ctrlFerixComm& c) { c.site().ShowStop(true, 1); });
+        auto* dncStop = element<QPushButton>(&dnc, "cmdStop");
+        QTRY_VERIFY_WITH_TIMEOUT(dncStop->isVisible(), kWait);
+        QCOMPARE(dncStop->geometry(), element<QPushButton>(&dnc, "cmdTransferFerixPC")->geometry());
+        QVERIFY(!enabled(&dnc, "mnuFerixInit"));
+        QVERIFY(!enabled(&dnc, "btnFerixLst"));
+        QVERIFY(!enabled(&dnc, "btnClearMemory"));
+        QVERIFY(enabled(&dnc, "btnRemove"));
+    }
+
+    void theSelectionSummaryAddsSizes() {
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        auto* list = element<QListWidget>(&window, "listDir");
+        selectRows(list, {0, 1});
+        QCOMPARE(element<QLabel>(&window, "lblDirSelFile")->text(),
+                 QStringLiteral("Selected 2 files, "));
+        QCOMPARE(element<QLabel>(&window, "lblDirSelSize")->text(), QStringLiteral("1024"));
+        selectRows(list, {2});
+        QCOMPARE(element<QLabel>(&window, "lblDirSelFile")->text(), QStringLiteral("My Part.ncp"));
+    }
+
+    void aBatchRefreshesTheMemoryListOnceAtItsEnd() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        QSignalSpy shown(&window, &frmDNC::memoryListShown);
+        window.selectUnit(1);
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 1, kWait);
+        window.takeEvents();
+        QTest::qWait(200);
+        shown.clear();
+        selectRows(element<QListWidget>(&window, "listFerixDir"), {0, 1});
+        window.actTransferPCFerix();
+        QVERIFY(window.batchRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.batchRunning(), kWait * 2);
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 1, kWait);
+        QVERIFY(line.unitHolds(1, "SHAFT"));
+        QVERIFY(line.unitHolds(1, "BRACKET"));
+        auto* memory = element<QListWidget>(&window, "listFerixLst");
+        QTRY_COMPARE_WITH_TIMEOUT(memory->count(), 2, kWait);
+        QTest::qWait(300);
+        QCOMPARE(shown.count(), 1);  // the files' own changes were not refreshed one by one
+        QVERIFY(!element<QLabel>(&window, "lblFerixLstChanged")->isVisible());
+        QVERIFY(window.infoText().isEmpty());
+
+        // Unit to PC: each file with its size from the memory list.
+        fs::remove(line.root() / "Machine1" / "SHAFT.WTX");
+        selectRows(memory, {0, 1});
+        window.actTransferFerixPC();
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(line.root() / "Machine1" / "SHAFT.WTX"), kWait * 2);
+    }
+
+    void aUnitThatDoesNotAnswerIsNotReady() {
+        Line line("3", true);
+        line.set("Connected3", "True");  // configured, but nobody answers at address 3
+        line.set("FerixDir3", "Machine1/");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        window.selectUnit(3);
+        QTRY_VERIFY_WITH_TIMEOUT(element<QLabel>(&window, "lblFerixNotReady")->isVisible(), kWait);
+        QVERIFY(!element<QLabel>(&window, "lblFree")->isVisible());
+        QVERIFY(!element<QLabel>(&window, "lblFerixNotSelected")->isVisible());
+        QCOMPARE(element<QListWidget>(&window, "listFerixLst")->count(), 0);
+        QVERIFY(dialogs.boxes.empty());  // the memory list's failure is the unit's side
+        // The window stays usable: another unit's list comes in.
+        window.selectUnit(2);
+        QTRY_COMPARE_WITH_TIMEOUT(element<QListWidget>(&window, "listFerixLst")->count(), 1, kWait);
+        QVERIFY(!element<QLabel>(&window, "lblFerixNotReady")->isVisible());
+    }
+
+    void deletingAsksFirstAndPurgeTellsTheBar() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        QSignalSpy shown(&window, &frmDNC::memoryListShown);
+        window.selectUnit(2);
+        auto* memory = element<QListWidget>(&window, "listFerixLst");
+        QTRY_COMPARE_WITH_TIMEOUT(memory->count(), 1, kWait);
+        selectRows(memory, {0});
+        dialogs.answers = {false};
+        window.actRemove();
+        QCOMPARE(
+            dialogs.questions.back(),
+            QStringLiteral("Do You Really Want to Delete the Selected Files from Ferix Memory?"));
+        QVERIFY(!window.batchRunning());  // No: nothing sent
+        dialogs.answers = {true};
+        window.actRemove();
+        QTRY_VERIFY_WITH_TIMEOUT(!line.unitHolds(2, "GEAR"), kWait);
+        QTRY_COMPARE_WITH_TIMEOUT(memory->count(), 0, kWait);
+
+        // File Select without a current entry does nothing, not even ask.
+        const auto asked = dialogs.questions.size();
+        window.runUnitCommand(dnc::window::UnitCommand::SelectFile);
+        QCOMPARE(dialogs.questions.size(), asked);
+        dialogs.answers = {false};
+        window.runUnitCommand(dnc::window::UnitCommand::Reset);
+        QCOMPARE(dialogs.questions.back(), QStringLiteral("Do You Really Want to Reset Ferix?"));
+        dialogs.answers = {true};
+        window.runUnitCommand(dnc::window::UnitCommand::PurgeMemory);
+        QCOMPARE(window.infoText(), QStringLiteral("Memory Purge ..."));
+    }
+
+    void closingReleasesThePortBeforeStoringAnything() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        auto checked = std::make_shared<std::atomic<int>>(0);  // 1: store clean at close, 2: not
+        dnc::ConfigStore* store = &line.store();
+        class WatchedPort : public comm::PosixSerialPort {
+        public:
+            WatchedPort(dnc::ConfigStore* store, std::shared_ptr<std::atomic<int>> checked)
+                : store_(store), checked_(std::move(checked)) {}
+            void close() override {
+                if (isOpen() && *checked_ == 0) {
+                    const bool written = store_->section("Config1").find("DirPattern").has_value();
+                    *checked_ = written ? 2 : 1;
+                }
+                comm::PosixSerialPort::close();
+            }
+
+        private:
+            dnc::ConfigStore* store_;
+            std::shared_ptr<std::atomic<int>> checked_;
+        };
+        frmDNC::Options options;
+        options.ports = [store, checked] { return std::make_unique<WatchedPort>(store, checked); };
+        auto window = std::make_unique<frmDNC>(line.store(), 1, dialogs, options);
+        window->Initialize();
+        window->show();
+        QTRY_VERIFY_WITH_TIMEOUT(window->communicating(), kWait);
+        window->selectUnit(1);
+        QSignalSpy closed(window.get(), &frmDNC::subNetClosed);
+        window->close();
+        QCOMPARE(closed.count(), 1);
+        QCOMPARE(checked->load(), 1);
+        const dnc::StoreSection section = line.store().section("Config1");
+        QCOMPARE(section.readString("DirPattern", ""), std::string("*.*"));
+        QCOMPARE(section.readString("listDirPath1", ""), line.programs().string());
+        QVERIFY(section.find("Width").has_value());
+        QVERIFY(section.find("LeftSize").has_value());
+        QCOMPARE(section.readString("Caption", ""), std::string("Hall A"));
+    }
+
+    void thePlainSendsPromptIsAskedHereAndClosingAnswersIt() {
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        selectRows(element<QListWidget>(&window, "listFerixDir"), {0});
+        window.actTransferPCFerix();
+        QTRY_VERIFY_WITH_TIMEOUT(!dialogs.boxes.empty(), kWait);
+        QCOMPARE(dialogs.boxes.back().text, QStringLiteral("Get Ferix ready for file receive..."));
+        QCOMPARE(window.infoText(), QStringLiteral("File transfer BRACKET.WTX to Ferix ..."));
+
+        // The operator closes the window while the prompt is open: the sub net must not wait on.
+        Line second("4");
+        FakeDialogs closing;
+        auto other = std::make_unique<frmDNC>(second.store(), 1, closing);
+        frmDNC* raw = other.get();
+        closing.whileOpen = [raw](const QString& text) {
+            if (text.startsWith(QStringLiteral("Get Ferix ready"))) {
+                raw->close();
+            }
+        };
+        other->Initialize();
+        other->show();
+        QTRY_VERIFY_WITH_TIMEOUT(other->communicating(), kWait);
+        selectRows(element<QListWidget>(other.get(), "listFerixDir"), {0});
+        other->actTransferPCFerix();
+        QTRY_VERIFY_WITH_TIMEOUT(other->closed(), kWait);
+        QVERIFY(second.store().section("Config1").find("DirPattern").has_value());
+    }
+
+    void theEditorGetsThePathWholeOrAClearMessage() {
+        Line line("4");
+        line.set("Editor", "/no/such/editor");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        auto* list = element<QListWidget>(&window, "listDir");
+        list->setCurrentRow(2);
+        window.editSourceProgram();
+        QCOMPARE(dialogs.boxes.back().text, QStringLiteral("File not found: /no/such/editor"));
+        QVERIFY(dialogs.started.empty());
+
+        Line second("4");
+        second.set("Editor", "/bin/true");
+        frmDNC other(second.store(), 1, dialogs);
+        other.Initialize();
+        element<QListWidget>(&other, "listDir")->setCurrentRow(2);
+        other.editSourceProgram();
+        QCOMPARE(dialogs.started.back(),
+                 (QStringList{"/bin/true", QString::fromStdString(
+                                               (second.programs() / "My Part.ncp").string())}));
+        element<QListWidget>(&other, "listFerixDir")->setCurrentRow(0);
+        other.editFerixProgram();
+        QCOMPARE(dialogs.started.back().at(1),
+                 QString::fromStdString((second.root() / "Machine1" / "BRACKET.WTX").string()));
+    }
+
+    void thePcDirectoryBoxAndPicker() {
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        const QString before = window.listDirPath(1);
+        dialogs.directory.reset();
+        element<QPushButton>(&window, "cmdChangeDir")->click();
+        QCOMPARE(dialogs.directoryStart, before);
+        QCOMPARE(window.listDirPath(1), before);  // cancelled: unchanged
+        auto* path = element<QLineEdit>(&window, "txtListDirPath");
+        path->setText(QString::fromStdString(line.root().string() + "/Machine1/"));
+        QTest::keyClick(path, Qt::Key_Return);
+        QCOMPARE(window.listDirPath(1),
+                 QString::fromStdString((line.root() / "Machine1").string()));
+        QCOMPARE(path->text(), window.listDirPath(1));
+        QCOMPARE(element<QListWidget>(&window, "listDir")->count(), 2);
+    }
+
+    void aMissingUnitDirectoryIsNamed() {
+        Line line("4");
+        line.set("FerixDir1", "Nowhere/");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        QVERIFY(!dialogs.boxes.empty());
+        QCOMPARE(dialogs.boxes.back().text,
+                 QString::fromStdString("Ferix directory doesn't exists. Check configuration.\n(" +
+                                        line.root().string() + "/Nowhere/)"));
+        QCOMPARE(element<QListWidget>(&window, "listFerixDir")->count(), 0);
+    }
+
+    void germanAndAccessibleNames() {
+        Line line("3");
+        line.store().write("Common", "LangID", "1031");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        QCOMPARE(element<QAction>(&window, "mnuTransfer")->text(),
+                 QStringLiteral("Ü&bertragungen"));
+        QCOMPARE(element<QLabel>(&window, "lblFerixNotSelected")->text(),
+                 QStringLiteral("Ferix nicht gewählt"));
+        loc::selectLanguage(loc::kEnglish);
+        Line english("3");
+        frmDNC window2(english.store(), 1, dialogs);
+        window2.Initialize();
+        auto* bar = element<QToolBar>(&window2, "Toolbar");
+        QWidget* button = bar->widgetForAction(element<QAction>(&window2, "btnFerixLst"));
+        QCOMPARE(button->accessibleName(), QStringLiteral("Update Ferix Memory List"));
+        QCOMPARE(element<QListWidget>(&window2, "listDir")->accessibleName(),
+                 QStringLiteral("PC Programs"));
+        QCOMPARE(element<QComboBox>(&window2, "comboFerixAdr")->accessibleName(),
+                 QStringLiteral("Selected Ferix"));
+        QVERIFY(!element<QWidget>(&window2, "listFerixLst")->parentWidget()->whatsThis().isEmpty());
+    }
+
+    void loadResStringsWalksAFormByKind() {
+        loc::selectLanguage(loc::kEnglish);
+        QMainWindow form;
+        form.setProperty("tag", 1001);
+        QMenu* menu = form.menuBar()->addMenu(QStringLiteral("1107"));
+        QAction* exit = menu->addAction(QStringLiteral("1103"));
+        QAction* separator = menu->addSeparator();
+        auto* central = new QWidget(&form);
+        auto* numbered = new QLabel(QStringLiteral("1130"), central);
+        auto* plain = new QLabel(QStringLiteral("keep me"), central);
+        auto* absent = new QLabel(central);
+        absent->setProperty("tag", 1399);
+        auto* groupBox = new QGroupBox(central);
+        groupBox->setProperty("tag", 1131);
+        groupBox->setProperty("toolTipTag", 1159);
+        QToolBar* bar = form.addToolBar(QStringLiteral("t"));
+        QAction* tool = bar->addAction(QStringLiteral("x"));
+        tool->setToolTip(QStringLiteral("1159"));
+        form.setCentralWidget(central);
+        dnc::window::LoadResStrings(&form, dnc::window::programString);
+        QCOMPARE(form.windowTitle(), QStringLiteral("About ..."));
+        QCOMPARE(menu->title(), QStringLiteral("&Transfers"));
+        QCOMPARE(exit->text(), QStringLiteral("E&xit"));
+        QVERIFY(separator->isSeparator());
+        QCOMPARE(numbered->text(), QStringLiteral("Selected Ferix"));
+        QCOMPARE(plain->text(), QStringLiteral("keep me"));
+        QCOMPARE(absent->text(), QString());
+        QCOMPARE(groupBox->title(), QStringLiteral("PC Programs"));
+        QCOMPARE(groupBox->toolTip(), QStringLiteral("Refresh"));
+        QCOMPARE(tool->toolTip(), QStringLiteral("Refresh"));
+        QCOMPARE(bar->widgetForAction(tool)->accessibleName(), QStringLiteral("Refresh"));
+        // The numbers stay: a second walk in German finds them.
+        loc::selectLanguage(loc::kGerman);
+        dnc::window::LoadResStrings(&form, dnc::window::programString);
+        QCOMPARE(numbered->text(), QStringLiteral("Gewählter Ferix"));
+        loc::selectLanguage(loc::kEnglish);
+    }
+
+    void helpOpensTheManualOrAPageThatSaysWhereItIs() {
+        const QString page = dnc::window::writeFallbackPage();
+        QVERIFY(!page.isEmpty());
+        QFile file(page);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().contains("docs/manual/index.html"));
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.showHelpContents();
+        QCOMPARE(dialogs.opened.size(), size_t{1});
+        QVERIFY(dialogs.opened.back().isLocalFile());
+        QVERIFY(QFile::exists(dialogs.opened.back().toLocalFile()));
+        QVERIFY(dialogs.boxes.empty());
+    }
+
+    void aboutBoxesShowVersionAndSayWhenNoToolIsThere() {
+        loc::selectLanguage(loc::kEnglish);
+        dnc::window::frmAboutDNC about(nullptr, [] { return false; });
+        QCOMPARE(element<QLabel>(&about, "lblVersion")->text(), QStringLiteral("Version 1.0.0"));
+        QCOMPARE(element<QLabel>(&about, "lblTitle")->text(), QStringLiteral("FerixDNC"));
+        QSignalSpy unavailable(&about, &comm::widgets::AboutBox::systemInformationUnavailable);
+        element<QPushButton>(&about, "cmdSysInfo")->click();
+        QCOMPARE(unavailable.count(), 1);
+        QCOMPARE(unavailable.at(0).at(0).toString(),
+                 QStringLiteral("System Information is not Available at the Moment"));
+        const auto control = comm::widgets::controlAboutTexts(loc::kEnglish);
+        QCOMPARE(control.product, QStringLiteral("FerixComm"));
+        QCOMPARE(control.caption, QStringLiteral("About control ..."));
+        QVERIFY(control.version.startsWith(QStringLiteral("Version ")));
+        QCOMPARE(control.unavailable,
+                 QStringLiteral("System Information Is Unavailable At This Time"));
+        QVERIFY(comm::widgets::controlAboutTexts(loc::kGerman).ok != QString());
+    }
+};
+
+QTEST_MAIN(SubNetWindowTest)
+#include "SubNetWindowTest.moc"

@@ -1,0 +1,268 @@
+// The sub-net window's rules without a window: pane shares, geometry limits, the unit selector
+// and mask list, command sets, selection sums, transfer plans, listings and program calls.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "dnc/window/rules/CommandSets.h"
+#include "dnc/window/rules/DirectoryFiles.h"
+#include "dnc/window/rules/PaneShares.h"
+#include "dnc/window/rules/ProgramLaunch.h"
+#include "dnc/window/rules/SelectionSummary.h"
+#include "dnc/window/rules/TransferPlan.h"
+#include "dnc/window/rules/UnitCommands.h"
+#include "dnc/window/rules/UnitSelector.h"
+#include "dnc/window/rules/WindowGeometry.h"
+#include "dnc/window/rules/WindowTexts.h"
+#include "localizing/lookup/ResourceStrings.h"
+
+namespace fs = std::filesystem;
+using namespace dnc::window;
+
+namespace {
+
+std::string english(int id) {
+    return loc::resString(id, loc::kEnglish);
+}
+
+class TempDir {
+public:
+    TempDir() : path_(fs::temp_directory_path() / ("ferix-rules-" + std::to_string(getpid()))) {
+        fs::remove_all(path_);
+        fs::create_directories(path_);
+    }
+    ~TempDir() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+    void file(const std::string& name, std::size_t size) const {
+        std::ofstream(path_ / name, std::ios::binary) << std::string(size, 'x');
+    }
+
+private:
+    fs::path path_;
+};
+
+TEST(PaneShares, StoredSharesAreCheckedAndTheRightPaneTakesTheRest) {
+    const PaneShares defaults = validatePaneShares(0.6F, 0.5F, 0.2F);  // left + middle > 1
+    EXPECT_FLOAT_EQ(defaults.left, 0.334F);
+    EXPECT_FLOAT_EQ(defaults.middle, 0.333F);
+    EXPECT_NEAR(defaults.right, 0.333F, 1e-6);
+    EXPECT_NEAR(validatePaneShares(0.2F, 0.3F, 0.3F).right, 0.5F, 1e-6);
+    const PaneShares collapsed = validatePaneShares(0.5F, 0.5F, 0.2F);
+    EXPECT_FLOAT_EQ(collapsed.left, 0.5F);
+    EXPECT_FLOAT_EQ(collapsed.right, 0.0F);
+    EXPECT_FLOAT_EQ(validatePaneShares(-0.1F, 0.3F, 0.3F).left, 0.334F);
+    EXPECT_FLOAT_EQ(validatePaneShares(0.2F, 1.5F, 0.3F).middle, 0.333F);
+    EXPECT_FLOAT_EQ(validatePaneShares(std::nanf(""), 0.3F, 0.3F).left, 0.334F);
+}
+
+TEST(PaneShares, SplitterWidthsGiveShares) {
+    const PaneShares s = sharesOfWidths(200, 300, 500);
+    EXPECT_NEAR(s.left, 0.2F, 1e-6);
+    EXPECT_NEAR(s.middle, 0.3F, 1e-6);
+    EXPECT_NEAR(s.right, 0.5F, 1e-6);
+    EXPECT_FLOAT_EQ(sharesOfWidths(0, 0, 0).left, 0.334F);
+}
+
+TEST(WindowGeometry, StoredSizeAndPositionAreLimited) {
+    const TwipsRect limited = limitStoredGeometry({20000, -5, 500, 500}, 19200, 15360);
+    EXPECT_EQ(limited.left, 0);  // beyond the screen
+    EXPECT_EQ(limited.top, 0);
+    EXPECT_EQ(limited.width, 1000);
+    EXPECT_EQ(limited.height, 1000);
+    const TwipsRect kept = limitStoredGeometry({1500, 900, 12000, 9000}, 19200, 15360);
+    EXPECT_EQ(kept.left, 1500);
+    EXPECT_EQ(kept.width, 12000);
+    EXPECT_EQ(twipsFromPixels(400, 96.0), 6000);  // 15 twips per pixel at 96 dpi
+    EXPECT_EQ(pixelsFromTwips(6000, 96.0), 400);
+    EXPECT_EQ(pixelsFromTwips(1000, 0.0), 67);  // no resolution known: 96 dpi
+}
+
+dnc::ControlSettings settings(comm::ProtocolEnum protocol) {
+    dnc::ControlSettings s;
+    s.protocol = protocol;
+    s.ferixHomeDir = "/srv/DNC1/";
+    s.ferixDir[0] = "Mill1/";
+    s.ferixDir[2] = "Ferix3/";
+    s.ferixDir[4] = "";
+    s.connected[2] = true;
+    s.connected[4] = true;
+    s.extensions = {"STX", "WTX", "LST", "SMC", "WMC", "STS", "WTS"};
+    s.heidenhainFileType = "T";
+    return s;
+}
+
+TEST(UnitSelector, EntriesFollowTheProtocol) {
+    const auto dnc = unitEntries(settings(comm::ProtDNC), english);
+    ASSERT_EQ(dnc.size(), 2U);  // unconnected units are left out
+    EXPECT_EQ(dnc[0], (UnitEntry{3, "Ferix 3   /srv/DNC1/Ferix3"}));
+    EXPECT_EQ(dnc[1], (UnitEntry{5, "Ferix 5   /srv/DNC1/"}));  // empty FerixDir stays empty
+    EXPECT_EQ(unitEntries(settings(comm::ProtNone), english)[0].text, "/srv/DNC1/Ferix3");
+    EXPECT_EQ(unitEntries(settings(comm::ProtTavro1), english)[0].text,
+              "/srv/DNC1/Ferix3,   T (hex in directory CMOS)");
+    auto unknown = settings(comm::ProtTavro1);
+    unknown.heidenhainFileType = "Q";
+    EXPECT_EQ(unitEntries(unknown, english)[0].text, "/srv/DNC1/Ferix3,   Q");
+}
+
+TEST(UnitSelector, MaskListAndReselection) {
+    EXPECT_EQ(maskList(settings(comm::ProtDNC)),
+              (std::vector<std::string>{"*.*", "*.STX", "*.WTX", "*.LST", "*.SMC", "*.WMC", "*.STS",
+                                        "*.WTS"}));
+    EXPECT_EQ(keepIndex(3, 8), 3);
+    EXPECT_EQ(keepIndex(9, 4), 3);    // shorter list: the last entry
+    EXPECT_EQ(keepIndex(-1, 4), -1);  // none stays none
+    EXPECT_EQ(keepIndex(0, 0), -1);
+    EXPECT_EQ(unitIndexAfterChange(comm::ProtDNC, 1, 3), 1);
+    EXPECT_EQ(unitIndexAfterChange(comm::ProtDNC, 5, 3), 2);
+    EXPECT_EQ(unitIndexAfterChange(comm::ProtHeidenhain, 2, 3), 0);
+    EXPECT_EQ(unitIndexAfterChange(comm::ProtTavro1, 2, 0), -1);
+}
+
+TEST(CommandSets, ProtocolTableAndShowStopSets) {
+    EXPECT_TRUE(protocolLayout(comm::ProtDNC).memoryPane);
+    EXPECT_EQ(protocolLayout(comm::ProtTavro1).unitCommands, Availability::Disabled);
+    EXPECT_EQ(protocolLayout(comm::ProtTavro1).listCommands, Availability::Enabled);
+    EXPECT_FALSE(protocolLayout(comm::ProtNone).memoryPane);
+    EXPECT_EQ(protocolLayout(comm::ProtHeidenhain).unitSelector, Availability::Disabled);
+    EXPECT_EQ(protocolLayout(comm::ProtFerix).unitCommands, Availability::Unchanged);
+
+    const auto ferix = commandsSwitchedByShowStop(comm::ProtFerix);
+    EXPECT_EQ(ferix, (std::vector<std::string>{"cmdTransferPCFerix", "cmdTransferFerixPC",
+                                               "mnuTransferFerixPC", "mnuTransferPCFerix",
+                                               "btnStopCommunication", "btnStartCommunication"}));
+    const auto dnc = commandsSwitchedByShowStop(comm::ProtDNC);
+    EXPECT_EQ(dnc.size(), 15U + 6U);
+    EXPECT_NE(std::find(dnc.begin(), dnc.end(), "btnClearMemory"), dnc.end());
+    const auto tavro = commandsSwitchedByShowStop(comm::ProtTavro1);
+    EXPECT_EQ(tavro.size(), 3U + 6U);
+    EXPECT_EQ(std::find(tavro.begin(), tavro.end(), "mnuFerixInit"), tavro.end());
+}
+
+TEST(SelectionSummary, CountsSumsAndNames) {
+    const std::vector<ListEntry> entries{{"A.WTX", 1000}, {"B.WTX", 24}, {"C.WTX", 7}};
+    const SelectionSummary two = summarizeSelection(entries, {0, 1}, 1, english);
+    EXPECT_EQ(two.files, "Selected 2 files, ");
+    EXPECT_EQ(two.size, 1024);
+    const SelectionSummary one = summarizeSelection(entries, {2}, 2, english);
+    EXPECT_EQ(one.files, "C.WTX");
+    EXPECT_EQ(one.size, 7);
+    const SelectionSummary none = summarizeSelection(entries, {}, -1, english);
+    EXPECT_EQ(none.files, "Select None");
+    EXPECT_EQ(none.size, 0);
+    // Beyond 2 GiB the sum is still right.
+    const std::vector<ListEntry> big{{"BIG1", 2'000'000'000}, {"BIG2", 2'000'000'000}};
+    EXPECT_EQ(summarizeSelection(big, {0, 1}, 0, english).size, 4'000'000'000LL);
+}
+
+Selection selection(int unit, std::vector<ListEntry> selected, std::optional<ListEntry> current) {
+    return Selection{unit, std::move(selected), std::move(current)};
+}
+
+TEST(TransferPlan, ToTheUnit) {
+    const std::vector<ListEntry> three{{"A", 1}, {"B", 2}, {"C", 3}};
+    const TransferPlan plain =
+        planTransferToUnit(comm::ProtNone, selection(1, three, ListEntry{"B", 2}), {});
+    ASSERT_EQ(plain.files.size(), 1U);  // only the current entry, to unit 1
+    EXPECT_EQ(plain.files[0].name, "B");
+    EXPECT_EQ(plain.unit, 1);
+    EXPECT_FALSE(plain.batch);
+    const TransferPlan dnc =
+        planTransferToUnit(comm::ProtDNC, selection(4, three, {}), {true, false});
+    EXPECT_EQ(dnc.unit, 4);
+    EXPECT_EQ(dnc.files, three);
+    EXPECT_TRUE(dnc.batch);
+    EXPECT_TRUE(dnc.refreshAtEnd);
+    const TransferPlan continuous =
+        planTransferToUnit(comm::ProtDNC, selection(4, three, {}), {true, true});
+    EXPECT_FALSE(continuous.batch);
+    EXPECT_FALSE(continuous.refreshAtEnd);
+    EXPECT_FALSE(
+        planTransferToUnit(comm::ProtHeidenhain, selection(1, three, {}), {}).refreshAtEnd);
+    EXPECT_EQ(planTransferToUnit(comm::ProtDNC, selection(0, three, {}), {}).refusal,
+              TransferPlan::Refusal::NoFileSelected);
+    EXPECT_EQ(planTransferToUnit(comm::ProtDNC, selection(2, {}, {}), {}).refusal,
+              TransferPlan::Refusal::NoFileSelected);
+}
+
+TEST(TransferPlan, FromTheUnitAndRemove) {
+    const std::vector<ListEntry> memory{{"P1", 120}, {"P2", 4000}};
+    const TransferPlan dnc = planTransferFromUnit(comm::ProtDNC, selection(2, memory, {}), "");
+    EXPECT_TRUE(dnc.withLength);
+    EXPECT_EQ(dnc.files[1].size, 4000);
+    EXPECT_FALSE(dnc.refreshAtEnd);  // the memory list is not refreshed
+    EXPECT_EQ(planTransferFromUnit(comm::ProtNone, {}, "   ").refusal,
+              TransferPlan::Refusal::FileNameMissing);
+    const TransferPlan typed = planTransferFromUnit(comm::ProtNoneEOF, {}, " PART7 ");
+    EXPECT_EQ(typed.files[0].name, "PART7");
+    EXPECT_FALSE(typed.withLength);
+    EXPECT_EQ(planRemove(selection(2, {}, {}), {}).refusal, TransferPlan::Refusal::Silent);
+    const TransferPlan remove = planRemove(selection(2, memory, {}), {true, false});
+    EXPECT_TRUE(remove.batch);
+    EXPECT_TRUE(remove.refreshAtEnd);
+    EXPECT_FALSE(refreshOnMemoryChange({true, false}, true));
+    EXPECT_TRUE(refreshOnMemoryChange({true, true}, false));
+    EXPECT_FALSE(refreshOnMemoryChange({false, true}, false));
+}
+
+TEST(DirectoryFiles, ListingSkipsHiddenFilesAndFoldersAndMatchesMasks) {
+    TempDir dir;
+    dir.file("SHAFT.WTX", 10);
+    dir.file("gear.wtx", 20);
+    dir.file("README", 5);
+    dir.file(".hidden.WTX", 1);
+    fs::create_directories(dir.path() / "Sub.WTX");
+    mkfifo((dir.path() / "pipe.WTX").c_str(), 0600);
+    const auto wtx = listFiles(dir.path().string(), "*.WTX");
+    ASSERT_EQ(wtx.size(), 2U);
+    EXPECT_EQ(wtx[0], (ListEntry{"gear.wtx", 20}));
+    EXPECT_EQ(wtx[1], (ListEntry{"SHAFT.WTX", 10}));
+    EXPECT_EQ(listFiles(dir.path().string(), "*.*").size(), 3U);  // README too
+    EXPECT_TRUE(listFiles((dir.path() / "missing").string(), "*.*").empty());
+    EXPECT_TRUE(matchesMask("a.txt", "*.TXT"));
+    EXPECT_FALSE(matchesMask("a.txt", "*.ncp"));
+}
+
+TEST(DirectoryFiles, PathsAreTrimmed) {
+    TempDir dir;
+    EXPECT_EQ(trimDirectoryPath("  /srv/dnc/ "), "/srv/dnc");
+    EXPECT_EQ(trimDirectoryPath("/"), "/");
+    EXPECT_TRUE(directoryExists(" " + dir.path().string() + "/ "));
+    EXPECT_FALSE(directoryExists((dir.path() / "none").string()));
+    EXPECT_FALSE(directoryExists("   "));
+}
+
+TEST(ProgramLaunch, EditorFoundOnThePathGetsTheFileAsOneArgument) {
+    TempDir dir;
+    dir.file("myedit", 3);
+    fs::permissions(dir.path() / "myedit", fs::perms::owner_all);
+    dir.file("notexec", 3);
+    const std::string path = "/nonexistent:" + dir.path().string();
+    const auto call = editorCall("myedit", "/srv/dnc/My \"Part\" 1.WTX", path);
+    ASSERT_TRUE(call.has_value());
+    EXPECT_EQ(call->program, (dir.path() / "myedit").string());
+    EXPECT_EQ(call->arguments, (std::vector<std::string>{"/srv/dnc/My \"Part\" 1.WTX"}));
+    EXPECT_FALSE(editorCall("notexec", "x", path).has_value());
+    EXPECT_FALSE(editorCall("/no/such/editor", "x", path).has_value());
+    EXPECT_TRUE(findProgram((dir.path() / "myedit").string(), "").has_value());
+    EXPECT_EQ(firstProgram({"nothing-here", "myedit"}, path), (dir.path() / "myedit").string());
+}
+
+TEST(WindowTexts, InformationBarTextsAndMessages) {
+    EXPECT_EQ(transferToUnitText("A.WTX", english), "File transfer A.WTX to Ferix ...");
+    EXPECT_EQ(transferFromUnitText("P1", english), "File transfer P1 from Ferix...");
+    EXPECT_EQ(deleteText("P1", english), "File delete P1 ...");
+    EXPECT_EQ(unitErrorText("Timeout", english), "Error:Timeout");
+    EXPECT_EQ(missingUnitDirectoryText("/srv/x/", english),
+              "Ferix directory doesn't exists. Check configuration.\n(/srv/x/)");
+    EXPECT_EQ(editorNotFoundText("/bin/ed2", english), "File not found: /bin/ed2");
+    EXPECT_EQ(unitCommandText(UnitCommand::PurgeMemory, "", english), "Memory Purge ...");
+    EXPECT_EQ(unitCommandText(UnitCommand::SelectFile, "P1", english), "File select P1 ...");
+    EXPECT_EQ(unitCommandSpec(UnitCommand::Reset).question, 417);
+    EXPECT_EQ(unitCommandSpec(UnitCommand::Section3).question, 0);
+}
+
+}  // namespace
