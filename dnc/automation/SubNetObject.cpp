@@ -99,6 +99,8 @@ void SubNetObject::onEvent(const SubNetEvent& event) {
             propertiesChanged({{QStringLiteral("LastError"), lastError_}});
             replyWaiting(waitingStart_, lastError_);
             break;
+        case Kind::SettingProblem:  // logged by the service
+        case Kind::ConfigChanged:   // what the bus shows is read when it is asked for
         case Kind::Closing:
             break;
     }
