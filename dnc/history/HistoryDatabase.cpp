@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <system_error>
 
 #include "dnc/history/IsoTime.h"
@@ -17,6 +18,32 @@ namespace {
 // and retried later by the recorder, which never holds up a line.
 constexpr int kBusyMilliseconds = 250;
 constexpr std::size_t kShortestHashPrefix = 8;
+
+// A writer keeps the write-ahead log while it has the database open; without one, the last
+// writer has moved everything into the file and removed the log.
+bool writerPresent(const std::filesystem::path& file) {
+    std::error_code ec;
+    return std::filesystem::exists(file.string() + "-wal", ec) || ec;
+}
+
+// The file as an SQLite URI that reads it as it stands: no locks, no side files.
+std::string immutableUri(const std::filesystem::path& file) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+    std::string uri = "file:";
+    for (const char c : (ec ? file : absolute).string()) {
+        if (c == '%' || c == '?' || c == '#') {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            const auto byte = static_cast<unsigned char>(c);
+            uri += '%';
+            uri += kHex[byte >> 4];
+            uri += kHex[byte & 0x0F];
+        } else {
+            uri += c;
+        }
+    }
+    return uri + "?immutable=1";
+}
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE transfers(
@@ -116,7 +143,15 @@ HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access acces
     } else {
         flags |= SQLITE_OPEN_READONLY;
     }
-    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    std::string name = file.string();
+    if (access == Access::Read && !writerPresent(file)) {
+        // Everything is in the file itself. A read-only connection would otherwise leave the
+        // -wal and -shm files behind, owned by whoever asked, and a service writing as another
+        // user could then no longer write its history.
+        name = immutableUri(file);
+        flags |= SQLITE_OPEN_URI;
+    }
+    if (sqlite3_open_v2(name.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
         fail("cannot open " + file.string());
         sqlite3_close_v2(db_);
         db_ = nullptr;

@@ -71,6 +71,32 @@ TEST(CtlArguments, WrongLinesAreRefusedWithTheReason) {
               "--instance needs a process identifier, not \"me\"");
 }
 
+TEST(CtlArguments, TheHistoryCommandsKeepTheirOwnOptions) {
+    // Everything after the command goes to the history's parser, which checks it.
+    auto a = parsed({"--json", "history", "--subnet", "3", "--name", "-X", "--since=2026-03-04"});
+    EXPECT_EQ(a.verb, Verb::History);
+    EXPECT_TRUE(c::readsHistory(a));
+    EXPECT_EQ(a.historyArguments, (std::vector<std::string>{"--json", "--subnet", "3", "--name",
+                                                            "-X", "--since=2026-03-04"}));
+    a = parsed({"show-program", "0123abcd", "--history", "/var/lib/ferixdnc/history.db"});
+    EXPECT_EQ(a.verb, Verb::ShowProgram);
+    EXPECT_EQ(a.historyArguments,
+              (std::vector<std::string>{"0123abcd", "--history", "/var/lib/ferixdnc/history.db"}));
+    EXPECT_FALSE(c::readsHistory(parsed({"list"})));
+    EXPECT_EQ(parsed({"history", "--unit", "2", "--help"}).verb, Verb::Help);
+    // A file called "history" is still a name to send.
+    EXPECT_EQ(parsed({"send", "1", "1", "history"}).name, "history");
+
+    EXPECT_EQ(refused({"--system", "history"}),
+              "history reads the history database, not a FerixDNC: --system and --instance do "
+              "not apply (--history FILE names the database)");
+    EXPECT_EQ(refused({"--instance", "7", "show-program", "0123abcd"}),
+              "show-program reads the history database, not a FerixDNC: --system and "
+              "--instance do not apply (--history FILE names the database)");
+    EXPECT_EQ(refused({"--json", "show-program", "0123abcd"}),
+              "show-program prints the program itself: --json does not apply");
+}
+
 TEST(CtlArguments, ExitStatusesFollowTheBusErrors) {
     EXPECT_EQ(c::statusForError("org.freedesktop.DBus.Error.ServiceUnknown"), c::kNotRunning);
     EXPECT_EQ(c::statusForError("org.freedesktop.DBus.Error.NameHasNoOwner"), c::kNotRunning);
@@ -86,4 +112,13 @@ TEST(CtlArguments, TheProgressBarFillsWithThePercentage) {
     EXPECT_EQ(c::progressLine(100, 10), "[##########] 100 %");
     EXPECT_EQ(c::progressLine(250, 4), "[####] 100 %");
     EXPECT_EQ(c::progressLine(-1, 4), "[....]   0 %");
+}
+
+TEST(CtlArguments, TheHelpSaysWhereTheHistoryIs) {
+    const std::string help = c::helpText("ferixdncctl");
+    EXPECT_NE(help.find("  history [--subnet N] [--unit U]"), std::string::npos) << help;
+    EXPECT_NE(help.find("  show-program SHA256 [--history FILE]"), std::string::npos);
+    EXPECT_NE(help.find("--history FILE: the database; without it $XDG_STATE_HOME/DNC/history.db,"),
+              std::string::npos);
+    EXPECT_NE(help.find("~/.local/state/DNC/history.db"), std::string::npos);
 }

@@ -214,6 +214,45 @@ TEST_F(Database, AFileThatIsNoDatabaseIsAnError) {
     EXPECT_FALSE(writer.error().empty());
 }
 
+TEST_F(Database, ReadingLeavesNoFilesBehindAndSeesWhatAWriterAdds) {
+    const auto sideFiles = [](const std::filesystem::path& file) {
+        return std::filesystem::exists(file.string() + "-wal") ||
+               std::filesystem::exists(file.string() + "-shm");
+    };
+    {
+        HistoryDatabase writer(db, HistoryDatabase::Access::Write);
+        ASSERT_TRUE(writer.add(prepare(transfer("P1", "a")), true)) << writer.error();
+    }
+    ASSERT_FALSE(sideFiles(db)) << "the last writer cleans up";
+    EXPECT_EQ(rows().size(), 1u);
+    {
+        HistoryDatabase reader(db, HistoryDatabase::Access::Read);
+        EXPECT_TRUE(reader.program(sha256Hex("a")));
+    }
+    // Files owned by whoever asked would keep a writer of another user out.
+    EXPECT_FALSE(sideFiles(db));
+
+    // While a writer has the file, its rows are read from its log.
+    HistoryDatabase writer(db, HistoryDatabase::Access::Write);
+    ASSERT_TRUE(writer.add(prepare(transfer("P2", "b", 60)), false)) << writer.error();
+    ASSERT_TRUE(sideFiles(db));
+    const auto both = rows();
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[0].name, "P2");
+
+    // Characters that mean something in an SQLite URI stay part of the name.
+    const auto odd = dir / "50% done?#1" / "history.db";
+    {
+        HistoryDatabase other(odd, HistoryDatabase::Access::Write);
+        ASSERT_TRUE(other.add(prepare(transfer("ODD", "c")), false)) << other.error();
+    }
+    HistoryDatabase reader(odd, HistoryDatabase::Access::Read);
+    const auto found = reader.query({});
+    ASSERT_TRUE(found) << reader.error();
+    ASSERT_EQ(found->size(), 1u);
+    EXPECT_EQ((*found)[0].name, "ODD");
+}
+
 TEST_F(Database, TwoConnectionsWriteSideBySide) {
     constexpr int kEach = 150;
     const auto write = [this](int subNet) {

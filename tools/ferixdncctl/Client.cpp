@@ -120,6 +120,8 @@ int Client::run() {
                 true);
         case Verb::Watch:
             return watch();
+        case Verb::History:      // read the database; never on the bus
+        case Verb::ShowProgram:  // likewise
         case Verb::Help:
             break;
     }

@@ -1,9 +1,11 @@
 #include "tools/ferixdncctl/CtlArguments.h"
 
+#include <algorithm>
 #include <charconv>
 #include <map>
 
 #include "dnc/automation/BusNames.h"
+#include "dnc/history/HistoryCommands.h"
 
 namespace ferixdncctl {
 
@@ -39,7 +41,44 @@ std::optional<long> number(const std::string& text, long least, long most) {
     return value;
 }
 
+constexpr const char* kHistory = "history";
+constexpr const char* kShowProgram = "show-program";
+
+// The history's commands read the database file and have options of their own, which their
+// parser reads; the bus options before them cannot apply.
+ParseResult historyCommand(CtlArguments a, const std::string& command,
+                           std::vector<std::string> rest) {
+    for (const std::string& w : rest) {
+        if (w == "--help" || w == "-h") {
+            a.verb = Verb::Help;
+            return {a, {}};
+        }
+    }
+    if (a.systemBus || a.instance) {
+        return {std::nullopt, command +
+                                  " reads the history database, not a FerixDNC: --system and "
+                                  "--instance do not apply (--history FILE names the database)"};
+    }
+    if (command == kHistory) {
+        a.verb = Verb::History;
+        if (a.json) {
+            rest.insert(rest.begin(), "--json");
+        }
+    } else {
+        a.verb = Verb::ShowProgram;
+        if (a.json) {
+            return {std::nullopt, "show-program prints the program itself: --json does not apply"};
+        }
+    }
+    a.historyArguments = std::move(rest);
+    return {a, {}};
+}
+
 }  // namespace
+
+bool readsHistory(const CtlArguments& arguments) {
+    return arguments.verb == Verb::History || arguments.verb == Verb::ShowProgram;
+}
 
 ParseResult parseArguments(const std::vector<std::string>& words) {
     CtlArguments a;
@@ -47,6 +86,10 @@ ParseResult parseArguments(const std::vector<std::string>& words) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
+        if (operands.empty() && (w == kHistory || w == kShowProgram)) {
+            return historyCommand(
+                a, w, {words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end()});
+        }
         if (optionsEnded || w.size() < 2 || w[0] != '-') {
             operands.push_back(w);
         } else if (w == "--") {
@@ -125,10 +168,20 @@ std::string destination(const CtlArguments& arguments) {
 }
 
 std::string helpText(const std::string& program) {
+    std::string history;  // the history's own usage, indented as the commands above
+    const std::string usage = dnc::history::historyCommandsUsage();
+    for (std::size_t start = 0; start < usage.size();) {
+        const std::size_t end = std::min(usage.find('\n', start), usage.size());
+        history += "  " + usage.substr(start, end - start) + "\n";
+        start = end + 1;
+    }
     return "Usage: " + program +
            " [--json] [--system] [--instance PID] COMMAND [OPERANDS]\n"
+           "       " +
+           program +
+           " history [OPTIONS] | show-program SHA256 [--history FILE]\n"
            "\n"
-           "Drives a running FerixDNC over D-Bus.\n"
+           "Drives a running FerixDNC over D-Bus, and reads its program history.\n"
            "\n"
            "Commands:\n"
            "  list                          the 16 sub nets: caption, running, on start-up\n"
@@ -143,6 +196,9 @@ std::string helpText(const std::string& program) {
            "  watch [N]                     the events of every sub net (or of N), one a line,\n"
            "                                until interrupted\n"
            "\n"
+           "Program history (read from the database file: neither FerixDNC nor a bus needed):\n" +
+           history +
+           "\n"
            "Options:\n"
            "  --json           machine-readable output (watch: one JSON object a line)\n"
            "  --system         the system bus instead of the session bus\n"
@@ -154,7 +210,8 @@ std::string helpText(const std::string& program) {
            "and command show a progress bar (Ctrl-C stops the transfer).\n"
            "\n"
            "Exit status: 0 done, 1 the request failed (the reason on standard error), 2 usage\n"
-           "or arguments refused, 3 no FerixDNC running.\n";
+           "or arguments refused, 3 no FerixDNC running. history and show-program: 1 when\n"
+           "there is no database, it cannot be read, or no such program is kept.\n";
 }
 
 }  // namespace ferixdncctl

@@ -20,7 +20,9 @@ struct CtlArguments {
         Remove,
         MemoryList,
         Command,
-        Watch
+        Watch,
+        History,     // read the history database; no bus
+        ShowProgram  // print a kept program from it; no bus
     };
     Verb verb = Verb::Help;
     int subNet = 0;  // 0: none given (watch: every sub net)
@@ -31,6 +33,9 @@ struct CtlArguments {
     bool json = false;
     bool systemBus = false;
     std::optional<long> instance;  // --instance PID: that process instead of the common name
+    // history, show-program: the words after the command, read by the history's own parser
+    // (a --json before the command is among them).
+    std::vector<std::string> historyArguments;
 };
 
 struct ParseResult {
@@ -39,6 +44,9 @@ struct ParseResult {
 };
 
 ParseResult parseArguments(const std::vector<std::string>& words);
+
+// Whether the command reads the history database rather than talking to a FerixDNC.
+bool readsHistory(const CtlArguments& arguments);
 
 // The bus name to talk to.
 std::string destination(const CtlArguments& arguments);

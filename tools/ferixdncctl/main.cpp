@@ -1,12 +1,36 @@
-// ferixdncctl: drives a running FerixDNC over D-Bus, in the manner of systemctl.
+// ferixdncctl: drives a running FerixDNC over D-Bus, in the manner of systemctl, and reads its
+// program history.
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <cstdio>
+#include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "dnc/history/HistoryCommands.h"
 #include "tools/ferixdncctl/Client.h"
 #include "tools/ferixdncctl/CtlArguments.h"
+
+namespace {
+
+// history and show-program read the database file: no application object, no bus, so they
+// work where no FerixDNC runs and no bus exists. Their statuses match the client's (0 done,
+// 1 nothing to show, 2 usage).
+int runHistory(const ferixdncctl::CtlArguments& arguments, const std::string& program) {
+    std::ostringstream err;
+    const int status =
+        arguments.verb == ferixdncctl::CtlArguments::Verb::History
+            ? dnc::history::runHistoryCommand(arguments.historyArguments, std::cout, err)
+            : dnc::history::runShowProgramCommand(arguments.historyArguments, std::cout, err);
+    std::cout.flush();
+    if (!err.str().empty()) {
+        std::cerr << program << ": " << err.str() << std::flush;
+    }
+    return status;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     const std::vector<std::string> words(argv + 1, argv + argc);
@@ -20,6 +44,9 @@ int main(int argc, char** argv) {
     if (parsed.arguments->verb == ferixdncctl::CtlArguments::Verb::Help) {
         std::fputs(ferixdncctl::helpText(program).c_str(), stdout);
         return ferixdncctl::kDone;
+    }
+    if (ferixdncctl::readsHistory(*parsed.arguments)) {
+        return runHistory(*parsed.arguments, program);
     }
     QCoreApplication application(argc, argv);
     QDBusConnection connection =
