@@ -192,6 +192,48 @@ TEST_F(PtyEndToEnd, HeidenhainMachineSendsAProgram) {
     EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
 }
 
+// The framing these controls demand, 7 data bits, even parity and 2 stop bits, on a device that
+// keeps 8 bits without parity.
+class PtyEndToEndSevenEvenTwo : public PtyEndToEnd {
+protected:
+    PtyEndToEndSevenEvenTwo() {
+        EXPECT_TRUE(control.setCommSpeed("115200"));
+        EXPECT_TRUE(control.setCommDataBit("7"));
+        EXPECT_TRUE(control.setCommParity("E"));
+        EXPECT_TRUE(control.setCommStopBit("2"));
+    }
+};
+
+TEST_F(PtyEndToEndSevenEvenTwo, HeidenhainMachineFetchesAProgram) {
+    const std::string text = program(6000);
+    dir.write("P1.H", text);
+    sim::HeidenhainMachine machine(peer);
+    startMachine([&] {
+        machine.requestFile("P1.H");
+        peer.runUntil([&] { return !machine.busy(); }, 30s);
+    });
+    serveUntilMachineDone(comm::ProtHeidenhain);
+    ASSERT_FALSE(machine.records().empty());
+    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
+    EXPECT_EQ(machine.programs()["P1.H"], text);
+    EXPECT_TRUE(site.errors.empty());
+}
+
+TEST_F(PtyEndToEndSevenEvenTwo, HeidenhainMachineSendsAProgram) {
+    const std::string text = program(5000);
+    sim::HeidenhainMachine machine(peer);
+    machine.programs()["P2.H"] = text;
+    startMachine([&] {
+        machine.sendFile("P2.H");
+        peer.runUntil([&] { return !machine.busy(); }, 30s);
+    });
+    serveUntilMachineDone(comm::ProtHeidenhain);
+    ASSERT_FALSE(machine.records().empty());
+    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
+    EXPECT_EQ(dir.read("P2.H"), text);
+    EXPECT_TRUE(site.errors.empty());
+}
+
 TEST_F(PtyEndToEnd, Tavro1MachineFetchesAProgramInPiecesWithCrLf) {
     const std::string text = program(4000) + "no line end at the end";
     dir.write("P1.T", text);
