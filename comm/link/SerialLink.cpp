@@ -3,6 +3,7 @@
 #include "comm/Messages.h"
 #include "comm/files/FileIo.h"
 #include "comm/link/LineTiming.h"
+#include "comm/link/NetworkAddress.h"
 
 namespace comm {
 
@@ -47,7 +48,19 @@ Status SerialLink::open() {
         return ComError{kErrInvalidPropertyValue, "FerixComm",
                         "Invalid port number " + std::to_string(portNumber_), "", 0};
     }
-    return port_->open(devicePath(), parsed_, control_);
+    const std::string device = devicePath();
+    // A malformed network address names the setting it came from, before anything is tried.
+    if (isNetworkDevice(device)) {
+        const auto address = parseNetworkAddress(device);
+        if (const auto* why = std::get_if<std::string>(&address)) {
+            return ComError{kErrInvalidPropertyValue, "FerixComm",
+                            "Port " + std::to_string(portNumber_) + " (\"Ports\" key " +
+                                std::to_string(portNumber_) + "=" + device +
+                                ") is not a device address: " + *why,
+                            "", 0};
+        }
+    }
+    return port_->open(device, parsed_, control_);
 }
 
 void SerialLink::close() {
@@ -100,6 +113,11 @@ Status SerialLink::WritePort(std::string_view bytes) {
         }
     }
     if (progress.state == WriteProgress::Failed) {
+        // A device that went away (a pulled adapter, a dropped network connection) is named
+        // as such rather than as a failed write.
+        if (Status lost = checkDevice(); !lost) {
+            return lost;
+        }
         return ComError{kObjectErrorBase, "FerixComm",
                         message(msg::WriteError) +
                             "(GetLastError:" + std::to_string(progress.systemError) + ")   " +
