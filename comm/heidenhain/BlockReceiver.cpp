@@ -125,7 +125,7 @@ Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength
             break;
         }
         host.pump();
-        host.sleep(pause);
+        link.waitForInput(pause);
         if (link.bytesWaiting() == 0 && ++idlePauses >= kReceiveIdlePauses) {
             return receiveTimeoutError();
         }
@@ -137,7 +137,7 @@ Expected<ReceivedProgram> BlockReceiver::receiveText(std::int32_t expectedLength
     const auto characterPause =
         std::chrono::milliseconds(timing::characterPollPause(link.lineSpeed()));
     for (int i = 0; i < kTrailingBytePauses && link.bytesWaiting() == 0; ++i) {
-        host.sleep(characterPause);
+        link.waitForInput(characterPause);
         host.pump();
     }
     // After its ETX a machine at most answers our EOT with a control character. Anything else

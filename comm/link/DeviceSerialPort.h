@@ -39,6 +39,9 @@ public:
     std::size_t outputBufferSize() const override { return current_->outputBufferSize(); }
     void purgeOutput() override { current_->purgeOutput(); }
     int deviceLost() override { return current_->deviceLost(); }
+    bool waitForInput(std::chrono::milliseconds timeout) override {
+        return current_->waitForInput(timeout);
+    }
 
     // The backend in use (the terminal one until a network device is opened).
     SerialPort& backend() { return *current_; }

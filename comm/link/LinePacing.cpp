@@ -1,5 +1,7 @@
 #include "comm/link/LinePacing.h"
 
+#include <sys/prctl.h>
+
 #include <algorithm>
 
 namespace comm {
@@ -62,6 +64,10 @@ LinePacing::Clock::time_point LinePacing::nextWake(Clock::time_point now, int mi
     const auto nextDue = anchor_ + charTime_ * static_cast<std::int64_t>(handed_ + 1);
     const auto chunk = std::max<Clock::duration>(minimumWait, charTime_ * minimumChunk);
     return std::max(nextDue, std::min(now + chunk, doneAt()));
+}
+
+void LinePacing::preciseWaits() {
+    prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 }
 
 void LinePacing::clear() {

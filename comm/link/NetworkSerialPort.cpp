@@ -97,6 +97,7 @@ Status NetworkSerialPort::open(const std::string& device, const LineSettings& se
     control_ = control;
     telnet_ = address.kind == NetworkAddress::Kind::Rfc2217;
     pacing_.setCharacterTime(settings_.characterTime());
+    LinePacing::preciseWaits();
     if (Status status = connectTo(address); !status) {
         close();
         return status;
@@ -462,6 +463,20 @@ void NetworkSerialPort::flushOutput() {
 
 void NetworkSerialPort::purgeOutput() {
     flushOutput();
+}
+
+bool NetworkSerialPort::waitForInput(std::chrono::milliseconds timeout) {
+    if (fd_ < 0) {
+        return false;
+    }
+    receive();
+    if (lost_ != 0) {
+        std::this_thread::sleep_for(timeout);  // a closed socket would wake at once, always
+        return true;
+    }
+    pollfd p{fd_, POLLIN, 0};
+    ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(timeout.count(), 0)));
+    return true;
 }
 
 int NetworkSerialPort::deviceLost() {

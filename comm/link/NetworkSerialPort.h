@@ -49,6 +49,7 @@ public:
     std::size_t outputBufferSize() const override { return kOutputBufferSize; }
     void purgeOutput() override;
     int deviceLost() override;
+    bool waitForInput(std::chrono::milliseconds timeout) override;
 
     // The socket, for poll loops; -1 when closed.
     int descriptor() const { return fd_; }

@@ -62,6 +62,9 @@ Status PosixSerialPort::open(const std::string& device, const LineSettings& sett
     control_ = control;
     int lines = 0;
     paced_ = ioctl(fd_, TIOCMGET, &lines) != 0 && modemCallRefused(errno);
+    if (paced_) {
+        LinePacing::preciseWaits();
+    }
     if (Status status = applyTermios(); !status) {
         close();
         return status;
@@ -168,9 +171,12 @@ Status PosixSerialPort::applyTermios() {
     return {};
 }
 
+// One look at the clock per push: what is due then goes in one write (a byte that falls due
+// during the write waits for the next push, instead of a write of its own).
 WriteProgress PosixSerialPort::pushPending() {
+    const auto now = Clock::now();
     while (true) {
-        const auto due = pacing_.due(Clock::now());
+        const auto due = pacing_.due(now);
         if (due.empty()) {
             break;
         }
@@ -186,7 +192,7 @@ WriteProgress PosixSerialPort::pushPending() {
         }
         pacing_.handedOn(static_cast<std::size_t>(n));
     }
-    if (pacing_.allHandedOn() && outputDrained() && pacing_.finish(Clock::now())) {
+    if (pacing_.allHandedOn() && outputDrained() && pacing_.finish(now)) {
         return {WriteProgress::Done, pacing_.handedTotal(), 0};
     }
     return {WriteProgress::Pending, pacing_.handedTotal(), 0};
@@ -246,22 +252,55 @@ std::size_t PosixSerialPort::bytesWaiting() {
     return (input_.size() - inputPos_) + static_cast<std::size_t>(queued);
 }
 
+// Moves what the device holds into the port's own buffer.
+void PosixSerialPort::takeInput() {
+    if (fd_ < 0) {
+        return;
+    }
+    if (inputPos_ == input_.size()) {
+        input_.clear();
+        inputPos_ = 0;
+    }
+    std::uint8_t buffer[4096];
+    while (true) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n > 0) {
+            input_.insert(input_.end(), buffer, buffer + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return;
+    }
+}
+
 std::uint8_t PosixSerialPort::readByte() {
     if (inputPos_ == input_.size()) {
-        input_.resize(4096);
-        inputPos_ = 0;
-        ssize_t n = -1;
-        if (fd_ >= 0) {
-            do {
-                n = ::read(fd_, input_.data(), input_.size());
-            } while (n < 0 && errno == EINTR);
-        }
-        input_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        if (input_.empty()) {
+        takeInput();
+        if (inputPos_ == input_.size()) {
             return 0;
         }
     }
     return input_[inputPos_++] & dataMask_;
+}
+
+// The device is emptied first, so that only bytes that come from now on end the wait.
+bool PosixSerialPort::waitForInput(std::chrono::milliseconds timeout) {
+    if (fd_ < 0) {
+        return false;
+    }
+    takeInput();
+    pollfd p{fd_, POLLIN, 0};
+    int rc = 0;
+    do {
+        rc = ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(timeout.count(), 0)));
+    } while (rc < 0 && errno == EINTR);
+    // A device that hung up stays "readable": it must not turn the caller's pauses into a spin.
+    if (rc > 0 && (p.revents & POLLIN) == 0) {
+        std::this_thread::sleep_for(timeout);
+    }
+    return true;
 }
 
 void PosixSerialPort::flushInput() {

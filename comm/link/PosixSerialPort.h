@@ -39,6 +39,7 @@ public:
     std::size_t outputBufferSize() const override { return kOutputBufferSize; }
     void purgeOutput() override;
     int deviceLost() override;
+    bool waitForInput(std::chrono::milliseconds timeout) override;
 
     // Whether this port releases bytes at the line speed itself (the device does not).
     bool pacesItself() const { return paced_; }
@@ -57,6 +58,7 @@ private:
     static constexpr int kChunkCharacters = 4;
 
     Status applyTermios();
+    void takeInput();
     WriteProgress pushPending();
     bool outputDrained() const;
 

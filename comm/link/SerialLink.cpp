@@ -101,6 +101,12 @@ Status SerialLink::reopenIfLost() {
     return lost ? opened : lost;
 }
 
+void SerialLink::waitForInput(std::chrono::milliseconds pause) {
+    if (pause.count() <= 0 || !port_->isOpen() || !port_->waitForInput(pause)) {
+        host_.sleep(pause);
+    }
+}
+
 Status SerialLink::WritePort(std::string_view bytes) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const int step = timing::writeWaitStep(bytes.size(), lineSpeed_);
@@ -113,11 +119,6 @@ Status SerialLink::WritePort(std::string_view bytes) {
         }
     }
     if (progress.state == WriteProgress::Failed) {
-        // A device that went away (a pulled adapter, a dropped network connection) is named
-        // as such rather than as a failed write.
-        if (Status lost = checkDevice(); !lost) {
-            return lost;
-        }
         return ComError{kObjectErrorBase, "FerixComm",
                         message(msg::WriteError) +
                             "(GetLastError:" + std::to_string(progress.systemError) + ")   " +

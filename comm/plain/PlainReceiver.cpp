@@ -67,7 +67,7 @@ Expected<PlainReceiver::Collected> PlainReceiver::collect(bool endOfFile) {
             if (Status s = link.checkDevice(); !s) {
                 return s.error();
             }
-            host.sleep(pause);
+            link.waitForInput(pause);
             host.pump();
         }
         while (link.bytesWaiting() > 0) {

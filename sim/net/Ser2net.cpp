@@ -70,10 +70,15 @@ Ser2net::Ser2net(Kind kind, const std::string& device, std::int32_t speed)
     std::filesystem::create_directories(folder_);
     std::ofstream config(folder_ / "ser2net.yaml");
     config << "%YAML 1.1\n---\nconnection: &line\n"
-           << "  accepter: " << (kind == Kind::Rfc2217 ? "telnet(rfc2217)," : "")
-           << "tcp,127.0.0.1," << port_ << "\n"
+           << "  accepter: "
+           << (kind == Kind::Rfc2217 ? "telnet(rfc2217)," : "")
+           // Without nodelay a two-byte answer may wait for the acknowledgement of the last one.
+           << "tcp(nodelay),127.0.0.1," << port_ << "\n"
            << "  connector: serialdev," << device << "," << speed << "n81,local\n"
-           << "  options:\n    kickolduser: true\n";
+           << "  options:\n    kickolduser: true\n"
+           // By default the server holds what the machine sends for at least 1 ms to pack it;
+           // a protocol that waits for a one-byte answer per block loses that every time.
+           << "    chardelay: false\n";
 }
 
 Ser2net::~Ser2net() {
