@@ -1,5 +1,7 @@
 #include "comm/link/NetworkSerialPort.h"
 
+#include "comm/link/PacedWrite.h"
+
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -407,24 +409,17 @@ WriteProgress NetworkSerialPort::waitWrite(int timeoutMs) {
     if (fd_ < 0) {
         return {WriteProgress::Failed, pacing_.handedTotal(), EBADF};
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    while (true) {
-        WriteProgress progress = pushPending();
-        const auto now = Clock::now();
-        if (progress.state != WriteProgress::Pending || now >= deadline) {
-            return progress;
-        }
-        if (wireOut_.empty() && !codec_.flowSuspended() && pacing_.due(now).empty()) {
-            const auto wake = pacing_.nextWake(now, kChunkCharacters, kMinimumWait);
-            std::this_thread::sleep_until(std::min(wake, deadline));
-        } else {
-            // The socket takes no more for now, or the server asked to hold back: the
-            // server's answers still have to be read.
-            receive();
-            pollfd p{fd_, static_cast<short>(wireOut_.empty() ? POLLIN : POLLOUT), 0};
-            ::poll(&p, 1, std::clamp(remainingMs(deadline), 1, 2));
-        }
-    }
+    return waitPacedWrite(
+        pacing_, timeoutMs, kChunkCharacters,
+        {[this] { return pushPending(); },
+         [this] { return wireOut_.empty() && !codec_.flowSuspended(); },
+         [this](int ms) {
+             // The socket takes no more for now, or the server asked to hold back: the
+             // server's answers still have to be read.
+             receive();
+             pollfd p{fd_, static_cast<short>(wireOut_.empty() ? POLLIN : POLLOUT), 0};
+             ::poll(&p, 1, ms);
+         }});
 }
 
 std::size_t NetworkSerialPort::bytesWaiting() {

@@ -1,5 +1,6 @@
 #include "comm/link/PosixSerialPort.h"
 
+#include "comm/link/PacedWrite.h"
 #include "comm/link/TermiosFraming.h"
 #include "comm/link/TermiosSpeed.h"
 
@@ -218,27 +219,13 @@ WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
     if (fd_ < 0) {
         return {WriteProgress::Failed, pacing_.handedTotal(), EBADF};
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    while (true) {
-        WriteProgress progress = pushPending();
-        const auto now = Clock::now();
-        if (progress.state != WriteProgress::Pending || now >= deadline) {
-            return progress;
-        }
-        if (paced_ && pacing_.due(now).empty()) {
-            // Wake for the next bytes at most once a millisecond or four characters, so that
-            // lines go in small chunks of a few characters (never early); the last wait ends
-            // exactly when the write is done.
-            const auto wake = pacing_.nextWake(now, kChunkCharacters, kMinimumWait);
-            std::this_thread::sleep_until(std::min(wake, deadline));
-        } else {
-            // The device takes no more for now (a full buffer, or a real port draining).
-            pollfd p{fd_, POLLOUT, 0};
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-            ::poll(&p, 1, static_cast<int>(std::clamp<std::int64_t>(left, 1, 2)));
-        }
-    }
+    return waitPacedWrite(pacing_, timeoutMs, kChunkCharacters,
+                          {[this] { return pushPending(); }, [this] { return paced_; },
+                           [this](int ms) {
+                               // A full buffer, or a real port draining.
+                               pollfd p{fd_, POLLOUT, 0};
+                               ::poll(&p, 1, ms);
+                           }});
 }
 
 std::size_t PosixSerialPort::bytesWaiting() {

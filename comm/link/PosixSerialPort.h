@@ -54,7 +54,6 @@ public:
 private:
     using Clock = std::chrono::steady_clock;
     static constexpr std::size_t kOutputBufferSize = 1024;
-    static constexpr std::chrono::milliseconds kMinimumWait{1};
     static constexpr int kChunkCharacters = 4;
 
     Status applyTermios();

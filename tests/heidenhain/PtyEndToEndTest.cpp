@@ -71,6 +71,36 @@ protected:
         machineThread.join();
     }
 
+    // The machine fetches a program of about `size` bytes / sends one, served by the line.
+    void machineFetchesAProgram(std::size_t size) {
+        const std::string text = program(size);
+        dir.write("P1.H", text);
+        sim::HeidenhainMachine machine(peer);
+        startMachine([&] {
+            machine.requestFile("P1.H");
+            peer.runUntil([&] { return !machine.busy(); }, 30s);
+        });
+        serveUntilMachineDone(comm::ProtHeidenhain);
+        ASSERT_FALSE(machine.records().empty());
+        EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
+        EXPECT_EQ(machine.programs()["P1.H"], text);
+        EXPECT_TRUE(site.errors.empty());
+    }
+    void machineSendsAProgram(std::size_t size) {
+        const std::string text = program(size);
+        sim::HeidenhainMachine machine(peer);
+        machine.programs()["P2.H"] = text;
+        startMachine([&] {
+            machine.sendFile("P2.H");
+            peer.runUntil([&] { return !machine.busy(); }, 30s);
+        });
+        serveUntilMachineDone(comm::ProtHeidenhain);
+        ASSERT_FALSE(machine.records().empty());
+        EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
+        EXPECT_EQ(dir.read("P2.H"), text);
+        EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
+    }
+
     void onHostPump() {
         lineUp = true;
         if (onPump) {
@@ -163,33 +193,11 @@ TEST_F(PtyEndToEnd, PlainReceiveWithoutEndOfFileEndsWhenTheOperatorStops) {
 // Heidenhain and Tavro1 lines: the machine's own requests served by the service loop.
 
 TEST_F(PtyEndToEnd, HeidenhainMachineFetchesAProgram) {
-    const std::string text = program(4000);
-    dir.write("P1.H", text);
-    sim::HeidenhainMachine machine(peer);
-    startMachine([&] {
-        machine.requestFile("P1.H");
-        peer.runUntil([&] { return !machine.busy(); }, 30s);
-    });
-    serveUntilMachineDone(comm::ProtHeidenhain);
-    ASSERT_FALSE(machine.records().empty());
-    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
-    EXPECT_EQ(machine.programs()["P1.H"], text);
-    EXPECT_TRUE(site.errors.empty());
+    machineFetchesAProgram(4000);
 }
 
 TEST_F(PtyEndToEnd, HeidenhainMachineSendsAProgram) {
-    const std::string text = program(4000);
-    sim::HeidenhainMachine machine(peer);
-    machine.programs()["P2.H"] = text;
-    startMachine([&] {
-        machine.sendFile("P2.H");
-        peer.runUntil([&] { return !machine.busy(); }, 30s);
-    });
-    serveUntilMachineDone(comm::ProtHeidenhain);
-    ASSERT_FALSE(machine.records().empty());
-    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
-    EXPECT_EQ(dir.read("P2.H"), text);
-    EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
+    machineSendsAProgram(4000);
 }
 
 // The framing these controls demand, 7 data bits, even parity and 2 stop bits, on a device that
@@ -205,33 +213,11 @@ protected:
 };
 
 TEST_F(PtyEndToEndSevenEvenTwo, HeidenhainMachineFetchesAProgram) {
-    const std::string text = program(6000);
-    dir.write("P1.H", text);
-    sim::HeidenhainMachine machine(peer);
-    startMachine([&] {
-        machine.requestFile("P1.H");
-        peer.runUntil([&] { return !machine.busy(); }, 30s);
-    });
-    serveUntilMachineDone(comm::ProtHeidenhain);
-    ASSERT_FALSE(machine.records().empty());
-    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
-    EXPECT_EQ(machine.programs()["P1.H"], text);
-    EXPECT_TRUE(site.errors.empty());
+    machineFetchesAProgram(6000);
 }
 
 TEST_F(PtyEndToEndSevenEvenTwo, HeidenhainMachineSendsAProgram) {
-    const std::string text = program(5000);
-    sim::HeidenhainMachine machine(peer);
-    machine.programs()["P2.H"] = text;
-    startMachine([&] {
-        machine.sendFile("P2.H");
-        peer.runUntil([&] { return !machine.busy(); }, 30s);
-    });
-    serveUntilMachineDone(comm::ProtHeidenhain);
-    ASSERT_FALSE(machine.records().empty());
-    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
-    EXPECT_EQ(dir.read("P2.H"), text);
-    EXPECT_TRUE(site.errors.empty());
+    machineSendsAProgram(5000);
 }
 
 TEST_F(PtyEndToEnd, Tavro1MachineFetchesAProgramInPiecesWithCrLf) {
