@@ -1,6 +1,7 @@
 #include "comm/link/NetworkSerialPort.h"
 
 #include "comm/link/PacedWrite.h"
+#include "comm/link/PortError.h"
 
 #include <netdb.h>
 #include <netinet/in.h>
@@ -19,14 +20,6 @@ namespace comm {
 namespace {
 
 using telnet::ComPortCommand;
-
-ComError portError(const std::string& what, int error) {
-    ComError e;
-    e.number = error;
-    e.source = "SerialPort";
-    e.description = what + ": " + std::strerror(error);
-    return e;
-}
 
 int remainingMs(std::chrono::steady_clock::time_point deadline) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -87,11 +80,7 @@ Status NetworkSerialPort::open(const std::string& device, const LineSettings& se
     close();
     auto parsed = parseNetworkAddress(device);
     if (auto* why = std::get_if<std::string>(&parsed)) {
-        ComError e;
-        e.number = EINVAL;
-        e.source = "SerialPort";
-        e.description = "\"" + device + "\" is not a device address: " + *why;
-        return e;
+        return portFailure(EINVAL, "\"" + device + "\" is not a device address: " + *why);
     }
     const auto& address = std::get<NetworkAddress>(parsed);
     device_ = device;
@@ -135,11 +124,7 @@ Status NetworkSerialPort::connectTo(const NetworkAddress& address) {
     const std::string where = address.host + ":" + service;
     if (const int rc = getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
         rc != 0) {
-        ComError e;
-        e.number = EHOSTUNREACH;
-        e.source = "SerialPort";
-        e.description = "Cannot find " + where + ": " + gai_strerror(rc);
-        return e;
+        return portFailure(EHOSTUNREACH, "Cannot find " + where + ": " + gai_strerror(rc));
     }
     int error = ETIMEDOUT;
     for (addrinfo* a = found; a != nullptr && fd_ < 0; a = a->ai_next) {
@@ -193,24 +178,16 @@ Status NetworkSerialPort::negotiate() {
             return {};
         }
         if (codec_.comPortRefused()) {
-            ComError e;
-            e.number = EPROTO;
-            e.source = "SerialPort";
-            e.description = device_ +
-                            " does not offer COM port control (RFC 2217); use tcp:// "
-                            "for a raw line";
-            return e;
+            return portFailure(EPROTO, device_ +
+                                           " does not offer COM port control (RFC 2217); "
+                                           "use tcp:// for a raw line");
         }
         if (lost_ != 0) {
             return portError("Telnet negotiation with " + device_ + " failed", lost_);
         }
         const int left = remainingMs(deadline);
         if (left == 0) {
-            ComError e;
-            e.number = ETIMEDOUT;
-            e.source = "SerialPort";
-            e.description = device_ + " did not answer the Telnet negotiation";
-            return e;
+            return portFailure(ETIMEDOUT, device_ + " did not answer the Telnet negotiation");
         }
         pollfd p{fd_, POLLIN, 0};
         ::poll(&p, 1, left);
@@ -228,11 +205,7 @@ Status NetworkSerialPort::awaitAnswer(telnet::ComPortCommand command) {
         }
         const int left = remainingMs(deadline);
         if (left == 0) {
-            ComError e;
-            e.number = ETIMEDOUT;
-            e.source = "SerialPort";
-            e.description = device_ + " did not answer the line settings";
-            return e;
+            return portFailure(ETIMEDOUT, device_ + " did not answer the line settings");
         }
         pollfd p{fd_, POLLIN, 0};
         ::poll(&p, 1, left);

@@ -1,6 +1,7 @@
 #include "comm/link/PosixSerialPort.h"
 
 #include "comm/link/PacedWrite.h"
+#include "comm/link/PortError.h"
 #include "comm/link/TermiosFraming.h"
 #include "comm/link/TermiosSpeed.h"
 
@@ -19,14 +20,6 @@
 namespace comm {
 
 namespace {
-
-ComError portError(const std::string& what, int error) {
-    ComError e;
-    e.number = error;
-    e.source = "SerialPort";
-    e.description = what + ": " + std::strerror(error);
-    return e;
-}
 
 // A pseudo-terminal (and some USB adapters) refuse the modem-line calls; that only means the
 // lines are not there.
