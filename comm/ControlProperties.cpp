@@ -4,7 +4,8 @@
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
 #include "comm/PropertyRules.h"
-#include "comm/link/PosixSerialPort.h"
+#include "comm/TextRules.h"
+#include "comm/link/DeviceSerialPort.h"
 #include "localizing/lookup/ResourceStrings.h"
 
 namespace comm {
@@ -25,7 +26,7 @@ std::string defaultFerixDir(int FerixNo) {
 ctrlFerixComm::ctrlFerixComm(Host& host, ControlSite& site, std::unique_ptr<SerialPort> port)
     : host_(host),
       site_(site),
-      link_(host, port ? std::move(port) : std::make_unique<PosixSerialPort>()),
+      link_(host, port ? std::move(port) : std::make_unique<DeviceSerialPort>()),
       indicator_([&site](int picture) { site.ShowIndicator(picture); }) {
     // A new control starts from the defaults of its saved state: a control that was never
     // configured must still have a usable line speed and repeat count.

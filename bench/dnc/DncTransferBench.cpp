@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "ProtocolBound.h"
@@ -18,6 +19,7 @@
 #include "comm/RealHost.h"
 #include "localizing/lookup/ResourceStrings.h"
 #include "sim/fakes/RecordingSite.h"
+#include "sim/net/Ser2net.h"
 #include "sim/pty/PtyPair.h"
 #include "sim/unit/FdUnitLine.h"
 
@@ -29,6 +31,9 @@ using namespace sim::unit;
 
 constexpr double kBitsPerCharacter = 11;  // 8 data bits, no parity, 2 stop bits
 constexpr std::size_t kProgramSize = 64 * 1024;
+
+// How the control reaches the line: "" (the pty itself), "rfc2217" or "tcp" through ser2net.
+std::string via;
 
 // An NC program of the given size, lines of a milling job.
 std::string ncProgram(std::size_t size) {
@@ -68,6 +73,16 @@ struct Bench {
         control.setFerixHomeDir(home.string() + "/");
         (void)control.setConnected(1, true);
         control.setPortDevices([this](int) { return pty.devicePath(); });
+        if (!via.empty()) {
+            server = std::make_unique<sim::Ser2net>(
+                via == "tcp" ? sim::Ser2net::Kind::RawTcp : sim::Ser2net::Kind::Rfc2217,
+                pty.devicePath(), speed);
+            if (const std::string why = server->start(); !why.empty()) {
+                std::fprintf(stderr, "DncTransferBench: %s\n", why.c_str());
+                std::exit(1);
+            }
+            control.setPortDevices([this](int) { return server->address(); });
+        }
         (void)control.setCommSpeed(std::to_string(speed));
         (void)control.setProtocol(comm::ProtDNC);
         driver.preferPromptAnswers(true);
@@ -83,6 +98,7 @@ struct Bench {
     }
 
     sim::PtyPair pty;
+    std::unique_ptr<sim::Ser2net> server;
     TimingSite site;
     comm::RealHost host;
     comm::ctrlFerixComm control;
@@ -163,19 +179,24 @@ void polling(std::int32_t speed, double seconds) {
 
 }  // namespace
 
-// DncTransferBench [SPEED...]: the speeds to measure (default 9600 and 115200).
+// DncTransferBench [--via rfc2217|tcp] [SPEED...]: the speeds to measure (default 9600 and
+// 115200); with --via the control reaches the pseudo-terminal through ser2net on the loopback.
 int main(int argc, char** argv) {
     loc::selectLanguage(loc::kEnglish);
     std::vector<std::int32_t> speeds;
     for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--via" && i + 1 < argc) {
+            via = argv[++i];
+            continue;
+        }
         speeds.push_back(std::atoi(argv[i]));
     }
     if (speeds.empty()) {
         speeds = {9600, 115200};
     }
     const std::string program = ncProgram(kProgramSize);
-    std::printf("Whole-file transfer of a %zu-byte program, line n,8,2, paced pseudo-terminal\n",
-                program.size());
+    std::printf("Whole-file transfer of a %zu-byte program, line n,8,2, paced pseudo-terminal%s\n",
+                program.size(), via.empty() ? "" : (", through ser2net " + via).c_str());
     std::printf("%-12s %7s %12s %12s %12s %8s\n", "direction", "baud", "time", "payload B/s",
                 "bound B/s", "ratio");
     for (std::int32_t speed : speeds) {

@@ -2,6 +2,9 @@
 // control paces to the line speed, against the simulated puncher and machine control.
 //
 //   HeidenhainTransferBench [--bytes N] [--speeds 9600,115200] [--only plain|blocks]
+//                           [--via rfc2217|tcp]
+//
+// With --via the control reaches the pseudo-terminal through ser2net on the loopback address.
 //
 // Prints, per run, the payload rate and its ratio: for the plain send to the line rate, for the
 // block send to the most the protocol allows (every frame byte, every ACK, ETX and EOT back to
@@ -13,6 +16,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -29,6 +33,7 @@
 #include "sim/fakes/RecordingSite.h"
 #include "sim/heidenhain/HeidenhainMachine.h"
 #include "sim/heidenhain/link/FdPeerLink.h"
+#include "sim/net/Ser2net.h"
 #include "sim/pty/PtyPair.h"
 #include "sim/tape/TapePuncher.h"
 
@@ -39,6 +44,9 @@ using namespace std::chrono_literals;
 
 // 8 data bits, no parity, 1 stop bit.
 constexpr double kBitsPerCharacter = 10.0;
+
+// How the control reaches the line: "" (the pty itself), "rfc2217" or "tcp" through ser2net.
+std::string via;
 
 struct Result {
     double seconds = 0;
@@ -68,6 +76,15 @@ struct Bench {
         home = pattern;
         std::filesystem::create_directory(home / "Ferix1");
         control.setPortDevices([this](int) { return pty.devicePath(); });
+        if (!via.empty()) {
+            server = std::make_unique<sim::Ser2net>(
+                via == "tcp" ? sim::Ser2net::Kind::RawTcp : sim::Ser2net::Kind::Rfc2217,
+                pty.devicePath(), speed);
+            if (const std::string why = server->start(); !why.empty()) {
+                throw std::runtime_error(why);
+            }
+            control.setPortDevices([this](int) { return server->address(); });
+        }
         control.setFerixHomeDir(home.string() + "/");
         (void)control.setFerixDir(1, "Ferix1/");
         if (!control.setCommSpeed(std::to_string(speed)) || !control.setCommStopBit("1")) {
@@ -80,6 +97,7 @@ struct Bench {
     }
 
     sim::PtyPair pty;
+    std::unique_ptr<sim::Ser2net> server;
     std::filesystem::path home;
     std::atomic<bool> lineUp = false;
     std::atomic<bool> machineDone = false;
@@ -140,6 +158,9 @@ Result blockSend(int speed, const std::string& text) {
     Clock::time_point start, end;
     std::thread machineThread([&] {
         bench.peer.runUntil([&] { return bench.lineUp.load(); }, 60s);
+        if (via == "tcp") {
+            bench.peer.runUntil([] { return false; }, 300ms);  // the server opens its tty
+        }
         start = Clock::now();
         machine.requestFile("P.H");
         bench.peer.runUntil([&] { return !machine.busy(); }, 24h);
@@ -190,9 +211,14 @@ int main(int argc, char** argv) {
             }
         } else if (arg == "--only") {
             only = argv[i + 1];
+        } else if (arg == "--via") {
+            via = argv[i + 1];
         }
     }
     const std::string text = program(bytes);
+    if (!via.empty()) {
+        std::printf("through ser2net, %s on the loopback address\n", via.c_str());
+    }
     std::printf("mode      speed     bytes   seconds  payload B/s    bound B/s    ratio\n");
     std::printf("(bound: the line rate for plain, the protocol-bound maximum for blocks)\n");
     try {

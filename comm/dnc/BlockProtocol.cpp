@@ -116,9 +116,9 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
             if (Status s = link.WritePort(kFill); !s) {
                 return s.error();
             }
-            host.sleep(pollPause);
+            link.waitForInput(pollPause);
             for (int look = 0; look < kBlockWaitPauses && link.bytesWaiting() == 0; ++look) {
-                host.sleep(pollPause);
+                link.waitForInput(pollPause);
                 if (Status s = link.WritePort(kFill); !s) {
                     return s.error();
                 }

@@ -138,7 +138,7 @@ Expected<ReceivedProgram> BlockReceiver::receiveInto(BlockAssembler& assembler,
             break;
         }
         host.pump();
-        host.sleep(pause);
+        link.waitForInput(pause);
         if (link.bytesWaiting() == 0 && ++idlePauses >= kReceiveIdlePauses) {
             return receiveTimeoutError();
         }
@@ -150,7 +150,7 @@ Expected<ReceivedProgram> BlockReceiver::receiveInto(BlockAssembler& assembler,
     const auto characterPause =
         std::chrono::milliseconds(timing::characterPollPause(link.lineSpeed()));
     for (int i = 0; i < kTrailingBytePauses && link.bytesWaiting() == 0; ++i) {
-        host.sleep(characterPause);
+        link.waitForInput(characterPause);
         host.pump();
     }
     // After its ETX a machine at most answers our EOT with a control character. Anything else

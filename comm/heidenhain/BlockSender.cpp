@@ -125,7 +125,7 @@ std::optional<std::uint8_t> BlockSender::nextAnswer(int& pausesLeft) {
             return std::nullopt;
         }
         --pausesLeft;
-        control_.host().sleep(pause);
+        link.waitForInput(pause);
         control_.host().pump();
     }
     return link.readByte();
@@ -139,7 +139,7 @@ Status BlockSender::finish(bool stopped) {
     }
     const auto pause = std::chrono::milliseconds(timing::characterPollPause(link.lineSpeed()));
     for (int i = 0; i < kFinalAnswerPauses && link.bytesWaiting() == 0; ++i) {
-        control_.host().sleep(pause);
+        link.waitForInput(pause);
         control_.host().pump();
     }
     link.flushInput();

@@ -95,7 +95,7 @@ Status HeidenhainService::run() {
         if (++idleTurns_ > kIdleTurnsBeforeBlink) {
             onIdleTurns();
         }
-        control_.host().sleep(std::chrono::milliseconds(timing::kHeidenhainLoopPause));
+        link.waitForInput(std::chrono::milliseconds(timing::kHeidenhainLoopPause));
     }
 }
 

@@ -34,6 +34,13 @@ double LineSettings::bitsPerCharacter() const {
     return 1.0 + dataBits + (parity == Parity::None ? 0 : 1) + stop;
 }
 
+std::chrono::nanoseconds LineSettings::characterTime() const {
+    if (speed <= 0) {
+        return std::chrono::nanoseconds(0);
+    }
+    return std::chrono::nanoseconds(static_cast<std::int64_t>(bitsPerCharacter() * 1e9 / speed));
+}
+
 std::int32_t leadingNumber(std::string_view text) {
     while (!text.empty() && text.front() == ' ') {
         text.remove_prefix(1);

@@ -1,6 +1,7 @@
 // The line settings string "speed,parity,data bits,stop bits" (for example "4800,n,8,2").
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -19,6 +20,8 @@ struct LineSettings {
 
     // Bits on the line for one character: start, data, parity and stop bits.
     double bitsPerCharacter() const;
+    // The time of one character on the line at its speed.
+    std::chrono::nanoseconds characterTime() const;
 };
 
 // nullopt when the text is not a valid settings string.

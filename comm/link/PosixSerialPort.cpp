@@ -1,5 +1,8 @@
 #include "comm/link/PosixSerialPort.h"
 
+#include "comm/link/PacedWrite.h"
+#include "comm/link/PortError.h"
+#include "comm/link/TermiosFraming.h"
 #include "comm/link/TermiosSpeed.h"
 
 #include <fcntl.h>
@@ -17,14 +20,6 @@
 namespace comm {
 
 namespace {
-
-ComError portError(const std::string& what, int error) {
-    ComError e;
-    e.number = error;
-    e.source = "SerialPort";
-    e.description = what + ": " + std::strerror(error);
-    return e;
-}
 
 // A pseudo-terminal (and some USB adapters) refuse the modem-line calls; that only means the
 // lines are not there.
@@ -61,6 +56,9 @@ Status PosixSerialPort::open(const std::string& device, const LineSettings& sett
     control_ = control;
     int lines = 0;
     paced_ = ioctl(fd_, TIOCMGET, &lines) != 0 && modemCallRefused(errno);
+    if (paced_) {
+        LinePacing::preciseWaits();
+    }
     if (Status status = applyTermios(); !status) {
         close();
         return status;
@@ -74,8 +72,7 @@ void PosixSerialPort::close() {
         ::close(fd_);
         fd_ = -1;
     }
-    pending_.clear();
-    pendingPos_ = 0;
+    pacing_.clear();
     input_.clear();
     inputPos_ = 0;
 }
@@ -114,43 +111,13 @@ Status PosixSerialPort::applyTermios() {
     }
     cfsetispeed(&tio, *speed);
     cfsetospeed(&tio, *speed);
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS);
+    tio.c_cflag &= ~CRTSCTS;
     tio.c_cflag |= CLOCAL | CREAD;
-    switch (settings_.dataBits) {
-        case 5:
-            tio.c_cflag |= CS5;
-            break;
-        case 6:
-            tio.c_cflag |= CS6;
-            break;
-        case 7:
-            tio.c_cflag |= CS7;
-            break;
-        case 8:
-            tio.c_cflag |= CS8;
-            break;
-        default:
-            return portError(std::to_string(settings_.dataBits) + " data bits are not supported",
-                             EINVAL);
-    }
-    switch (settings_.parity) {
-        case Parity::None:
-            break;
-        case Parity::Even:
-            tio.c_cflag |= PARENB;
-            break;
-        case Parity::Odd:
-            tio.c_cflag |= PARENB | PARODD;
-            break;
-        case Parity::Mark:
-            tio.c_cflag |= PARENB | CMSPAR | PARODD;
-            break;
-        case Parity::Space:
-            tio.c_cflag |= PARENB | CMSPAR;
-            break;
-    }
-    if (settings_.stopBits != StopBits::One) {
-        tio.c_cflag |= CSTOPB;
+    const TermiosFraming framing{settings_.dataBits, static_cast<char>(settings_.parity),
+                                 settings_.stopBits != StopBits::One};
+    if (!setTermiosFraming(tio, framing)) {
+        return portError(std::to_string(settings_.dataBits) + " data bits are not supported",
+                         EINVAL);
     }
     // Without XON/XOFF handshaking the kernel must pass DC1 and DC3 through: the block
     // protocols use them as data.
@@ -165,8 +132,23 @@ Status PosixSerialPort::applyTermios() {
     }
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (tcsetattr(fd_, TCSANOW, &tio) != 0) {
-        return portError("Cannot apply the line settings", errno);
+    switch (applyTermiosWithFraming(fd_, tio, paced_)) {
+        case FramingResult::Applied:
+            emulated_ = false;
+            dataMask_ = 0xFF;
+            break;
+        case FramingResult::Emulated:
+            emulated_ = true;
+            // The device carries 8 bits without parity; the bytes keep the data bits that a
+            // line of this framing would carry, and pacing keeps its character length.
+            dataMask_ = static_cast<std::uint8_t>((1u << settings_.dataBits) - 1);
+            break;
+        case FramingResult::Refused:
+            return portError("The port cannot carry " + std::to_string(settings_.dataBits) +
+                                 " data bits with this parity",
+                             EINVAL);
+        case FramingResult::Failed:
+            return portError("Cannot apply the line settings", errno);
     }
 
     int dtr = TIOCM_DTR;
@@ -179,28 +161,20 @@ Status PosixSerialPort::applyTermios() {
             return portError("Cannot drop RTS", errno);
         }
     }
-    charTime_ = std::chrono::nanoseconds(
-        static_cast<std::int64_t>(settings_.bitsPerCharacter() * 1e9 / settings_.speed));
+    pacing_.setCharacterTime(paced_ ? settings_.characterTime() : std::chrono::nanoseconds(0));
     return {};
 }
 
-// On a paced port a byte is handed to the device when its time on the line is over, as a
-// receiving UART would deliver it; the write as a whole is done when its last byte's time is over.
-std::size_t PosixSerialPort::bytesDue(Clock::time_point now) const {
-    if (!paced_ || charTime_.count() <= 0) {
-        return pending_.size();
-    }
-    if (now <= anchor_) {
-        return 0;
-    }
-    const auto elapsed = std::chrono::duration_cast<std::chrono::nanoseconds>(now - anchor_);
-    return std::min(static_cast<std::size_t>(elapsed / charTime_), pending_.size());
-}
-
+// One look at the clock per push: what is due then goes in one write (a byte that falls due
+// during the write waits for the next push, instead of a write of its own).
 WriteProgress PosixSerialPort::pushPending() {
-    const std::size_t due = bytesDue(Clock::now());
-    while (pendingPos_ < due) {
-        const ssize_t n = ::write(fd_, pending_.data() + pendingPos_, due - pendingPos_);
+    const auto now = Clock::now();
+    while (true) {
+        const auto due = pacing_.due(now);
+        if (due.empty()) {
+            break;
+        }
+        const ssize_t n = ::write(fd_, due.data(), due.size());
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -208,22 +182,19 @@ WriteProgress PosixSerialPort::pushPending() {
             if (errno == EAGAIN || errno == EWOULDBLOCK) {
                 break;
             }
-            return {WriteProgress::Failed, totalWritten_, errno};
+            return {WriteProgress::Failed, pacing_.handedTotal(), errno};
         }
-        pendingPos_ += static_cast<std::size_t>(n);
-        totalWritten_ += static_cast<std::size_t>(n);
+        pacing_.handedOn(static_cast<std::size_t>(n));
     }
-    if (pendingPos_ == pending_.size() && outputDrained()) {
-        pending_.clear();
-        pendingPos_ = 0;
-        return {WriteProgress::Done, totalWritten_, 0};
+    if (pacing_.allHandedOn() && outputDrained() && pacing_.finish(now)) {
+        return {WriteProgress::Done, pacing_.handedTotal(), 0};
     }
-    return {WriteProgress::Pending, totalWritten_, 0};
+    return {WriteProgress::Pending, pacing_.handedTotal(), 0};
 }
 
 bool PosixSerialPort::outputDrained() const {
     if (paced_) {
-        return Clock::now() >= anchor_ + charTime_ * static_cast<std::int64_t>(pending_.size());
+        return true;  // the pacing tells
     }
     int queued = 0;
     return ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued == 0;
@@ -233,44 +204,21 @@ WriteProgress PosixSerialPort::startWrite(std::span<const std::uint8_t> data) {
     if (fd_ < 0) {
         return {WriteProgress::Failed, 0, EBADF};
     }
-    if (pending_.empty()) {
-        pendingPos_ = 0;
-        anchor_ = Clock::now();
-        totalWritten_ = 0;
-    }
-    pending_.insert(pending_.end(), data.begin(), data.end());
+    pacing_.queue(data, dataMask_, Clock::now());
     return pushPending();
 }
 
 WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
     if (fd_ < 0) {
-        return {WriteProgress::Failed, totalWritten_, EBADF};
+        return {WriteProgress::Failed, pacing_.handedTotal(), EBADF};
     }
-    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
-    while (true) {
-        WriteProgress progress = pushPending();
-        const auto now = Clock::now();
-        if (progress.state != WriteProgress::Pending || now >= deadline) {
-            return progress;
-        }
-        if (paced_ && pendingPos_ >= bytesDue(now)) {
-            // Wake for the next bytes at most once a millisecond or four characters, so that
-            // lines go in small chunks of a few characters (never early); the last wait ends
-            // exactly when the write is done.
-            const auto nextDue = anchor_ + charTime_ * static_cast<std::int64_t>(pendingPos_ + 1);
-            const auto doneAt = anchor_ + charTime_ * static_cast<std::int64_t>(pending_.size());
-            const auto chunk =
-                std::max<Clock::duration>(kMinimumWait, charTime_ * kChunkCharacters);
-            const auto wake = std::max(nextDue, std::min(now + chunk, doneAt));
-            std::this_thread::sleep_until(std::min(wake, deadline));
-        } else {
-            // The device takes no more for now (a full buffer, or a real port draining).
-            pollfd p{fd_, POLLOUT, 0};
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-            ::poll(&p, 1, static_cast<int>(std::clamp<std::int64_t>(left, 1, 2)));
-        }
-    }
+    return waitPacedWrite(pacing_, timeoutMs, kChunkCharacters,
+                          {[this] { return pushPending(); }, [this] { return paced_; },
+                           [this](int ms) {
+                               // A full buffer, or a real port draining.
+                               pollfd p{fd_, POLLOUT, 0};
+                               ::poll(&p, 1, ms);
+                           }});
 }
 
 std::size_t PosixSerialPort::bytesWaiting() {
@@ -284,22 +232,55 @@ std::size_t PosixSerialPort::bytesWaiting() {
     return (input_.size() - inputPos_) + static_cast<std::size_t>(queued);
 }
 
+// Moves what the device holds into the port's own buffer.
+void PosixSerialPort::takeInput() {
+    if (fd_ < 0) {
+        return;
+    }
+    if (inputPos_ == input_.size()) {
+        input_.clear();
+        inputPos_ = 0;
+    }
+    std::uint8_t buffer[4096];
+    while (true) {
+        const ssize_t n = ::read(fd_, buffer, sizeof buffer);
+        if (n > 0) {
+            input_.insert(input_.end(), buffer, buffer + n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        return;
+    }
+}
+
 std::uint8_t PosixSerialPort::readByte() {
     if (inputPos_ == input_.size()) {
-        input_.resize(4096);
-        inputPos_ = 0;
-        ssize_t n = -1;
-        if (fd_ >= 0) {
-            do {
-                n = ::read(fd_, input_.data(), input_.size());
-            } while (n < 0 && errno == EINTR);
-        }
-        input_.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        if (input_.empty()) {
+        takeInput();
+        if (inputPos_ == input_.size()) {
             return 0;
         }
     }
-    return input_[inputPos_++];
+    return input_[inputPos_++] & dataMask_;
+}
+
+// The device is emptied first, so that only bytes that come from now on end the wait.
+bool PosixSerialPort::waitForInput(std::chrono::milliseconds timeout) {
+    if (fd_ < 0) {
+        return false;
+    }
+    takeInput();
+    pollfd p{fd_, POLLIN, 0};
+    int rc = 0;
+    do {
+        rc = ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(timeout.count(), 0)));
+    } while (rc < 0 && errno == EINTR);
+    // A device that hung up stays "readable": it must not turn the caller's pauses into a spin.
+    if (rc > 0 && (p.revents & POLLIN) == 0) {
+        std::this_thread::sleep_for(timeout);
+    }
+    return true;
 }
 
 void PosixSerialPort::flushInput() {
@@ -314,8 +295,7 @@ void PosixSerialPort::flushOutput() {
     if (fd_ >= 0) {
         tcflush(fd_, TCOFLUSH);
     }
-    pending_.clear();
-    pendingPos_ = 0;
+    pacing_.clear();
 }
 
 void PosixSerialPort::purgeOutput() {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "comm/Export.h"
+#include "comm/link/LinePacing.h"
 #include "comm/link/SerialPort.h"
 
 namespace comm {
@@ -39,33 +40,36 @@ public:
     std::size_t outputBufferSize() const override { return kOutputBufferSize; }
     void purgeOutput() override;
     int deviceLost() override;
+    bool waitForInput(std::chrono::milliseconds timeout) override;
 
     // Whether this port releases bytes at the line speed itself (the device does not).
     bool pacesItself() const { return paced_; }
+    // Whether the device keeps a framing of its own (a pseudo-terminal: 8 bits, no parity) and
+    // the port keeps only the configured data bits of each byte.
+    bool framingEmulated() const { return emulated_; }
+    // The time of one character on the line (start, data, parity and stop bits) at its speed.
+    std::chrono::nanoseconds characterTime() const { return settings_.characterTime(); }
     // The descriptor, for tests and poll loops; -1 when closed.
     int descriptor() const { return fd_; }
 
 private:
     using Clock = std::chrono::steady_clock;
     static constexpr std::size_t kOutputBufferSize = 1024;
-    static constexpr std::chrono::milliseconds kMinimumWait{1};
     static constexpr int kChunkCharacters = 4;
 
     Status applyTermios();
+    void takeInput();
     WriteProgress pushPending();
     bool outputDrained() const;
-    std::size_t bytesDue(Clock::time_point now) const;
 
     int fd_ = -1;
     bool paced_ = false;
+    bool emulated_ = false;
+    std::uint8_t dataMask_ = 0xFF;
     LineSettings settings_;
     LineControl control_;
 
-    std::vector<std::uint8_t> pending_;
-    std::size_t pendingPos_ = 0;
-    std::size_t totalWritten_ = 0;
-    Clock::time_point anchor_{};  // release time reference of pending_[0]
-    std::chrono::nanoseconds charTime_{0};
+    LinePacing pacing_;
 
     std::vector<std::uint8_t> input_;
     std::size_t inputPos_ = 0;

@@ -3,6 +3,7 @@
 #include "comm/Messages.h"
 #include "comm/files/FileIo.h"
 #include "comm/link/LineTiming.h"
+#include "comm/link/NetworkAddress.h"
 
 namespace comm {
 
@@ -47,7 +48,19 @@ Status SerialLink::open() {
         return ComError{kErrInvalidPropertyValue, "FerixComm",
                         "Invalid port number " + std::to_string(portNumber_), "", 0};
     }
-    return port_->open(devicePath(), parsed_, control_);
+    const std::string device = devicePath();
+    // A malformed network address names the setting it came from, before anything is tried.
+    if (isNetworkDevice(device)) {
+        const auto address = parseNetworkAddress(device);
+        if (const auto* why = std::get_if<std::string>(&address)) {
+            return ComError{kErrInvalidPropertyValue, "FerixComm",
+                            "Port " + std::to_string(portNumber_) + " (\"Ports\" key " +
+                                std::to_string(portNumber_) + "=" + device +
+                                ") is not a device address: " + *why,
+                            "", 0};
+        }
+    }
+    return port_->open(device, parsed_, control_);
 }
 
 void SerialLink::close() {
@@ -86,6 +99,12 @@ Status SerialLink::reopenIfLost() {
     }
     port_->close();
     return lost ? opened : lost;
+}
+
+void SerialLink::waitForInput(std::chrono::milliseconds pause) {
+    if (pause.count() <= 0 || !port_->isOpen() || !port_->waitForInput(pause)) {
+        host_.sleep(pause);
+    }
 }
 
 Status SerialLink::WritePort(std::string_view bytes) {

@@ -61,6 +61,10 @@ public:
     // loop of their own that could notice and restart.
     Status reopenIfLost();
 
+    // A pause between looks at the receive buffer: it ends early when new bytes arrive on a
+    // port that can tell, so that an answer is taken as soon as it is there.
+    void waitForInput(std::chrono::milliseconds pause);
+
     std::size_t bytesWaiting() { return port_->bytesWaiting(); }
     std::uint8_t readByte() { return port_->readByte(); }
     void flushInput() { port_->flushInput(); }

@@ -2,6 +2,7 @@
 // pseudo-terminals), the virtual line of the tests and simulators, later TCP device servers.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -59,6 +60,13 @@ public:
     virtual std::size_t outputBufferSize() const = 0;
     // Aborts the write in progress and clears what is queued for sending.
     virtual void purgeOutput() = 0;
+
+    // Waits at most `timeout` for bytes beyond those waiting now; false when the port cannot
+    // wait for its input (the caller then sleeps instead). Ends early, never late.
+    virtual bool waitForInput(std::chrono::milliseconds timeout) {
+        (void)timeout;
+        return false;
+    }
 
     // The system error with which the open device went away (a USB adapter pulled, the other
     // end of a pseudo-terminal closed); 0 while it works. A line that only listens would

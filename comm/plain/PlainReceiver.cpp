@@ -77,7 +77,7 @@ Status PlainReceiver::collect(bool endOfFile, Collected& got) {
             if (Status s = link.checkDevice(); !s) {
                 return s;
             }
-            host.sleep(pause);
+            link.waitForInput(pause);
             host.pump();
         }
         while (link.bytesWaiting() > 0) {

@@ -1,5 +1,6 @@
 #include "sim/unit/SerialDevice.h"
 
+#include "comm/link/TermiosFraming.h"
 #include "comm/link/TermiosSpeed.h"
 
 #include <fcntl.h>
@@ -58,18 +59,15 @@ std::string SerialDevice::open(const std::string& path, const LineFormat& format
     cfmakeraw(&tio);
     cfsetispeed(&tio, *comm::termiosSpeed(format.speed));
     cfsetospeed(&tio, *comm::termiosSpeed(format.speed));
-    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
-    tio.c_cflag |= CLOCAL | CREAD | (format.dataBits == 7 ? CS7 : CS8);
-    if (format.parity != 'n') {
-        tio.c_cflag |= PARENB | (format.parity == 'o' ? PARODD : 0);
-    }
-    if (format.stopBits == 2) {
-        tio.c_cflag |= CSTOPB;
-    }
+    tio.c_cflag &= ~CRTSCTS;
+    tio.c_cflag |= CLOCAL | CREAD;
+    comm::setTermiosFraming(tio, {format.dataBits, format.parity, format.stopBits == 2});
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);  // DC1 and DC3 are data on this line
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
-    if (tcsetattr(fd, TCSANOW, &tio) != 0) {
+    // A pseudo-terminal keeps 8 bits without parity; the simulated units send 7-bit text.
+    const comm::FramingResult applied = comm::applyTermiosWithFraming(fd, tio);
+    if (applied == comm::FramingResult::Failed || applied == comm::FramingResult::Refused) {
         const std::string why =
             "cannot set the line format of " + path + ": " + std::strerror(errno);
         ::close(fd);

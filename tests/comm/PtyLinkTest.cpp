@@ -86,6 +86,55 @@ TEST_F(PtyLink, APseudoTerminalRefusesModemLinesWithoutFailingTheOpen) {
     EXPECT_FALSE(port.configure(*comm::parseLineSettings("12345,n,8,1")).ok());
 }
 
+// A pseudo-terminal keeps 8 bits without parity; every framing the configuration offers must
+// still start, apply again (the kernel refuses a change that changes nothing it keeps) and
+// carry the data bits of its framing.
+TEST_F(PtyLink, EveryFramingStartsAndCarriesItsDataBitsOnAPseudoTerminal) {
+    ASSERT_TRUE(control.setProtocol(comm::ProtNone));
+    ASSERT_TRUE(control.setCommSpeed("115200"));
+    for (const char* dataBits : {"7", "8"}) {
+        for (const char* parity : {"N", "E", "O", "M", "S"}) {
+            for (const char* stopBits : {"1", "2"}) {
+                SCOPED_TRACE(std::string(dataBits) + parity + stopBits);
+                ASSERT_TRUE(control.setCommDataBit(dataBits));
+                ASSERT_TRUE(control.setCommParity(parity));
+                ASSERT_TRUE(control.setCommStopBit(stopBits));
+                ASSERT_TRUE(control.setActive(true));
+                ASSERT_TRUE(control.setCommParity(parity)) << "applied a second time";
+                ASSERT_TRUE(control.link().ApplyLineSettings());
+
+                ASSERT_TRUE(control.link().WritePort("\xC1\x11Z"));
+                const auto out = pty.readMaster(3, std::chrono::seconds(2));
+                const std::uint8_t high = dataBits[0] == '7' ? 0x41 : 0xC1;
+                EXPECT_EQ(out, (std::vector<std::uint8_t>{high, 0x11, 'Z'}));
+
+                pty.writeMaster("\xFF");
+                const auto deadline = Clock::now() + std::chrono::seconds(2);
+                while (control.link().bytesWaiting() == 0 && Clock::now() < deadline) {
+                    host.sleep(std::chrono::milliseconds(1));
+                }
+                ASSERT_EQ(control.link().bytesWaiting(), 1u);
+                EXPECT_EQ(control.link().readByte(), dataBits[0] == '7' ? 0x7F : 0xFF);
+                ASSERT_TRUE(control.setActive(false));
+            }
+        }
+    }
+    EXPECT_TRUE(site.errors.empty());
+}
+
+TEST_F(PtyLink, PacingKeepsTheConfiguredCharacterLength) {
+    comm::PosixSerialPort port;
+    ASSERT_TRUE(port.open(pty.devicePath(), *comm::parseLineSettings("9600,e,7,2"), {}));
+    EXPECT_TRUE(port.framingEmulated());
+    EXPECT_EQ(port.characterTime().count(), 11 * 1000000000LL / 9600);
+    ASSERT_TRUE(port.configure(*comm::parseLineSettings("9600,n,8,1")));
+    EXPECT_FALSE(port.framingEmulated());
+    EXPECT_EQ(port.characterTime().count(), 10 * 1000000000LL / 9600);
+    ASSERT_TRUE(port.configure(*comm::parseLineSettings("9600,o,8,1")));
+    EXPECT_TRUE(port.framingEmulated()) << "a parity bit is not carried";
+    EXPECT_EQ(port.characterTime().count(), 11 * 1000000000LL / 9600);
+}
+
 TEST_F(PtyLink, AMissingPortFailsActiveWithTheComposedText) {
     control.setCommPort(3);
     ASSERT_TRUE(control.setProtocol(comm::ProtNone));

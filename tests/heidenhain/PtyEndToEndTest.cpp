@@ -71,6 +71,45 @@ protected:
         machineThread.join();
     }
 
+    // The machine fetches a program of about `size` bytes / sends one, served by the line.
+    void machineFetchesAProgram(std::size_t size) {
+        const std::string text = program(size);
+        dir.write("P1.H", text);
+        sim::HeidenhainMachine machine(peer);
+        startMachine([&] {
+            machine.requestFile("P1.H");
+            peer.runUntil([&] { return !machine.busy(); }, 30s);
+        });
+        serveUntilMachineDone(comm::ProtHeidenhain);
+        ASSERT_FALSE(machine.records().empty());
+        EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
+        EXPECT_EQ(machine.programs()["P1.H"], text);
+        EXPECT_TRUE(site.errors.empty());
+        ASSERT_EQ(site.transfers.size(), 1u);
+        EXPECT_EQ(site.transfers[0].way, comm::TransferWay::ToUnit);
+        EXPECT_EQ(site.transfers[0].name, "P1.H");
+        EXPECT_EQ(site.transfers[0].bytes, text);
+        EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Done);
+    }
+    void machineSendsAProgram(std::size_t size) {
+        const std::string text = program(size);
+        sim::HeidenhainMachine machine(peer);
+        machine.programs()["P2.H"] = text;
+        startMachine([&] {
+            machine.sendFile("P2.H");
+            peer.runUntil([&] { return !machine.busy(); }, 30s);
+        });
+        serveUntilMachineDone(comm::ProtHeidenhain);
+        ASSERT_FALSE(machine.records().empty());
+        EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
+        EXPECT_EQ(dir.read("P2.H"), text);
+        EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
+        ASSERT_EQ(site.transfers.size(), 1u);
+        EXPECT_EQ(site.transfers[0].way, comm::TransferWay::FromUnit);
+        EXPECT_EQ(site.transfers[0].bytes, text);
+        EXPECT_TRUE(site.transfers[0].stored);
+    }
+
     void onHostPump() {
         lineUp = true;
         if (onPump) {
@@ -175,42 +214,31 @@ TEST_F(PtyEndToEnd, PlainReceiveWithoutEndOfFileEndsWhenTheOperatorStops) {
 // Heidenhain and Tavro1 lines: the machine's own requests served by the service loop.
 
 TEST_F(PtyEndToEnd, HeidenhainMachineFetchesAProgram) {
-    const std::string text = program(4000);
-    dir.write("P1.H", text);
-    sim::HeidenhainMachine machine(peer);
-    startMachine([&] {
-        machine.requestFile("P1.H");
-        peer.runUntil([&] { return !machine.busy(); }, 30s);
-    });
-    serveUntilMachineDone(comm::ProtHeidenhain);
-    ASSERT_FALSE(machine.records().empty());
-    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
-    EXPECT_EQ(machine.programs()["P1.H"], text);
-    EXPECT_TRUE(site.errors.empty());
-    ASSERT_EQ(site.transfers.size(), 1u);
-    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::ToUnit);
-    EXPECT_EQ(site.transfers[0].name, "P1.H");
-    EXPECT_EQ(site.transfers[0].bytes, text);
-    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Done);
+    machineFetchesAProgram(4000);
 }
 
 TEST_F(PtyEndToEnd, HeidenhainMachineSendsAProgram) {
-    const std::string text = program(4000);
-    sim::HeidenhainMachine machine(peer);
-    machine.programs()["P2.H"] = text;
-    startMachine([&] {
-        machine.sendFile("P2.H");
-        peer.runUntil([&] { return !machine.busy(); }, 30s);
-    });
-    serveUntilMachineDone(comm::ProtHeidenhain);
-    ASSERT_FALSE(machine.records().empty());
-    EXPECT_TRUE(machine.records().back().ok) << machine.records().back().detail;
-    EXPECT_EQ(dir.read("P2.H"), text);
-    EXPECT_EQ(site.dirChanged, (std::vector<std::uint8_t>{1}));
-    ASSERT_EQ(site.transfers.size(), 1u);
-    EXPECT_EQ(site.transfers[0].way, comm::TransferWay::FromUnit);
-    EXPECT_EQ(site.transfers[0].bytes, text);
-    EXPECT_TRUE(site.transfers[0].stored);
+    machineSendsAProgram(4000);
+}
+
+// The framing these controls demand, 7 data bits, even parity and 2 stop bits, on a device that
+// keeps 8 bits without parity.
+class PtyEndToEndSevenEvenTwo : public PtyEndToEnd {
+protected:
+    PtyEndToEndSevenEvenTwo() {
+        EXPECT_TRUE(control.setCommSpeed("115200"));
+        EXPECT_TRUE(control.setCommDataBit("7"));
+        EXPECT_TRUE(control.setCommParity("E"));
+        EXPECT_TRUE(control.setCommStopBit("2"));
+    }
+};
+
+TEST_F(PtyEndToEndSevenEvenTwo, HeidenhainMachineFetchesAProgram) {
+    machineFetchesAProgram(6000);
+}
+
+TEST_F(PtyEndToEndSevenEvenTwo, HeidenhainMachineSendsAProgram) {
+    machineSendsAProgram(5000);
 }
 
 TEST_F(PtyEndToEnd, Tavro1MachineFetchesAProgramInPiecesWithCrLf) {

@@ -1,0 +1,248 @@
+// The control's network ports against a scripted device server on the loopback address: the
+// line settings and purges as COM port commands, 0xFF both ways, a refused or silent server,
+// a connection that drops and comes back, malformed addresses.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "comm/FerixComm.h"
+#include "comm/RealHost.h"
+#include "comm/link/NetworkSerialPort.h"
+#include "localizing/lookup/ResourceStrings.h"
+#include "sim/fakes/RecordingSite.h"
+#include "sim/net/TelnetDeviceServer.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using Bytes = std::vector<std::uint8_t>;
+using Server = sim::TelnetDeviceServer;
+using Clock = std::chrono::steady_clock;
+
+comm::LineSettings settings(const char* text) {
+    return *comm::parseLineSettings(text);
+}
+
+bool hasCommand(const std::vector<Server::Command>& commands, std::uint8_t code,
+                const Bytes& value) {
+    for (const auto& c : commands) {
+        if (c.code == code && c.value == value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Reads what the port receives until `count` bytes came or two seconds passed.
+Bytes readPort(comm::SerialPort& port, std::size_t count) {
+    Bytes got;
+    const auto deadline = Clock::now() + 2s;
+    while (got.size() < count && Clock::now() < deadline) {
+        if (port.bytesWaiting() == 0) {
+            std::this_thread::sleep_for(1ms);
+            continue;
+        }
+        got.push_back(port.readByte());
+    }
+    return got;
+}
+
+void writeAll(comm::SerialPort& port, const Bytes& data) {
+    comm::WriteProgress progress = port.startWrite(data);
+    while (progress.state == comm::WriteProgress::Pending) {
+        progress = port.waitWrite(50);
+    }
+    ASSERT_EQ(progress.state, comm::WriteProgress::Done);
+    ASSERT_EQ(progress.written, data.size());
+}
+
+Bytes everyByte() {
+    Bytes all;
+    for (int b = 0; b < 256; ++b) {
+        all.push_back(static_cast<std::uint8_t>(b));
+    }
+    return all;
+}
+
+TEST(NetworkPort, Rfc2217OpenSendsTheLineSettingsControlAndPurge) {
+    Server server(Server::Behaviour::AcceptComPort);
+    comm::NetworkSerialPort port;
+    ASSERT_TRUE(port.open(server.address(), settings("9600,e,7,2"), {}));
+    ASSERT_TRUE(server.waitForCommands(8, 2s));
+    const auto commands = server.commands();
+    EXPECT_TRUE(hasCommand(commands, 1, {0, 0, 0x25, 0x80}));  // 9600
+    EXPECT_TRUE(hasCommand(commands, 2, {7}));
+    EXPECT_TRUE(hasCommand(commands, 3, {3}));  // even
+    EXPECT_TRUE(hasCommand(commands, 4, {2}));
+    EXPECT_TRUE(hasCommand(commands, 5, {1}));   // no flow control
+    EXPECT_TRUE(hasCommand(commands, 5, {8}));   // DTR on
+    EXPECT_TRUE(hasCommand(commands, 5, {12}));  // RTS off
+    EXPECT_TRUE(hasCommand(commands, 12, {3}));  // purge both
+
+    // A change of the settings and the handshaking goes to the server as it happens.
+    ASSERT_TRUE(port.configure(settings("115200,n,8,1")));
+    ASSERT_TRUE(port.applyControl({comm::kHandshakeRts, 17, 19}));
+    port.flushInput();
+    ASSERT_TRUE(server.waitForCommands(15, 2s));
+    const auto later = server.commands();
+    EXPECT_TRUE(hasCommand(later, 1, {0, 1, 0xC2, 0}));
+    EXPECT_TRUE(hasCommand(later, 3, {1}));
+    EXPECT_TRUE(hasCommand(later, 4, {1}));
+    EXPECT_TRUE(hasCommand(later, 5, {3}));   // hardware flow control
+    EXPECT_TRUE(hasCommand(later, 12, {1}));  // purge of the receive side
+    // The server's answers are read with the data.
+    const auto until = Clock::now() + 2s;
+    while (port.codec().answers() < 15 && Clock::now() < until) {
+        port.bytesWaiting();
+        std::this_thread::sleep_for(1ms);
+    }
+    EXPECT_EQ(port.codec().answer(comm::telnet::ComPortCommand::SetDataSize), Bytes{8});
+}
+
+TEST(NetworkPort, EveryByteValueArrivesIntactBothWays) {
+    for (const auto behaviour : {Server::Behaviour::AcceptComPort, Server::Behaviour::Raw}) {
+        Server server(behaviour);
+        comm::NetworkSerialPort port;
+        ASSERT_TRUE(port.open(server.address(), settings("115200,n,8,1"), {}));
+        const Bytes all = everyByte();
+        writeAll(port, all);
+        EXPECT_TRUE(server.waitForData(all.size(), 2s));
+        EXPECT_EQ(server.data(), all) << server.address();
+
+        server.send(all);
+        EXPECT_EQ(readPort(port, all.size()), all) << server.address();
+    }
+}
+
+TEST(NetworkPort, ARefusingServerFailsTheOpenWithAClearText) {
+    Server server(Server::Behaviour::RefuseComPort);
+    comm::NetworkSerialPort port;
+    const comm::Status refused = port.open(server.address(), settings("9600,n,8,1"), {});
+    ASSERT_FALSE(refused.ok());
+    EXPECT_NE(refused.error().description.find("does not offer COM port control"),
+              std::string::npos);
+    EXPECT_FALSE(port.isOpen());
+}
+
+TEST(NetworkPort, ASilentServerFailsTheOpenWithinItsLimit) {
+    Server server(Server::Behaviour::Silent);
+    comm::NetworkSerialPort port({.connect = 500ms, .negotiation = 300ms});
+    const comm::Status silent = port.open(server.address(), settings("9600,n,8,1"), {});
+    ASSERT_FALSE(silent.ok());
+    EXPECT_NE(silent.error().description.find("did not answer the Telnet negotiation"),
+              std::string::npos);
+}
+
+TEST(NetworkPort, AServerThatTakesNoConnectionFailsTheConnectWithinItsLimit) {
+    // A listener that never accepts and has a full backlog leaves further connects hanging.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), length), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string device = "tcp://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+    std::vector<std::unique_ptr<comm::NetworkSerialPort>> fillers;
+    comm::Status status;
+    for (int i = 0; i < 8 && status.ok(); ++i) {
+        fillers.push_back(std::make_unique<comm::NetworkSerialPort>(
+            comm::NetworkSerialPort::Limits{200ms, 200ms}));
+        status = fillers.back()->open(device, settings("9600,n,8,1"), {});
+    }
+    ASSERT_FALSE(status.ok()) << "the backlog never filled";
+    EXPECT_EQ(status.error().number, ETIMEDOUT);
+    EXPECT_NE(status.error().description.find("Cannot connect to 127.0.0.1:"), std::string::npos);
+    ::close(listener);
+}
+
+TEST(NetworkPort, AConnectionRefusedIsAnOpenError) {
+    std::string device;
+    {
+        Server gone(Server::Behaviour::Raw);
+        device = gone.address();
+    }
+    comm::NetworkSerialPort port;
+    const comm::Status refused = port.open(device, settings("9600,n,8,1"), {});
+    ASSERT_FALSE(refused.ok());
+    EXPECT_EQ(refused.error().number, ECONNREFUSED);
+}
+
+TEST(NetworkPort, ADroppedConnectionIsALostDeviceAndTheLineOpensAgain) {
+    loc::selectLanguage(loc::kEnglish);
+    Server server(Server::Behaviour::AcceptComPort);
+    comm::RealHost host;
+    sim::RecordingSite site;
+    comm::ctrlFerixComm control(host, site);
+    control.setPortDevices([&](int) { return server.address(); });
+    ASSERT_TRUE(control.setCommSpeed("115200"));
+    ASSERT_TRUE(control.setProtocol(comm::ProtNone));
+    ASSERT_TRUE(control.setActive(true));
+    EXPECT_TRUE(control.link().checkDevice());
+
+    server.send({'A'});
+    EXPECT_EQ(readPort(control.link().port(), 1), Bytes{'A'});
+    server.drop();
+    comm::Status lost;
+    const auto deadline = Clock::now() + 2s;
+    while (lost.ok() && Clock::now() < deadline) {
+        lost = control.link().checkDevice();
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_FALSE(lost.ok());
+    EXPECT_NE(lost.error().description.find("Port no longer available"), std::string::npos);
+    EXPECT_NE(lost.error().description.find(server.address()), std::string::npos);
+    EXPECT_FALSE(control.link().WritePort("lost"));
+
+    ASSERT_TRUE(control.link().reopenIfLost());
+    EXPECT_TRUE(control.link().checkDevice());
+    const std::size_t before = server.data().size();
+    EXPECT_TRUE(control.link().WritePort("back"));
+    EXPECT_TRUE(server.waitForData(before + 4, 2s));
+    const Bytes got = server.data();
+    ASSERT_GE(got.size(), 4u);
+    EXPECT_EQ(std::string(got.end() - 4, got.end()), "back");
+    EXPECT_EQ(server.connections(), 2);
+}
+
+TEST(NetworkPort, MalformedAddressesNameTheirKey) {
+    loc::selectLanguage(loc::kEnglish);
+    comm::RealHost host;
+    sim::RecordingSite site;
+    comm::ctrlFerixComm control(host, site);
+    ASSERT_TRUE(control.setProtocol(comm::ProtNone));
+    control.setCommPort(3);
+    for (const std::string device :
+         {"tcp://", "tcp://host", "tcp://host:", "tcp://host:0", "tcp://host:70000", "tcp://:4001",
+          "rfc2217://[::1:4001", "udp://host:4001", "tcp://ho st:4001", "rfc2217://host:40a1"}) {
+        control.setPortDevices([&](int) { return device; });
+        const comm::Status failed = control.setActive(true);
+        ASSERT_FALSE(failed.ok()) << device;
+        EXPECT_NE(failed.error().description.find("\"Ports\" key 3=" + device), std::string::npos)
+            << failed.error().description;
+        EXPECT_NE(failed.error().description.find("is not a device address"), std::string::npos);
+    }
+}
+
+TEST(NetworkAddress, WellFormedAddresses) {
+    const auto v4 = comm::parseNetworkAddress("rfc2217://192.168.0.7:4001");
+    ASSERT_TRUE(std::holds_alternative<comm::NetworkAddress>(v4));
+    EXPECT_EQ(std::get<comm::NetworkAddress>(v4).kind, comm::NetworkAddress::Kind::Rfc2217);
+    EXPECT_EQ(std::get<comm::NetworkAddress>(v4).host, "192.168.0.7");
+    EXPECT_EQ(std::get<comm::NetworkAddress>(v4).port, 4001);
+    const auto v6 = comm::parseNetworkAddress("tcp://[fe80::1]:23/");
+    ASSERT_TRUE(std::holds_alternative<comm::NetworkAddress>(v6));
+    EXPECT_EQ(std::get<comm::NetworkAddress>(v6).host, "fe80::1");
+    EXPECT_EQ(std::get<comm::NetworkAddress>(v6).kind, comm::NetworkAddress::Kind::RawTcp);
+    const auto name = comm::parseNetworkAddress("tcp://moxa-hall-a.local:950");
+    ASSERT_TRUE(std::holds_alternative<comm::NetworkAddress>(name));
+    EXPECT_FALSE(comm::isNetworkDevice("/dev/ttyUSB0"));
+    EXPECT_TRUE(comm::isNetworkDevice("tcp://x:1"));
+}
+
+}  // namespace
