@@ -27,6 +27,8 @@ void onStopSignal(int) {
     [[maybe_unused]] const auto written = write(g_signalPipe[1], &byte, 1);
 }
 
+}  // namespace
+
 bool installStopSignals() {
     if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         return false;
@@ -38,6 +40,10 @@ bool installStopSignals() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     return true;
+}
+
+int stopSignalDescriptor() {
+    return g_signalPipe[0];
 }
 
 // Qt's own buttons and dialogs in the language of the program's texts.
@@ -58,8 +64,6 @@ void installQtTranslation(QApplication& app, std::uint16_t language) {
             QLocale(primary == (loc::kGerman & 0x3FF) ? QLocale::German : QLocale::Czech));
     }
 }
-
-}  // namespace
 
 bool displayAvailable() {
     const auto set = [](const char* name) {

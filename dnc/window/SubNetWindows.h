@@ -3,12 +3,15 @@
 // state stored) and end the program with status 0.
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "dnc/window/frmDNC.h"
+
+class QApplication;
 
 namespace dnc::window {
 
@@ -25,6 +28,14 @@ bool displayAvailable();
 
 // The message for a program started without a display.
 std::string noDisplayMessage(const std::string& program);
+
+// SIGINT and SIGTERM are kept from now on until the event loop reads them from
+// stopSignalDescriptor(); false when they could not be caught.
+bool installStopSignals();
+int stopSignalDescriptor();
+
+// Qt's own buttons and dialogs in the language of the program's texts.
+void installQtTranslation(QApplication& app, std::uint16_t language);
 
 int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options);
 
