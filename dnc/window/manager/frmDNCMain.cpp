@@ -173,6 +173,9 @@ void frmDNCMain::fillList() {
         item->setCheckState(Qt::Unchecked);
     }
     ticking_ = false;
+    // All sixteen entries in sight, without scrolling.
+    ListDNC_->setMinimumHeight(ListDNC_->sizeHintForRow(0) * kSubNetCount +
+                               2 * ListDNC_->frameWidth() + 4);
     const StoreSection common = store_.section("Common");
     for (int n = 1; n <= kSubNetCount; ++n) {
         startUp_[index(n)] = common.readBool(std::to_string(n), false);
