@@ -8,6 +8,7 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QtTest>
 #include <filesystem>
@@ -183,6 +184,26 @@ private slots:
         QVERIFY(manager.isRunning(1));
         QVERIFY(manager.subNetWindow(1) != nullptr && !manager.subNetWindow(1)->closed());
         manager.setObserver(nullptr);
+    }
+
+    void aStopWhileTheSubNetWindowHasABoxOpenKeepsTheWindowUntilTheBoxIsGone() {
+        Network network;
+        FakeDialogs dialogs;
+        frmDNCMain manager(network.store(), dialogs, options());
+        QTRY_VERIFY(manager.startedUp());
+        manager.startSubNet(1);
+        QPointer<dnc::window::frmDNC> window = manager.subNetWindow(1);
+        bool aliveInTheBox = false;
+        dialogs.whileOpen = [&](const QString&) {
+            manager.stopSubNet(1);  // a stop over D-Bus while the operator reads the box
+            aliveInTheBox = !window.isNull();
+        };
+        window->actTransferPCFerix();  // nothing selected: a box
+        QCOMPARE(dialogs.boxes.size(), std::size_t{1});
+        QVERIFY(aliveInTheBox);
+        QVERIFY(!manager.isRunning(1));
+        QVERIFY(!manager.isTicked(1));
+        QTRY_VERIFY(window.isNull());  // gone once the loop runs again
     }
 
     void flaggedSubNetsStartHiddenAndTheFlagsAreStoredAtExit() {

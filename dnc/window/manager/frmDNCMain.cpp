@@ -275,8 +275,10 @@ void frmDNCMain::start(int subNet, bool show) {
             observer_->subNetEvent(event);
         }
     };
-    // A closed window of an earlier run goes now; its sub net has ended.
-    windows_[index(subNet)].reset();
+    // A closed window of an earlier run goes; its sub net has ended.
+    if (windows_[index(subNet)]) {
+        windows_[index(subNet)].release()->deleteLater();
+    }
     auto window = std::make_unique<frmDNC>(store_, subNet, dialogs_, options);
     connect(window.get(), &frmDNC::subNetClosed, this, &frmDNCMain::onSubNetClosed);
     window->Initialize();
@@ -423,7 +425,9 @@ void frmDNCMain::stopSubNet(int subNet) {
         return;
     }
     windows_[index(subNet)]->close();  // stores its configuration; its closing unticks it
-    windows_[index(subNet)].reset();
+    // A box of that window may still be on the stack (a stop over D-Bus while it is open):
+    // the window goes once control is back in the event loop.
+    windows_[index(subNet)].release()->deleteLater();
 }
 
 bool frmDNCMain::showSubNet(int subNet) {
