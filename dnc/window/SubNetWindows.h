@@ -3,7 +3,6 @@
 // state stored) and end the program with status 0.
 #pragma once
 
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -34,8 +33,9 @@ std::string noDisplayMessage(const std::string& program);
 bool installStopSignals();
 int stopSignalDescriptor();
 
-// Qt's own buttons and dialogs in the language of the program's texts.
-void installQtTranslation(QApplication& app, std::uint16_t language);
+// The program's names, the stored language for this thread, and Qt's own buttons and dialogs
+// in that language.
+void prepareApplication(QApplication& app, const ConfigStore& store);
 
 int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options);
 

@@ -13,20 +13,15 @@
 #include "dnc/window/QtOperatorDialogs.h"
 #include "dnc/window/SubNetWindows.h"
 #include "dnc/window/manager/frmDNCMain.h"
-#include "localizing/lookup/ResourceStrings.h"
 
 namespace dnc::window {
 
 int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& options) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("FerixDNC"));
-    QApplication::setOrganizationName(QStringLiteral("DNC"));
     // The manager lives in the tray: closing the last sub-net window ends nothing.
     QApplication::setQuitOnLastWindowClosed(false);
     ConfigStore store(options.config);
-    const auto language =
-        static_cast<std::uint16_t>(store.section("Common").readInt("LangID", 0, 0, 0xFFFF));
-    installQtTranslation(app, loc::selectLanguage(language));
+    prepareApplication(app, store);
 
     const bool signalsInstalled = installStopSignals();
     QtOperatorDialogs dialogs;
