@@ -105,12 +105,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
     if (line.systemBus && !headless) {
         return fail("--system-bus goes with --headless");
     }
-    line.mode = checkConfig             ? CommandLine::Mode::CheckConfig
-                : headless              ? CommandLine::Mode::Headless
-                : demo                  ? CommandLine::Mode::Demo
-                : demoWindow            ? CommandLine::Mode::DemoWindow
-                : !line.subNets.empty() ? CommandLine::Mode::Windows
-                                        : CommandLine::Mode::Usage;
+    line.mode = checkConfig  ? CommandLine::Mode::CheckConfig
+                : headless   ? CommandLine::Mode::Headless
+                : demo       ? CommandLine::Mode::Demo
+                : demoWindow ? CommandLine::Mode::DemoWindow
+                             : CommandLine::Mode::Windows;
     return line;
 }
 
@@ -125,7 +124,9 @@ std::string usageText(const std::string& program) {
            "  " +
            program +
            " --check-config [--config FILE] [--subnet N]...\n"
-           " [--config FILE] --subnet N [--subnet M]...\n"
+           "  " +
+           program +
+           " [--config FILE] [--subnet N]... [ShowInTaskbar]\n"
            "  " +
            program +
            " --demo-window [dnc|heidenhain|tavro1|plain]\n"
@@ -150,7 +151,13 @@ std::string usageText(const std::string& program) {
            "                The network is driven over D-Bus (ferixdncctl(1)): this process\n"
            "                owns org.ferixdnc.DNC.instance<PID> and, when free,\n"
            "                org.ferixdnc.DNC on the session bus.\n"
-           "--subnet N      With --headless: run sub net N (1 to 16); may be repeated.\n"
+           "(no mode)       The network manager window: the 16 sub nets, On / Off / Show /\n"
+           "                Hide, the start-up flags, language and taskbar options; it lives\n"
+           "                in the tray. The sub nets flagged for start-up run with their\n"
+           "                windows hidden; D-Bus as with --headless. ShowInTaskbar anywhere\n"
+           "                on the line keeps the manager in the taskbar.\n"
+           "--subnet N      Run sub net N (1 to 16), with the manager: its window shown; may\n"
+           "                be repeated.\n"
            "--system-bus    With --headless: export on the system bus instead.\n"
            "--config FILE   The settings file. Without it: $FERIXDNC_CONFIG, else\n"
            "                $XDG_CONFIG_HOME/DNC/DNC.ini, else ~/.config/DNC/DNC.ini.\n"

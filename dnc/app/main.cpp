@@ -17,6 +17,7 @@
 #ifdef FERIX_WITH_WINDOWS
 #include "dnc/app/DemoWindow.h"
 #include "dnc/window/SubNetWindows.h"
+#include "dnc/window/manager/ManagerProgram.h"
 #endif
 
 namespace {
@@ -62,7 +63,8 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     return 0;
 }
 
-// The sub-net windows; without a display (or without Qt) a clear message and status 2.
+// The network manager and the sub-net windows; without a display (or without Qt) a clear message
+// and status 2.
 int runWindows(const dnc::CommandLine& line, const std::string& program, int& argc, char** argv) {
 #ifdef FERIX_WITH_WINDOWS
     if (!dnc::window::displayAvailable()) {
@@ -72,10 +74,11 @@ int runWindows(const dnc::CommandLine& line, const std::string& program, int& ar
     if (line.mode == dnc::CommandLine::Mode::DemoWindow) {
         return dnc::runDemoWindow(argc, argv, line.demoProtocol);
     }
-    dnc::window::WindowsOptions options;
+    dnc::window::ManagerProgramOptions options;
     options.config = dnc::configPath(line.config);
     options.subNets = line.subNets;
-    return dnc::window::runSubNetWindows(argc, argv, options);
+    options.showInTaskbar = line.showInTaskbar;
+    return dnc::window::runNetworkManager(argc, argv, options);
 #else
     (void)line;
     (void)argc;

@@ -27,6 +27,8 @@ void onStopSignal(int) {
     [[maybe_unused]] const auto written = write(g_signalPipe[1], &byte, 1);
 }
 
+}  // namespace
+
 bool installStopSignals() {
     if (pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         return false;
@@ -39,6 +41,12 @@ bool installStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
     return true;
 }
+
+int stopSignalDescriptor() {
+    return g_signalPipe[0];
+}
+
+namespace {
 
 // Qt's own buttons and dialogs in the language of the program's texts.
 void installQtTranslation(QApplication& app, std::uint16_t language) {
@@ -61,6 +69,14 @@ void installQtTranslation(QApplication& app, std::uint16_t language) {
 
 }  // namespace
 
+void prepareApplication(QApplication& app, const ConfigStore& store) {
+    QApplication::setApplicationName(QStringLiteral("FerixDNC"));
+    QApplication::setOrganizationName(QStringLiteral("DNC"));
+    const auto language =
+        static_cast<std::uint16_t>(store.section("Common").readInt("LangID", 0, 0, 0xFFFF));
+    installQtTranslation(app, loc::selectLanguage(language));
+}
+
 bool displayAvailable() {
     const auto set = [](const char* name) {
         const char* value = std::getenv(name);
@@ -78,12 +94,8 @@ std::string noDisplayMessage(const std::string& program) {
 
 int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("FerixDNC"));
-    QApplication::setOrganizationName(QStringLiteral("DNC"));
     ConfigStore store(options.config);
-    const auto language =
-        static_cast<std::uint16_t>(store.section("Common").readInt("LangID", 0, 0, 0xFFFF));
-    installQtTranslation(app, loc::selectLanguage(language));
+    prepareApplication(app, store);
 
     // From here on a signal is kept in the pipe until the windows are up to close.
     const bool signalsInstalled = installStopSignals();

@@ -10,6 +10,8 @@
 
 #include "dnc/window/frmDNC.h"
 
+class QApplication;
+
 namespace dnc::window {
 
 struct WindowsOptions {
@@ -25,6 +27,15 @@ bool displayAvailable();
 
 // The message for a program started without a display.
 std::string noDisplayMessage(const std::string& program);
+
+// SIGINT and SIGTERM are kept from now on until the event loop reads them from
+// stopSignalDescriptor(); false when they could not be caught.
+bool installStopSignals();
+int stopSignalDescriptor();
+
+// The program's names, the stored language for this thread, and Qt's own buttons and dialogs
+// in that language.
+void prepareApplication(QApplication& app, const ConfigStore& store);
 
 int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options);
 

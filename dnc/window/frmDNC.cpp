@@ -187,6 +187,9 @@ void frmDNC::resizeEvent(QResizeEvent* event) {
 void frmDNC::takeEvents() {
     for (const SubNetEvent& event : link_->take()) {
         handle(event);
+        if (options_.told) {
+            options_.told(event);
+        }
     }
 }
 

@@ -56,6 +56,8 @@ public:
     struct Options {
         SubNet::PortFactory ports;  // the control's port (default: the POSIX serial port)
         SubNet::Operation setup;    // runs on the sub net's thread when the control is made
+        // Told every event of the sub net after the window has handled it (the automation).
+        std::function<void(const SubNetEvent&)> told;
     };
 
     frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options options = {},

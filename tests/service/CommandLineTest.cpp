@@ -25,9 +25,13 @@ TEST(CommandLine, HeadlessWithConfigAndSubNets) {
     EXPECT_TRUE(parse({"--system-bus", "--headless"}).systemBus);
 }
 
-TEST(CommandLine, NothingOrNonsenseGivesTheUsage) {
-    EXPECT_EQ(parse({}).mode, Mode::Usage);
-    EXPECT_TRUE(parse({}).error.empty());
+TEST(CommandLine, NothingOpensTheManagerAndNonsenseGivesTheUsage) {
+    EXPECT_EQ(parse({}).mode, Mode::Windows);
+    EXPECT_TRUE(parse({}).subNets.empty());
+    EXPECT_EQ(parse({"--config", "/tmp/x.ini"}).mode, Mode::Windows);
+    const auto tray = parse({"-ShowInTaskbar"});
+    EXPECT_EQ(tray.mode, Mode::Windows);
+    EXPECT_TRUE(tray.showInTaskbar);
     for (const auto& bad : std::vector<std::vector<std::string>>{{"--headless", "--subnet", "0"},
                                                                  {"--headless", "--subnet", "17"},
                                                                  {"--headless", "--subnet", "x"},

@@ -138,6 +138,9 @@ TEST_F(WindowsProgram, SigtermClosesTheWindowAndStoresEverything) {
     EXPECT_TRUE(section.find("DirPattern").has_value());
     EXPECT_TRUE(section.find("Width").has_value());
     EXPECT_TRUE(section.find("listDirPath1").has_value());
+    // The manager stored its flags as it unloaded.
+    EXPECT_EQ(store.section("Common").readString("1", ""), "False");
+    EXPECT_EQ(store.section("Common").readString("ShowInTaskbar", ""), "False");
 }
 
 }  // namespace
