@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "dnc/automation/BusTypes.h"
 #include "dnc/history/HistoryCommands.h"
 #include "tools/ferixdncctl/Client.h"
 #include "tools/ferixdncctl/CtlArguments.h"
@@ -49,6 +50,9 @@ int main(int argc, char** argv) {
         return runHistory(*parsed.arguments, program);
     }
     QCoreApplication application(argc, argv);
+    // Before the bus is reached: Qt's D-Bus thread hands answers over as queued values of these
+    // types, and one that arrives before they are known cannot be built.
+    dnc::bus::registerBusTypes();
     QDBusConnection connection =
         parsed.arguments->systemBus ? QDBusConnection::systemBus() : QDBusConnection::sessionBus();
     ferixdncctl::Client client(*parsed.arguments, connection);
