@@ -182,6 +182,7 @@ int runDemoWindow(int& argc, char** argv, const std::string& protocol) {
         window::WindowsOptions options;
         options.config = store.file();
         options.subNets = {1};
+        options.history = work / "history.db";
         // The first unit is selected, so that its three lists show at once.
         options.started = [](const std::vector<window::frmDNC*>& windows) {
             for (window::frmDNC* w : windows) {

@@ -75,6 +75,7 @@ int runWindows(const dnc::CommandLine& line, const std::string& program, int& ar
     dnc::window::WindowsOptions options;
     options.config = dnc::configPath(line.config);
     options.subNets = line.subNets;
+    options.history = dnc::history::historyPath(line.history);
     return dnc::window::runSubNetWindows(argc, argv, options);
 #else
     (void)line;
