@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -106,8 +107,13 @@ HistoryView::HistoryView(std::filesystem::path database, int subNet, const QStri
     connect(chkAllUnits_, &QCheckBox::toggled, this, &HistoryView::reload);
     connect(refresh, &QPushButton::clicked, this, &HistoryView::reload);
     connect(close, &QPushButton::clicked, this, &QDialog::close);
-    connect(list_, &QTreeWidget::itemActivated, this,
+    connect(list_, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem* item) { openRow(list_->indexOfTopLevelItem(item)); });
+    // Return opens the current row as well, for the keyboard.
+    auto* open = new QShortcut(QKeySequence(Qt::Key_Return), list_);
+    open->setContext(Qt::WidgetShortcut);
+    connect(open, &QShortcut::activated, this,
+            [this] { openRow(list_->indexOfTopLevelItem(list_->currentItem())); });
 }
 
 HistoryView::~HistoryView() {
