@@ -155,6 +155,7 @@ int runDemoWindow(int& argc, char** argv, const std::string& protocol) {
             machine && !machine->device().empty() ? machine->device() : pty.devicePath();
         ConfigStore store(work / "DNC.ini");
         store.write("Ports", "1", device);
+        store.write("Common", "HistoryKeepPrograms", "True");  // the history can show them
         store.write(subNetSection(1), {{"Caption", "Demo line (" + protocol + ")"},
                                        {"Protocol", protocolNumber(protocol)},
                                        {"CommSpeed", std::to_string(kSpeed)},
