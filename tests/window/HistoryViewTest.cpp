@@ -65,6 +65,22 @@ bool waitLoaded(HistoryView& view, QSignalSpy& spy) {
     return !view.loading();
 }
 
+// A view of sub net 1 on show, filtered to `unit`, whose editor only collects the paths.
+struct Shown {
+    Shown(const fs::path& db, int unit)
+        : view(db, 1, QStringLiteral("Hall A"), dialogs,
+               [this](const QString& path) { opened << path; }),
+          loaded(&view, &HistoryView::loaded) {
+        view.setUnit(unit);
+        view.show();
+        view.reload();
+    }
+    FakeDialogs dialogs;
+    QStringList opened;
+    HistoryView view;
+    QSignalSpy loaded;
+};
+
 }  // namespace
 
 class HistoryViewTest : public QObject {
@@ -98,15 +114,9 @@ private slots:
     void cleanup() { fs::remove_all(dir_); }
 
     void theSelectedUnitNewestFirstAllUnitsAndSearch() {
-        FakeDialogs dialogs;
-        QStringList opened;
-        HistoryView view(db_, 1, QStringLiteral("Hall A"), dialogs,
-                         [&opened](const QString& path) { opened << path; });
-        QSignalSpy loaded(&view, &HistoryView::loaded);
-        view.setUnit(1);
-        view.show();
-        view.reload();
-        QVERIFY(waitLoaded(view, loaded));
+        Shown shown(db_, 1);
+        QVERIFY(waitLoaded(shown.view, shown.loaded));
+        auto& [dialogs, opened, view, loaded] = shown;
         auto* list = view.findChild<QTreeWidget*>(QStringLiteral("tvHistory"));
         using C = dnc::window::HistoryColumn;
         QCOMPARE(column(list, C::Name),
@@ -149,15 +159,9 @@ private slots:
     }
 
     void aKeptProgramOpensReadOnlyAnotherIsExplained() {
-        FakeDialogs dialogs;
-        QStringList opened;
-        HistoryView view(db_, 1, QStringLiteral("Hall A"), dialogs,
-                         [&opened](const QString& path) { opened << path; });
-        QSignalSpy loaded(&view, &HistoryView::loaded);
-        view.setUnit(1);
-        view.show();
-        view.reload();
-        QVERIFY(waitLoaded(view, loaded));
+        Shown shown(db_, 1);
+        QVERIFY(waitLoaded(shown.view, shown.loaded));
+        auto& [dialogs, opened, view, loaded] = shown;
         QVERIFY(view.rows()[2].kept);
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         auto* list = view.findChild<QTreeWidget*>(QStringLiteral("tvHistory"));
