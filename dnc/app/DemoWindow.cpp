@@ -155,6 +155,7 @@ int runDemoWindow(int& argc, char** argv, const std::string& protocol) {
             machine && !machine->device().empty() ? machine->device() : pty.devicePath();
         ConfigStore store(work / "DNC.ini");
         store.write("Ports", "1", device);
+        store.write("Common", "HistoryKeepPrograms", "True");  // the history can show them
         store.write(subNetSection(1), {{"Caption", "Demo line (" + protocol + ")"},
                                        {"Protocol", protocolNumber(protocol)},
                                        {"CommSpeed", std::to_string(kSpeed)},
@@ -182,6 +183,7 @@ int runDemoWindow(int& argc, char** argv, const std::string& protocol) {
         window::WindowsOptions options;
         options.config = store.file();
         options.subNets = {1};
+        options.history = work / "history.db";
         // The first unit is selected, so that its three lists show at once.
         options.started = [](const std::vector<window::frmDNC*>& windows) {
             for (window::frmDNC* w : windows) {

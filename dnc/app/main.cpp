@@ -78,6 +78,7 @@ int runWindows(const dnc::CommandLine& line, const std::string& program, int& ar
     options.config = dnc::configPath(line.config);
     options.subNets = line.subNets;
     options.showInTaskbar = line.showInTaskbar;
+    options.history = dnc::history::historyPath(line.history);
     return dnc::window::runNetworkManager(argc, argv, options);
 #else
     (void)line;

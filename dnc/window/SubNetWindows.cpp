@@ -10,8 +10,11 @@
 #include <QSocketNotifier>
 #include <QTranslator>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 
+#include "dnc/history/HistoryRecorder.h"
+#include "dnc/service/HistorySettings.h"
 #include "dnc/window/QtOperatorDialogs.h"
 #include "localizing/lookup/ResourceStrings.h"
 
@@ -99,11 +102,22 @@ int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
 
     // From here on a signal is kept in the pipe until the windows are up to close.
     const bool signalsInstalled = installStopSignals();
+    // The recorder outlives the windows: their sub nets' last transfers are written before it
+    // goes. Its reports come from its own thread, as whole lines.
+    std::unique_ptr<history::HistoryRecorder> recorder;
+    frmDNC::Options windowOptions = options.window;
+    if (windowOptions.journal == nullptr && !options.history.empty()) {
+        recorder = std::make_unique<history::HistoryRecorder>(historyRecorderOptions(
+            store, options.history,
+            [](const std::string& text) { std::cerr << "FerixDNC: " + text + "\n"; }));
+        windowOptions.journal = recorder.get();
+        windowOptions.history = options.history;
+    }
     QtOperatorDialogs dialogs;
     std::vector<std::unique_ptr<frmDNC>> windows;
     int open = 0;
     for (int n : options.subNets) {
-        auto window = std::make_unique<frmDNC>(store, n, dialogs, options.window);
+        auto window = std::make_unique<frmDNC>(store, n, dialogs, windowOptions);
         QObject::connect(window.get(), &frmDNC::subNetClosed, &app, [&open] {
             if (--open == 0) {
                 QApplication::quit();

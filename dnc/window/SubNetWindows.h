@@ -18,6 +18,9 @@ struct WindowsOptions {
     std::filesystem::path config;
     std::vector<int> subNets;
     frmDNC::Options window;
+    // The history database that the windows record into (with the settings' "Common" options)
+    // and show, unless `window.journal` is given. Empty: nothing is recorded.
+    std::filesystem::path history;
     // Runs once the windows are open (the demo starts its simulated units here).
     std::function<void(const std::vector<frmDNC*>&)> started;
 };

@@ -110,7 +110,8 @@ QString frmDNC::appTitle() const {
 // ---- start sequence ------------------------------------------------------------------------
 
 void frmDNC::Initialize() {
-    subNet_ = std::make_unique<SubNet>(id_, store_, *link_, options_.ports, options_.setup);
+    subNet_ = std::make_unique<SubNet>(id_, store_, *link_, options_.ports, options_.setup,
+                                       options_.journal);
     // listDirPath defaults to the control's root directory before the configuration is read.
     const std::string home =
         subNet_->call<std::string>([](comm::ctrlFerixComm& c) { return c.FerixHomeDir(); });

@@ -7,8 +7,10 @@
 
 #include <QLabel>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 #include <deque>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -16,6 +18,7 @@
 #include "dnc/config/ConfigStore.h"
 #include "dnc/manager/ControlSettings.h"
 #include "dnc/manager/SubNet.h"
+#include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
 #include "dnc/window/rules/PaneShares.h"
 #include "dnc/window/rules/SelectionSummary.h"
@@ -50,15 +53,21 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 };
 
+struct frmDNCOptions {
+    SubNet::PortFactory ports;  // the control's port (default: the POSIX serial port)
+    SubNet::Operation setup;    // runs on the sub net's thread when the control is made
+    // Where the sub net's ended transfers are recorded (none: not recorded); it outlives the
+    // window. The History view reads `history` (empty: the window shows no history).
+    history::TransferJournal* journal = nullptr;
+    std::filesystem::path history;
+    // Told every event of the sub net after the window has handled it (the automation).
+    std::function<void(const SubNetEvent&)> told;
+};
+
 class frmDNC : public QMainWindow {
     Q_OBJECT
 public:
-    struct Options {
-        SubNet::PortFactory ports;  // the control's port (default: the POSIX serial port)
-        SubNet::Operation setup;    // runs on the sub net's thread when the control is made
-        // Told every event of the sub net after the window has handled it (the automation).
-        std::function<void(const SubNetEvent&)> told;
-    };
+    using Options = frmDNCOptions;
 
     frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options options = {},
            QWidget* parent = nullptr);
@@ -85,6 +94,9 @@ public:
     void showHelpContents();
     void showAbout();
     void showControlAbout();
+    // Opens (or brings up) the History view of this sub net's transfers.
+    void showTransferHistory();
+    HistoryView* historyView() const { return historyView_; }
 
     void RefreshPCDirectory(const QString& path);
     void RefreshFerixDirectory(int unit);
@@ -179,6 +191,7 @@ private:
     std::uint8_t stopDirection_ = 0;
     bool closed_ = false;
     bool initialized_ = false;
+    QPointer<HistoryView> historyView_;
 
     QComboBox* comboFerixAdr_ = nullptr;
     QSplitter* splitter_ = nullptr;

@@ -41,6 +41,7 @@
 #include "dnc/window/frmDNCParts.h"
 #include "dnc/window/rules/CommandSets.h"
 #include "dnc/window/rules/DirectoryFiles.h"
+#include "dnc/window/rules/HistoryRows.h"
 #include "dnc/window/rules/ProgramLaunch.h"
 #include "dnc/window/rules/UnitSelector.h"
 #include "dnc/window/rules/WindowGeometry.h"
@@ -172,6 +173,9 @@ void frmDNC::buildMenus() {
     transfers->addSeparator();
     transfers->addAction(action("mnuTransferLst", str::kUpdateMemoryList, &frmDNC::actFerixLst));
     transfers->addAction(action("mnuTransferRemove", str::kDeleteInMemory, &frmDNC::actRemove));
+    transfers->addSeparator();
+    transfers->addAction(
+        action("mnuTransferHistory", histr::kMenuItem, &frmDNC::showTransferHistory));
 
     QMenu* ferix = menu("mnuFerix", 250);
     for (const UnitCommandSpec& spec : unitCommands()) {

@@ -35,6 +35,7 @@
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/window/HelpPages.h"
+#include "dnc/window/HistoryView.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/WindowLink.h"
 #include "dnc/window/frmAboutDNC.h"
@@ -102,6 +103,9 @@ void frmDNC::selectUnit(int unit) {
 
 void frmDNC::onUnitSelected() {
     const int unit = selectedUnit();
+    if (historyView_) {
+        historyView_->setUnit(unit);
+    }
     if (unit == 0) {
         return;
     }

@@ -27,7 +27,10 @@
 #include "comm/link/PosixSerialPort.h"
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/history/HistoryRecorder.h"
+#include "dnc/history/Sha256.h"
 #include "dnc/window/HelpPages.h"
+#include "dnc/window/HistoryView.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/frmAboutDNC.h"
 #include "dnc/window/frmDNC.h"
@@ -354,6 +357,68 @@ private slots:
         selectRows(memory, {0, 1});
         window.actTransferFerixPC();
         QTRY_VERIFY_WITH_TIMEOUT(fs::exists(line.root() / "Machine1" / "SHAFT.WTX"), kWait * 2);
+    }
+
+    void theWindowsTransfersAreRecordedAndItsHistoryShowsThem() {
+        Line line("3", true);
+        line.set("Editor", "/bin/true");
+        const fs::path db = line.root().parent_path() / "history.db";
+        dnc::history::RecorderOptions recording;
+        recording.database = db;
+        recording.keepPrograms = true;
+        dnc::history::HistoryRecorder recorder(recording);
+        FakeDialogs dialogs;
+        frmDNC::Options options;
+        options.journal = &recorder;
+        options.history = db;
+        frmDNC window(line.store(), 1, dialogs, options);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        window.selectUnit(1);
+        auto* files = element<QListWidget>(&window, "listFerixDir");
+        QTRY_COMPARE_WITH_TIMEOUT(files->count(), 2, kWait);
+        selectRows(files, {1});
+        QCOMPARE(files->item(1)->text(), QStringLiteral("SHAFT.WTX"));
+        window.actTransferPCFerix();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.batchRunning(), kWait * 2);
+        QVERIFY(line.unitHolds(1, "SHAFT"));
+        recorder.flush();
+
+        // The Transfers menu opens the view once; it shows the unit's transfer.
+        auto* item = window.findChild<QAction*>(QStringLiteral("mnuTransferHistory"));
+        QVERIFY(item != nullptr);
+        QCOMPARE(item->text(), QStringLiteral("Transfer &history..."));
+        item->trigger();
+        dnc::window::HistoryView* view = window.historyView();
+        QVERIFY(view != nullptr);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->loading() && !view->rows().empty(), kWait);
+        item->trigger();
+        QCOMPARE(window.findChildren<dnc::window::HistoryView*>().size(), 1);
+        const dnc::history::HistoryRow& row = view->rows().front();
+        QCOMPARE(row.unit, 1);
+        QCOMPARE(row.direction, dnc::history::Direction::ToUnit);
+        QCOMPARE(row.startedBy, dnc::history::StartedBy::Operator);
+        QCOMPARE(row.outcome, dnc::history::Outcome::Done);
+        std::ifstream in(line.root() / "Machine1" / "SHAFT.WTX", std::ios::binary);
+        const std::string sent((std::istreambuf_iterator<char>(in)), {});
+        QVERIFY(row.sha256.has_value());
+        QCOMPARE(*row.sha256, dnc::history::sha256Hex(sent));
+
+        // The kept program opens read-only in the window's editor.
+        QVERIFY(row.kept);
+        const std::size_t started = dialogs.started.size();
+        view->openRow(0);
+        QCOMPARE(dialogs.started.size(), started + 1);
+        QCOMPARE(dialogs.started.back().front(), QStringLiteral("/bin/true"));
+        const fs::path copy = dialogs.started.back().at(1).toStdString();
+        std::ifstream kept(copy, std::ios::binary);
+        QCOMPARE(std::string((std::istreambuf_iterator<char>(kept)), {}), sent);
+        fs::remove(copy);
+
+        // Selecting another unit in the window filters the view to it.
+        window.selectUnit(2);
+        QTRY_VERIFY_WITH_TIMEOUT(!view->loading() && view->rows().empty(), kWait);
     }
 
     void aUnitThatDoesNotAnswerIsNotReady() {

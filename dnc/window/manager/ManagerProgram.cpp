@@ -10,6 +10,8 @@
 #include <memory>
 
 #include "dnc/automation/NetworkBus.h"
+#include "dnc/history/HistoryRecorder.h"
+#include "dnc/service/HistorySettings.h"
 #include "dnc/window/QtOperatorDialogs.h"
 #include "dnc/window/SubNetWindows.h"
 #include "dnc/window/manager/frmDNCMain.h"
@@ -24,8 +26,18 @@ int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& optio
     prepareApplication(app, store);
 
     const bool signalsInstalled = installStopSignals();
-    QtOperatorDialogs dialogs;
+    // The recorder outlives the manager and its windows: the sub nets' last transfers are
+    // written before it goes. Its reports come from its own thread, as whole lines.
+    std::unique_ptr<history::HistoryRecorder> recorder;
     frmDNCMain::Options managerOptions;
+    if (!options.history.empty()) {
+        recorder = std::make_unique<history::HistoryRecorder>(historyRecorderOptions(
+            store, options.history,
+            [](const std::string& text) { std::cerr << "FerixDNC: " + text + "\n"; }));
+        managerOptions.subNet.journal = recorder.get();
+        managerOptions.subNet.history = options.history;
+    }
+    QtOperatorDialogs dialogs;
     managerOptions.showInTaskbar = options.showInTaskbar;
     managerOptions.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     frmDNCMain manager(store, dialogs, managerOptions);

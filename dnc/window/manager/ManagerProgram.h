@@ -10,8 +10,9 @@ namespace dnc::window {
 
 struct ManagerProgramOptions {
     std::filesystem::path config;
-    std::vector<int> subNets;    // started at once, their windows shown
-    bool showInTaskbar = false;  // "ShowInTaskbar" on the command line
+    std::vector<int> subNets;       // started at once, their windows shown
+    bool showInTaskbar = false;     // "ShowInTaskbar" on the command line
+    std::filesystem::path history;  // the program history's database (empty: none kept)
 };
 
 int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& options);
