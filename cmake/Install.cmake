@@ -13,13 +13,13 @@ set(FERIX_MANUAL_DIR ${FERIX_DOC_DIR}/manual)
 
 # Beside itself first (the build tree), then its run path: how every deliverable looks for
 # a library that it loads by name; in the installed tree the run path names the private folder.
-foreach(program FerixDNC ferix-unit-sim ferix-heidenhain-machine ferix-tape)
+foreach(program FerixDNC ferixdncctl ferix-unit-sim ferix-heidenhain-machine ferix-tape)
     if(TARGET ${program})
         set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/${ferix_bin_to_private}")
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
-foreach(library FerixComm Localizing Lentra Brisel)
+foreach(library FerixComm FerixCommWidgets Localizing Lentra Brisel)
     if(TARGET ${library})
         set_target_properties(${library} PROPERTIES INSTALL_RPATH "")
         install(TARGETS ${library} LIBRARY DESTINATION ${FERIX_PRIVATE_LIBDIR})
