@@ -37,6 +37,10 @@ foreach(size 16 24 32 48 64 128 256)
             DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 
+# The headless service's policy on the system bus.
+install(FILES ${ferix_data}/org.ferixdnc.DNC.conf
+        DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/dbus-1/system.d)
+
 # Where the installed manual lies, for the windows' Help.
 configure_file(${CMAKE_CURRENT_LIST_DIR}/InstallLayout.h.in
                ${PROJECT_BINARY_DIR}/generated/ferix/InstallLayout.h @ONLY)
