@@ -184,8 +184,8 @@ std::string usageText(const std::string& program) {
            "--help          This text.\n"
            "--version       The program's version.\n"
            "\n"
-           "Without a mode or a sub net the program prints this text and exits with status 2\n"
-           "(the windows of the network manager come with a later version).\n";
+           "An option it does not know makes the program print this text and exit with\n"
+           "status 2.\n";
 }
 
 }  // namespace dnc
