@@ -1,7 +1,7 @@
 // The line's service of the units' own requests with the sub-net window open, against the same
 // sub net run by the headless service: a simulated DNC unit on a paced pseudo-terminal
 // downloads and uploads a program by its own request several times; printed are the payload
-// bytes per second of each, the ratio window/headless and the CPU time of the GUI (main)
+// bytes per second of each intact one, the ratio window/headless and the CPU time of the GUI (main)
 // thread. Prints its figures; asserts nothing.
 //   WindowLineBench [--size KIB] [--reps N] [SPEED...]   (default 32 KiB, 3, 115200 9600)
 #include <time.h>
@@ -162,6 +162,8 @@ void runTransfers(Rig& rig, const std::string& program, int reps, const Waiter& 
     const auto wallBefore = Clock::now();
     double downSeconds = 0;
     double upSeconds = 0;
+    int downs = 0;
+    int ups = 0;
     for (int i = 0; i < reps; ++i) {
         for (const bool down : {true, false}) {
             const auto kind = down ? UnitEvent::ProgramReceived : UnitEvent::ProgramSent;
@@ -175,17 +177,26 @@ void runTransfers(Rig& rig, const std::string& program, int reps, const Waiter& 
                 continue;
             }
             const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            (down ? downSeconds : upSeconds) += seconds;
             ++figures.transfers;
-            figures.intact += (down ? rig.received() : rig.uploaded()) == program ? 1 : 0;
+            // The PC stores an upload once its closing block is out: allow it a moment.
+            const auto settle = Clock::now() + std::chrono::seconds(2);
+            wait([&] {
+                return (down ? rig.received() : rig.uploaded()) == program || Clock::now() > settle;
+            });
+            if ((down ? rig.received() : rig.uploaded()) != program) {
+                continue;  // a failed transfer says nothing about the speed
+            }
+            ++figures.intact;
+            (down ? downSeconds : upSeconds) += seconds;
+            ++(down ? downs : ups);
         }
     }
     figures.guiCpu = threadCpuSeconds() - guiBefore;
     figures.processCpu = processCpuSeconds() - processBefore;
     figures.wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
-    const double payload = static_cast<double>(program.size()) * reps;
-    figures.downRate = downSeconds > 0 ? payload / downSeconds : 0;
-    figures.upRate = upSeconds > 0 ? payload / upSeconds : 0;
+    const auto size = static_cast<double>(program.size());
+    figures.downRate = downSeconds > 0 ? size * downs / downSeconds : 0;
+    figures.upRate = upSeconds > 0 ? size * ups / upSeconds : 0;
 }
 
 Figures headless(std::int32_t speed, const std::string& program, int reps) {
