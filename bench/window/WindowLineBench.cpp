@@ -127,6 +127,11 @@ public:
             return events.empty() ? std::string() : events.back().data;
         });
     }
+    // The previous upload's file goes, so that only this one's can be judged intact.
+    void forgetUpload() {
+        std::error_code ec;
+        fs::remove(dir_ / "DNC1" / "Ferix1" / "UP.WTX", ec);
+    }
     std::string uploaded() {
         std::ifstream in(dir_ / "DNC1" / "Ferix1" / "UP.WTX", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -168,6 +173,9 @@ void runTransfers(Rig& rig, const std::string& program, int reps, const Waiter& 
         for (const bool down : {true, false}) {
             const auto kind = down ? UnitEvent::ProgramReceived : UnitEvent::ProgramSent;
             const std::size_t before = rig.events(kind);
+            if (!down) {
+                rig.forgetUpload();
+            }
             const auto start = Clock::now();
             rig.raise(down ? RequestSpec::download("DOWN", 1) : RequestSpec::upload("UP", 1));
             const auto giveUp = start + std::chrono::seconds(60);
