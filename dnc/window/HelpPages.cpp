@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QStandardPaths>
 
 // The page is a resource of this static library: it is linked in only when named.
@@ -45,13 +46,30 @@ QString writeFallbackPage() {
     return path;
 }
 
-QUrl helpPageUrl(const QString& helpFile, int context) {
-    (void)helpFile;
-    (void)context;
-    QString page = installedManual(QCoreApplication::applicationDirPath());
-    if (page.isEmpty()) {
-        page = writeFallbackPage();
+QUrl manualTopicUrl(const QString& page, int context) {
+    QUrl url = QUrl::fromLocalFile(page);
+    QFile file(page);
+    if (context <= 0 || !file.open(QIODevice::ReadOnly)) {
+        return url;
     }
+    const QString html = QString::fromUtf8(file.readAll());
+    const QString number = QString::number(context);
+    // An anchor is an id (any element) or the name of an <a>, quoted either way.
+    const QRegularExpression anchor(QStringLiteral(R"(\b(id|name)\s*=\s*["']%1["'])").arg(number),
+                                    QRegularExpression::CaseInsensitiveOption);
+    if (anchor.match(html).hasMatch()) {
+        url.setFragment(number);
+    }
+    return url;
+}
+
+QUrl helpPageUrl(const QString& helpFile, int context) {
+    (void)helpFile;  // one manual holds every topic
+    const QString manual = installedManual(QCoreApplication::applicationDirPath());
+    if (!manual.isEmpty()) {
+        return manualTopicUrl(manual, context);
+    }
+    const QString page = writeFallbackPage();
     return page.isEmpty() ? QUrl() : QUrl::fromLocalFile(page);
 }
 

@@ -13,7 +13,12 @@ QString installedManual(const QString& programDirectory);
 // The short page written to the user's cache folder; empty when it cannot be written.
 QString writeFallbackPage();
 
-// The page the Help buttons of message boxes open (the manual; topics are not numbered yet).
+// The manual page at the topic `context` (an anchor such as id="3000") when the page has that
+// anchor, else the page itself.
+QUrl manualTopicUrl(const QString& page, int context);
+
+// The page the Help buttons of message boxes open: the manual at the error's help context
+// where it has one, else the manual's start page (or the short page without a manual).
 QUrl helpPageUrl(const QString& helpFile, int context);
 
 }  // namespace dnc::window

@@ -206,9 +206,10 @@ void frmDNC::buildToolBar() {
     toolBar_->setObjectName(QStringLiteral("Toolbar"));
     toolBar_->setMovable(false);
     auto add = [this](const char* name, QStyle::StandardPixmap icon, int tip,
-                      void (frmDNC::*slot)()) {
+                      void (frmDNC::*slot)(), int help) {
         QAction* a = action(name, tip, slot, tip);
         a->setToolTip(QString::number(tip));
+        a->setProperty("whatsThisTag", help);
         a->setIcon(style()->standardIcon(icon));
         toolBar_->addAction(a);
         if (QWidget* w = toolBar_->widgetForAction(a)) {
@@ -217,22 +218,24 @@ void frmDNC::buildToolBar() {
         return a;
     };
     add("btnTransferPCFerix", QStyle::SP_ArrowRight, str::kTipTransferPCFerix,
-        &frmDNC::actTransferPCFerix);
+        &frmDNC::actTransferPCFerix, str::kWhatsThisTransferPCFerix);
     add("btnTransferFerixPC", QStyle::SP_ArrowLeft, str::kTipTransferFerixPC,
-        &frmDNC::actTransferFerixPC);
-    add("btnFerixLst", QStyle::SP_BrowserReload, str::kTipFerixLst, &frmDNC::actFerixLst);
-    add("btnRemove", QStyle::SP_TrashIcon, str::kTipRemove, &frmDNC::actRemove);
-    QAction* purge =
-        add("btnClearMemory", QStyle::SP_DialogDiscardButton, str::kTipClearMemory, nullptr);
+        &frmDNC::actTransferFerixPC, str::kWhatsThisTransferFerixPC);
+    add("btnFerixLst", QStyle::SP_BrowserReload, str::kTipFerixLst, &frmDNC::actFerixLst,
+        str::kWhatsThisFerixLst);
+    add("btnRemove", QStyle::SP_TrashIcon, str::kTipRemove, &frmDNC::actRemove,
+        str::kWhatsThisRemove);
+    QAction* purge = add("btnClearMemory", QStyle::SP_DialogDiscardButton, str::kTipClearMemory,
+                         nullptr, str::kWhatsThisClearMemory);
     connect(purge, &QAction::triggered, this, [this] { runUnitCommand(UnitCommand::PurgeMemory); });
     toolBar_->addSeparator();
     add("btnStopCommunication", QStyle::SP_MediaStop, str::kTipStopCommunication,
-        &frmDNC::StopCommunication);
+        &frmDNC::StopCommunication, str::kWhatsThisStopCommunication);
     add("btnStartCommunication", QStyle::SP_MediaPlay, str::kTipStartCommunication,
-        &frmDNC::StartCommunication);
+        &frmDNC::StartCommunication, str::kWhatsThisStartCommunication);
     toolBar_->addSeparator();
-    QAction* what =
-        add("btnWhatIsThis", QStyle::SP_TitleBarContextHelpButton, str::kTipWhatIsThis, nullptr);
+    QAction* what = add("btnWhatIsThis", QStyle::SP_TitleBarContextHelpButton, str::kTipWhatIsThis,
+                        nullptr, str::kWhatsThisWhatIsThis);
     connect(what, &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
 }
 
@@ -362,6 +365,7 @@ void frmDNC::buildPanes() {
     cmdTransferFerixPC_ = button(transferColumn, "cmdTransferFerixPC", 0, str::kTipTransferFerixPC);
     cmdTransferFerixPC_->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
     cmdStop_ = button(transferColumn, "cmdStop", str::kStop, str::kTipStop);
+    cmdStop_->setProperty("whatsThisTag", str::kWhatsThisStop);
     cmdStop_->setIcon(style()->standardIcon(QStyle::SP_BrowserStop));
     cmdStop_->hide();
     column->addStretch();

@@ -82,5 +82,15 @@ inline constexpr int kTipInfoBar = 1162;
 inline constexpr int kHelpMissing = 1181;
 inline constexpr int kBrowserFailed = 1182;
 inline constexpr int kWhatsThisFirst = 1200;  // What's This texts of the panes and commands
+// What's This texts of the tool bar buttons, in the bar's order, and of the stop button.
+inline constexpr int kWhatsThisTransferPCFerix = 1260;
+inline constexpr int kWhatsThisTransferFerixPC = 1261;
+inline constexpr int kWhatsThisFerixLst = 1262;
+inline constexpr int kWhatsThisRemove = 1263;
+inline constexpr int kWhatsThisClearMemory = 1264;
+inline constexpr int kWhatsThisStopCommunication = 1265;
+inline constexpr int kWhatsThisStartCommunication = 1266;
+inline constexpr int kWhatsThisWhatIsThis = 1267;
+inline constexpr int kWhatsThisStop = 1268;
 
 }  // namespace dnc::window::str
