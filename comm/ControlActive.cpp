@@ -98,7 +98,11 @@ Status ctrlFerixComm::activateService(bool value) {
         link_.flushInput();
     }
     indicator_.show(kPictureActive);
+    serviceRunning_ = true;
+    loopAtRest_ = false;
     Status ended = service->run();
+    serviceRunning_ = false;
+    loopAtRest_ = false;
     link_.close();
     if (!ended) {
         active_ = false;

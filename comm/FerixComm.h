@@ -172,6 +172,13 @@ public:
     // An operator's request is being served (otherwise a transfer was asked for by a unit).
     bool OperatorRequest() const { return operatorRequest_; }
     void setOperatorRequest(bool value) { operatorRequest_ = value; }
+    // Whether an operator's request may start now: no service loop runs, or the loop has
+    // handed the thread its pending work between two exchanges with its units. Inside a poll
+    // or a header the line belongs to the loop; a request started there would mix its frames
+    // with the exchange.
+    bool LineAtRest() const { return !serviceRunning_ || loopAtRest_; }
+    // The service loops mark the pump between two exchanges.
+    void setLoopAtRest(bool atRest) { loopAtRest_ = atRest; }
     // Installs the service loop that runs while a block protocol is active.
     void setServiceFactory(ProtocolEnum protocol, LineServiceFactory factory);
 
@@ -214,6 +221,8 @@ private:
     bool zerosInName_ = false;
     std::string caption_;
     bool transferBusy_ = false;
+    bool serviceRunning_ = false;
+    bool loopAtRest_ = false;
     bool operatorRequest_ = false;
     bool quiet_ = false;  // no change notices while the control is being created
 };

@@ -27,7 +27,10 @@ Status DncService::run() {
         if (Status s = PollUnit(address); !s) {
             return s;
         }
+        // Between two polls: the operator's requests may take the line here.
+        control_.setLoopAtRest(true);
         control_.host().pump();
+        control_.setLoopAtRest(false);
         if (!control_.Active()) {
             return {};  // the Active setter closes the port
         }

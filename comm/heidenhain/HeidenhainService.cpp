@@ -83,7 +83,9 @@ Status HeidenhainService::run() {
                 return s;
             }
         }
+        control_.setLoopAtRest(true);
         control_.host().pump();
+        control_.setLoopAtRest(false);
         if (!control_.Active()) {
             return {};
         }

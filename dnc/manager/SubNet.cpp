@@ -171,11 +171,15 @@ void SubNet::postRequest(Operation request) {
         if (closeRequested_) {
             return;
         }
-        if (control_->TransferBusy()) {
+        // Not while the line serves a unit's request, is in the middle of a poll, or serves
+        // another operator's request that waits on the line.
+        if (control_->TransferBusy() || !control_->LineAtRest() || requestRunning_) {
             postRequest(request);  // again at the next turn of the queue
             return;
         }
+        requestRunning_ = true;
         request(*control_);
+        requestRunning_ = false;
     });
 }
 

@@ -96,6 +96,7 @@ private:
     std::atomic<bool> closeRequested_{false};
     std::atomic<bool> closed_{false};
     bool starting_ = false;
+    bool requestRunning_ = false;  // an operator's request runs (on the sub net's thread)
     std::thread thread_;
 };
 

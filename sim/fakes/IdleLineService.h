@@ -15,7 +15,9 @@ public:
     comm::Status run() override {
         while (control_.Active()) {
             control_.host().sleep(std::chrono::milliseconds(5));
+            control_.setLoopAtRest(true);  // nothing is ever in the middle of an exchange
             control_.host().pump();
+            control_.setLoopAtRest(false);
         }
         return {};
     }

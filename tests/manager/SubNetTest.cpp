@@ -6,11 +6,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <thread>
 
+#include "comm/LineService.h"
 #include "dnc/manager/SubNet.h"
 #include "sim/fakes/IdleLineService.h"
 #include "sim/pty/PtyPair.h"
@@ -198,6 +200,49 @@ TEST_F(SubNetThread, AnOperatorRequestWaitsWhileTheLineServesAnother) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_EQ(ran, 1);
+    subNet.CloseIt();
+}
+
+// A service loop that is in the middle of an exchange with its units while `exchanging` is set:
+// it lets the thread's messages run then, but never stands at rest.
+class ExchangingService : public comm::LineService {
+public:
+    ExchangingService(comm::ctrlFerixComm& control, std::atomic<bool>& exchanging)
+        : control_(control), exchanging_(exchanging) {}
+    comm::Status run() override {
+        while (control_.Active()) {
+            control_.host().sleep(std::chrono::milliseconds(2));
+            control_.setLoopAtRest(!exchanging_);
+            control_.host().pump();
+            control_.setLoopAtRest(false);
+        }
+        return {};
+    }
+
+private:
+    comm::ctrlFerixComm& control_;
+    std::atomic<bool>& exchanging_;
+};
+
+TEST_F(SubNetThread, AnOperatorRequestStartsOnlyBetweenTwoExchangesOfTheLine) {
+    static std::atomic<bool> exchanging{true};
+    exchanging = true;
+    dnc::SubNet subNet(9, *store, owner, {}, [](comm::ctrlFerixComm& control) {
+        control.setServiceFactory(comm::ProtDNC, [](comm::ctrlFerixComm& c) {
+            return std::make_unique<ExchangingService>(c, exchanging);
+        });
+    });
+    subNet.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    std::atomic<int> ran{0};
+    subNet.postRequest([&ran](comm::ctrlFerixComm& c) { ran += c.LineAtRest() ? 1 : 100; });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ran, 0) << "started in the middle of an exchange";
+    exchanging = false;
+    for (int i = 0; i < 300 && ran == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(ran, 1) << "not run once the loop stood at rest, or run twice";
     subNet.CloseIt();
 }
 
