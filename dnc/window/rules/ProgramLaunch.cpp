@@ -28,7 +28,7 @@ std::optional<std::string> findProgram(const std::string& program, const std::st
         std::string dir =
             searchPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
         if (dir.empty()) {
-            dir = ".";
+            dir.push_back('.');  // an empty entry means the current directory
         }
         const std::string candidate = dir + "/" + program;
         if (executableFile(candidate)) {
