@@ -21,7 +21,8 @@ foreach(program FerixDNC ferixdncctl ferix-unit-sim ferix-heidenhain-machine fer
 endforeach()
 foreach(library FerixComm FerixCommWidgets Localizing Lentra Brisel)
     if(TARGET ${library})
-        set_target_properties(${library} PROPERTIES INSTALL_RPATH "")
+        # Beside each other: a library that needs another of the folder finds it there.
+        set_target_properties(${library} PROPERTIES INSTALL_RPATH "$ORIGIN")
         install(TARGETS ${library} LIBRARY DESTINATION ${FERIX_PRIVATE_LIBDIR})
     endif()
 endforeach()
