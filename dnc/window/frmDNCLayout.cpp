@@ -178,9 +178,9 @@ void frmDNC::buildMenus() {
         action("mnuTransferHistory", histr::kMenuItem, &frmDNC::showTransferHistory));
 
     QMenu* ferix = menu("mnuFerix", 250);
-    for (const UnitCommandSpec& spec : unitCommands()) {
-        QAction* a = action(spec.element, spec.caption, nullptr);
-        const UnitCommand command = spec.command;
+    for (const UnitCommandEntry& entry : unitCommands()) {
+        QAction* a = action(entry.element, entry.caption, nullptr);
+        const UnitCommand command = entry.command;
         connect(a, &QAction::triggered, this, [this, command] { runUnitCommand(command); });
         if (command == UnitCommand::Section1 || command == UnitCommand::Reset) {
             ferix->addSeparator();

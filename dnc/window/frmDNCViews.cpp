@@ -365,8 +365,8 @@ void frmDNC::runUnitCommand(UnitCommand command) {
         }
         fileName = s(listFerixLst_->item(current)->text());
     }
-    const UnitCommandSpec& spec = unitCommandSpec(command);
-    if (spec.question != 0 && (!dialogs_.ask(this, appTitle(), text(spec.question)) || closed_)) {
+    const UnitCommandEntry& entry = unitCommandEntry(command);
+    if (entry.question != 0 && (!dialogs_.ask(this, appTitle(), text(entry.question)) || closed_)) {
         return;
     }
     setInfo(q(unitCommandText(command, fileName, lookup)));

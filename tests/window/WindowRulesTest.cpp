@@ -261,8 +261,8 @@ TEST(WindowTexts, InformationBarTextsAndMessages) {
     EXPECT_EQ(editorNotFoundText("/bin/ed2", english), "File not found: /bin/ed2");
     EXPECT_EQ(unitCommandText(UnitCommand::PurgeMemory, "", english), "Memory Purge ...");
     EXPECT_EQ(unitCommandText(UnitCommand::SelectFile, "P1", english), "File select P1 ...");
-    EXPECT_EQ(unitCommandSpec(UnitCommand::Reset).question, 417);
-    EXPECT_EQ(unitCommandSpec(UnitCommand::Section3).question, 0);
+    EXPECT_EQ(unitCommandEntry(UnitCommand::Reset).question, 417);
+    EXPECT_EQ(unitCommandEntry(UnitCommand::Section3).question, 0);
 }
 
 }  // namespace

@@ -7,9 +7,9 @@
 
 namespace dnc::window {
 
-const std::vector<UnitCommandSpec>& unitCommands() {
+const std::vector<UnitCommandEntry>& unitCommands() {
     using C = UnitCommand;
-    static const std::vector<UnitCommandSpec> table{
+    static const std::vector<UnitCommandEntry> table{
         {C::SelectFile, "mnuFerixSelectFile", 251, 0, 425},
         {C::ReaderSimulation, "mnuFerixSTR", 252, 0, 427},
         {C::PuncherSimulation, "mnuFerixSTP", 253, 0, 426},
@@ -25,10 +25,10 @@ const std::vector<UnitCommandSpec>& unitCommands() {
     return table;
 }
 
-const UnitCommandSpec& unitCommandSpec(UnitCommand command) {
-    for (const UnitCommandSpec& spec : unitCommands()) {
-        if (spec.command == command) {
-            return spec;
+const UnitCommandEntry& unitCommandEntry(UnitCommand command) {
+    for (const UnitCommandEntry& entry : unitCommands()) {
+        if (entry.command == command) {
+            return entry;
         }
     }
     throw std::logic_error("unknown unit command");
@@ -39,7 +39,7 @@ std::string unitCommandText(UnitCommand command, const std::string& fileName,
     if (command == UnitCommand::SelectFile) {
         return fileSelectText(fileName, strings);
     }
-    return strings(unitCommandSpec(command).infoText);
+    return strings(unitCommandEntry(command).infoText);
 }
 
 void callUnitCommand(comm::ctrlFerixComm& control, UnitCommand command, std::uint8_t unit,

@@ -25,7 +25,7 @@ enum class UnitCommand {
     PurgeMemory
 };
 
-struct UnitCommandSpec {
+struct UnitCommandEntry {
     UnitCommand command;
     const char* element;  // menu item name
     int caption;          // string number
@@ -33,8 +33,8 @@ struct UnitCommandSpec {
     int infoText;
 };
 
-const std::vector<UnitCommandSpec>& unitCommands();
-const UnitCommandSpec& unitCommandSpec(UnitCommand command);
+const std::vector<UnitCommandEntry>& unitCommands();
+const UnitCommandEntry& unitCommandEntry(UnitCommand command);
 
 // The information-bar text (File Select adds the file name).
 std::string unitCommandText(UnitCommand command, const std::string& fileName,
