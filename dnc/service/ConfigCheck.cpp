@@ -6,7 +6,7 @@
 #include "dnc/config/SettingsCheck.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/manager/SubNet.h"
-#include "dnc/service/DeviceProbe.h"
+#include "dnc/config/DeviceProbe.h"
 #include "dnc/service/HeadlessService.h"
 #include "localizing/lookup/ResourceStrings.h"
 

@@ -35,6 +35,7 @@
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/WindowLink.h"
+#include "dnc/window/config/frmConfigDNC.h"
 #include "dnc/window/frmAboutDNC.h"
 #include "dnc/window/frmDNCParts.h"
 #include "dnc/window/rules/CommandSets.h"
@@ -82,6 +83,7 @@ frmDNC::frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options opt
     loadTexts();
     setMinimumSize(kMinWidthPixels, kMinHeightPixels);
     resize(kDefaultWidth, kDefaultHeight);
+    configDialog_ = new frmConfigDNC(store_, dialogs_, this);
     link_ = std::make_unique<WindowLink>(
         this,
         [this] { QMetaObject::invokeMethod(this, &frmDNC::takeEvents, Qt::QueuedConnection); },
@@ -419,6 +421,16 @@ void frmDNC::StartCommunication() {
     subNet_->StartCommunication();
 }
 
+void frmDNC::actConfigDNC() {
+    if (!subNet_ || closed_) {
+        return;
+    }
+    if (!dialogs_.ask(this, text(str::kContinue), text(str::kConfigWarning))) {
+        return;
+    }
+    configDialog_->ConfigureFerixComm(*subNet_);
+}
+
 void frmDNC::StopCommunication() {
     if (subNet_ && !closed_) {
         subNet_->StopCommunication();
@@ -433,6 +445,7 @@ void frmDNC::closeEvent(QCloseEvent* event) {
         return;
     }
     closed_ = true;
+    configDialog_->hide();
     if (subNet_) {
         link_->beginClosing();
         // The line is switched off (a running transfer stopped) and released, then the

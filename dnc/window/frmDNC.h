@@ -39,6 +39,7 @@ class QToolBar;
 namespace dnc::window {
 
 class WindowLink;
+class frmConfigDNC;
 
 // The one-line bar of the current activity; a click shows the last error.
 class InfoBar : public QLabel {
@@ -86,6 +87,8 @@ public:
     void actTransferFerixPC();
     void actRemove();
     void actFerixLst();
+    // Asks whether to go on, then shows the configuration dialog of the running control.
+    void actConfigDNC();
     void StartCommunication();
     void StopCommunication();
     void runUnitCommand(UnitCommand command);
@@ -97,6 +100,8 @@ public:
     // Opens (or brings up) the History view of this sub net's transfers.
     void showTransferHistory();
     HistoryView* historyView() const { return historyView_; }
+    // The configuration dialog the window owns for its whole life.
+    frmConfigDNC* configDialog() const { return configDialog_; }
 
     void RefreshPCDirectory(const QString& path);
     void RefreshFerixDirectory(int unit);
@@ -192,6 +197,7 @@ private:
     bool closed_ = false;
     bool initialized_ = false;
     QPointer<HistoryView> historyView_;
+    frmConfigDNC* configDialog_ = nullptr;
 
     QComboBox* comboFerixAdr_ = nullptr;
     QSplitter* splitter_ = nullptr;

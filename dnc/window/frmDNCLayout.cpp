@@ -153,6 +153,9 @@ void frmDNC::buildMenus() {
         return m;
     };
     QMenu* system = menu("mnuSystem", str::kSystemMenu);
+    system->addAction(
+        action("mnuSystemConfigDNC", str::kNetworkConfiguration, &frmDNC::actConfigDNC));
+    system->addSeparator();
     system->addAction(action("mnuSystemStop", str::kStopCommunication, &frmDNC::StopCommunication));
     system->addAction(
         action("mnuSystemStart", str::kStartCommunication, &frmDNC::StartCommunication));
@@ -229,6 +232,8 @@ void frmDNC::buildToolBar() {
                          nullptr, str::kWhatsThisClearMemory);
     connect(purge, &QAction::triggered, this, [this] { runUnitCommand(UnitCommand::PurgeMemory); });
     toolBar_->addSeparator();
+    add("btnConfigDNC", QStyle::SP_FileDialogDetailedView, str::kTipConfigDNC,
+        &frmDNC::actConfigDNC, str::kWhatsThisConfigDNC);
     add("btnStopCommunication", QStyle::SP_MediaStop, str::kTipStopCommunication,
         &frmDNC::StopCommunication, str::kWhatsThisStopCommunication);
     add("btnStartCommunication", QStyle::SP_MediaPlay, str::kTipStartCommunication,

@@ -1,5 +1,7 @@
 #include "dnc/window/rules/DirectoryFiles.h"
 
+#include "dnc/common/FileChecks.h"
+
 #include <fnmatch.h>
 
 #include <algorithm>
@@ -59,21 +61,11 @@ std::vector<ListEntry> listFiles(const std::string& directory, const std::string
 }
 
 std::string trimDirectoryPath(const std::string& path) {
-    const auto first = path.find_first_not_of(" \t");
-    if (first == std::string::npos) {
-        return {};
-    }
-    std::string trimmed = path.substr(first, path.find_last_not_of(" \t") - first + 1);
-    if (trimmed.size() > 1 && trimmed.back() == '/') {
-        trimmed.pop_back();
-    }
-    return trimmed;
+    return dnc::trimDirectoryPath(path);
 }
 
 bool directoryExists(const std::string& path) {
-    const std::string trimmed = trimDirectoryPath(path);
-    std::error_code ec;
-    return !trimmed.empty() && fs::is_directory(trimmed, ec);
+    return DirectoryExists(path);
 }
 
 }  // namespace dnc::window

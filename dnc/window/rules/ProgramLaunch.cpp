@@ -1,45 +1,11 @@
 #include "dnc/window/rules/ProgramLaunch.h"
 
-#include <unistd.h>
-
-#include <filesystem>
+#include "dnc/common/FileChecks.h"
 
 namespace dnc::window {
 
-namespace {
-
-bool executableFile(const std::string& path) {
-    std::error_code ec;
-    return std::filesystem::is_regular_file(path, ec) && access(path.c_str(), X_OK) == 0;
-}
-
-}  // namespace
-
 std::optional<std::string> findProgram(const std::string& program, const std::string& searchPath) {
-    if (program.empty()) {
-        return std::nullopt;
-    }
-    if (program.find('/') != std::string::npos) {
-        return executableFile(program) ? std::optional<std::string>(program) : std::nullopt;
-    }
-    std::size_t start = 0;
-    while (start <= searchPath.size()) {
-        const auto end = searchPath.find(':', start);
-        std::string dir =
-            searchPath.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (dir.empty()) {
-            dir.push_back('.');  // an empty entry means the current directory
-        }
-        const std::string candidate = dir + "/" + program;
-        if (executableFile(candidate)) {
-            return candidate;
-        }
-        if (end == std::string::npos) {
-            break;
-        }
-        start = end + 1;
-    }
-    return std::nullopt;
+    return findOnPath(program, searchPath);
 }
 
 std::optional<ProgramCall> editorCall(const std::string& editor, const std::string& file,

@@ -72,6 +72,7 @@ inline constexpr int kTipTransferFerixPC = 1151;
 inline constexpr int kTipFerixLst = 1152;
 inline constexpr int kTipRemove = 1153;
 inline constexpr int kTipClearMemory = 1154;
+inline constexpr int kTipConfigDNC = 1155;
 inline constexpr int kTipStopCommunication = 1156;
 inline constexpr int kTipStartCommunication = 1157;
 inline constexpr int kTipWhatIsThis = 1158;
@@ -92,5 +93,7 @@ inline constexpr int kWhatsThisStopCommunication = 1265;
 inline constexpr int kWhatsThisStartCommunication = 1266;
 inline constexpr int kWhatsThisWhatIsThis = 1267;
 inline constexpr int kWhatsThisStop = 1268;
+inline constexpr int kWhatsThisConfigDNC = 1506;
+inline constexpr int kNetworkConfiguration = 211;  // "&Network Configuration"
 
 }  // namespace dnc::window::str
