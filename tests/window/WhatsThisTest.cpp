@@ -27,10 +27,11 @@ struct Element {
 };
 
 // Every button of the tool bar with its text's number, in the bar's order.
-constexpr Element kToolBar[] = {{"btnTransferPCFerix", 1260},    {"btnTransferFerixPC", 1261},
-                                {"btnFerixLst", 1262},           {"btnRemove", 1263},
-                                {"btnClearMemory", 1264},        {"btnStopCommunication", 1265},
-                                {"btnStartCommunication", 1266}, {"btnWhatIsThis", 1267}};
+constexpr Element kToolBar[] = {{"btnTransferPCFerix", 1260},   {"btnTransferFerixPC", 1261},
+                                {"btnFerixLst", 1262},          {"btnRemove", 1263},
+                                {"btnClearMemory", 1264},       {"btnConfigDNC", 1506},
+                                {"btnStopCommunication", 1265}, {"btnStartCommunication", 1266},
+                                {"btnWhatIsThis", 1267}};
 
 class TempDir {
 public:
