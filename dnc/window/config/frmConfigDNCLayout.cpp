@@ -287,7 +287,7 @@ void frmConfigDNC::watchEdits() {
         }
     };
     for (QLineEdit* edit : findChildren<QLineEdit*>()) {
-        connect(edit, &QLineEdit::textEdited, this, mark);
+        connect(edit, &QLineEdit::textChanged, this, mark);
     }
     for (QComboBox* box : findChildren<QComboBox*>()) {
         connect(box, &QComboBox::currentIndexChanged, this, mark);
