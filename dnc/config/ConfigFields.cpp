@@ -49,24 +49,17 @@ ControlSnapshot readControl(const comm::ctrlFerixComm& control,
     return snapshot;
 }
 
-namespace {
-
-// The value of `text` under the key's rule, or the rule's message. A repeat count below the
-// least the control takes is no refusal: the control raises it.
-std::optional<std::string> number(const char* key, const std::string& text, std::int64_t& value) {
-    const KeyRule* rule = findKeyRule("Config1", key);
-    const std::string t = configdialog::trimmed(text);
-    if (const auto finding = checkValue(*rule, t); finding && !finding->adjusted) {
+std::optional<std::string> refusal(const char* section, const char* key, const std::string& text) {
+    const KeyRule* rule = findKeyRule(section, key);
+    if (const auto finding = checkValue(*rule, configdialog::trimmed(text));
+        finding && !finding->adjusted) {
         SettingProblem problem;
         problem.messageId = finding->message;
         problem.messageArgs = finding->messageArgs;
         return problem.message();
     }
-    value = std::stoll(t);
     return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<FieldRefusal> readNumbers(const ConfigFields& fields, ConfigNumbers& numbers) {
     struct Field {
@@ -74,13 +67,8 @@ std::optional<FieldRefusal> readNumbers(const ConfigFields& fields, ConfigNumber
         const std::string& text;
         int label;
     };
-    const KeyRule* speed = findKeyRule("Config1", "CommSpeed");
-    if (const auto finding = checkValue(*speed, configdialog::trimmed(fields.commSpeed));
-        finding && !finding->adjusted) {
-        SettingProblem problem;
-        problem.messageId = finding->message;
-        problem.messageArgs = finding->messageArgs;
-        return FieldRefusal{fieldlabel::Speed, problem.message()};
+    if (auto message = refusal("Config1", "CommSpeed", fields.commSpeed)) {
+        return FieldRefusal{fieldlabel::Speed, *message};
     }
     const Field list[] = {{"CommXOnChar", fields.commXOnChar, fieldlabel::XOn},
                           {"CommXOffChar", fields.commXOffChar, fieldlabel::XOff},
@@ -88,9 +76,12 @@ std::optional<FieldRefusal> readNumbers(const ConfigFields& fields, ConfigNumber
                           {"DNCMaxRepeatNo", fields.dncMaxRepeatNo, fieldlabel::Repeats}};
     std::int64_t values[4] = {};
     for (std::size_t i = 0; i < 4; ++i) {
-        if (auto message = number(list[i].key, list[i].text, values[i])) {
+        // A repeat count below the least the control takes is no refusal: the control
+        // raises it.
+        if (auto message = refusal("Config1", list[i].key, list[i].text)) {
             return FieldRefusal{list[i].label, *message};
         }
+        values[i] = std::stoll(configdialog::trimmed(list[i].text));
     }
     numbers.xon = static_cast<std::uint8_t>(values[0]);
     numbers.xoff = static_cast<std::uint8_t>(values[1]);

@@ -69,6 +69,10 @@ struct FieldRefusal {
 // rules the settings file is checked against). The message is in this thread's language.
 std::optional<FieldRefusal> readNumbers(const ConfigFields& fields, ConfigNumbers& numbers);
 
+// Why `text` cannot stand under the key's rule (the settings check's message, in this thread's
+// language); nullopt when it holds or the control only adjusts it.
+std::optional<std::string> refusal(const char* section, const char* key, const std::string& text);
+
 // Stores the dialog-only values and assigns every property in the order of the stored keys,
 // then raises ConfigChanged; on the control's thread, in one go. Texts are trimmed where the
 // dialog trims them. False when the control refused a value (the rest is applied).

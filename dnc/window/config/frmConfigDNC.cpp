@@ -13,8 +13,6 @@
 #include "dnc/config/ApplyChecks.h"
 #include "dnc/config/ConfigDialogRules.h"
 #include "dnc/config/ConfigStore.h"
-#include "dnc/config/SettingRules.h"
-#include "dnc/config/SettingsCheck.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/manager/SubNet.h"
 #include "dnc/window/HelpPages.h"
@@ -346,14 +344,10 @@ bool frmConfigDNC::apply() {
         tell(string(refusal->field) + QLatin1Char(' ') + q(refusal->message));
         return false;
     }
-    const KeyRule* deviceRule = findKeyRule("Ports", "1");
     for (const auto& [port, device] : devices_) {
-        if (const auto finding = checkValue(*deviceRule, device); finding && !finding->adjusted) {
-            SettingProblem problem;
-            problem.messageId = finding->message;
-            problem.messageArgs = finding->messageArgs;
+        if (const auto message = refusal("Ports", "1", device)) {
             tell(QStringLiteral("Com %1: ").arg(port) + string(kLabelPortDevice) +
-                 QLatin1Char(' ') + q(problem.message()));
+                 QLatin1Char(' ') + q(*message));
             return false;
         }
     }
