@@ -74,8 +74,9 @@ std::optional<FieldRefusal> readNumbers(const ConfigFields& fields, ConfigNumber
 std::optional<std::string> refusal(const char* section, const char* key, const std::string& text);
 
 // Stores the dialog-only values and assigns every property in the order of the stored keys,
-// then raises ConfigChanged; on the control's thread, in one go. Texts are trimmed where the
-// dialog trims them. False when the control refused a value (the rest is applied).
+// then raises ConfigChanged; on the control's thread, in one go, between two exchanges. Texts
+// are trimmed where the dialog trims them. False when the control refused a value (the rest is
+// applied).
 bool applyToControl(const ConfigFields& fields, const ConfigNumbers& numbers,
                     comm::ctrlFerixComm& control, SubNetConfiguration& configuration);
 

@@ -141,7 +141,7 @@ void SubNet::run() {
     while (!closed_) {
         queue_.waitForMessage(std::chrono::milliseconds(200));
         queue_.runPending();
-        if (closeRequested_ && queue_.depth() == 0) {
+        if (closeRequested_ && queue_.depth() == 0 && changesPending_ == 0) {
             finishClose();
         }
     }
@@ -180,6 +180,24 @@ void SubNet::postRequest(Operation request) {
         requestRunning_ = true;
         request(*control_);
         requestRunning_ = false;
+    });
+}
+
+void SubNet::postChange(Operation change) {
+    ++changesPending_;
+    postChangeAgain(std::move(change));
+}
+
+void SubNet::postChangeAgain(Operation change) {
+    queue_.post([this, change = std::move(change)] {
+        // Once the sub net closes, its line is being switched off: the change goes in now.
+        const bool busy = control_->TransferBusy() || !control_->LineAtRest() || requestRunning_;
+        if (busy && !closeRequested_) {
+            postChangeAgain(change);  // again at the next turn of the queue
+            return;
+        }
+        change(*control_);
+        --changesPending_;
     });
 }
 

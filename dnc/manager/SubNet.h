@@ -57,6 +57,11 @@ public:
     // Runs an operator request on the sub net's thread once the line serves no other request
     // (the control drops a request made meanwhile; the operator's must not be lost).
     void postRequest(Operation request);
+    // Runs `change` on the sub net's thread once the line stands between two exchanges and no
+    // request runs, so that nothing on the line sees a part of it; it must not wait. Unlike a
+    // request it is not dropped when the sub net closes: it runs before the configuration is
+    // stored.
+    void postChange(Operation change);
     // Runs `query` on the sub net's thread as soon as possible, also from inside a wait on the
     // line; it must not wait itself. Results travel back by the query's own means.
     void postQuery(Operation query);
@@ -76,6 +81,7 @@ private:
     void finishClose();
     void reportSettingProblems();
     void postNeverWaits(std::function<void()> message);
+    void postChangeAgain(Operation change);
     void deliver(SubNetEvent event);
 
     const int id_;
@@ -96,7 +102,8 @@ private:
     std::atomic<bool> closeRequested_{false};
     std::atomic<bool> closed_{false};
     bool starting_ = false;
-    bool requestRunning_ = false;  // an operator's request runs (on the sub net's thread)
+    bool requestRunning_ = false;         // an operator's request runs (on the sub net's thread)
+    std::atomic<int> changesPending_{0};  // posted changes that have not run yet
     std::thread thread_;
 };
 

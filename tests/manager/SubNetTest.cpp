@@ -246,6 +246,40 @@ TEST_F(SubNetThread, AnOperatorRequestStartsOnlyBetweenTwoExchangesOfTheLine) {
     subNet.CloseIt();
 }
 
+TEST_F(SubNetThread, AChangeWaitsForRestAndGoesInBeforeTheConfigurationIsStored) {
+    static std::atomic<bool> exchanging{true};
+    exchanging = true;
+    dnc::SubNet subNet(10, *store, owner, {}, [](comm::ctrlFerixComm& control) {
+        control.setServiceFactory(comm::ProtDNC, [](comm::ctrlFerixComm& c) {
+            return std::make_unique<ExchangingService>(c, exchanging);
+        });
+    });
+    subNet.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    std::atomic<int> ran{0};
+    subNet.postChange([&ran](comm::ctrlFerixComm& c) {
+        ran += c.LineAtRest() ? 1 : 100;
+        c.setCaption("Changed at rest");
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(ran, 0) << "changed in the middle of an exchange";
+    exchanging = false;
+    for (int i = 0; i < 300 && ran == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(ran, 1);
+    EXPECT_EQ(subNet.call<std::string>([](comm::ctrlFerixComm& c) { return c.Caption(); }),
+              "Changed at rest");
+
+    // A change still waiting for rest when the sub net closes is not lost.
+    exchanging = true;
+    subNet.postChange([](comm::ctrlFerixComm& c) { c.setCaption("Changed while closing"); });
+    subNet.postRequest([](comm::ctrlFerixComm& c) { c.setCaption("A request is dropped"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    subNet.CloseIt();
+    EXPECT_EQ(store->section("Config10").readString("Caption", ""), "Changed while closing");
+}
+
 TEST_F(SubNetThread, ClosingADestroyedSubNetIsSafeAndTheDestructorCloses) {
     {
         dnc::SubNet subNet(7, *store, owner, {}, installIdleService);

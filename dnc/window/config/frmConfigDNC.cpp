@@ -360,10 +360,13 @@ bool frmConfigDNC::apply() {
         return false;
     }
     SubNet* subNet = subNet_;
-    // One message: the line serves nothing between the first and the last property.
-    (void)subNet->call<bool>([subNet, f, numbers](comm::ctrlFerixComm& control) {
-        SubNetConfiguration* configuration = subNet->configuration();
-        return configuration != nullptr && applyToControl(f, numbers, control, *configuration);
+    // One message, run between two exchanges of the line: a transfer never sees a part of the
+    // new configuration, and the port is never reframed under it. ConfigChanged tells the
+    // window when it is in place.
+    subNet->postChange([subNet, f, numbers](comm::ctrlFerixComm& control) {
+        if (SubNetConfiguration* configuration = subNet->configuration()) {
+            (void)applyToControl(f, numbers, control, *configuration);
+        }
     });
     setChanged(false);
     return true;

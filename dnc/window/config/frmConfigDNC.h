@@ -1,8 +1,9 @@
 // The configuration dialog of one sub net: five tabs of fields, filled from the sub net's
 // running control and applied to it in one message after the root directory, the connected
 // units' directories, the editor and the numbers were checked. It lives on the GUI thread and
-// reaches the control only through the sub net's messages, so a transfer in progress never
-// sees half a configuration. Not modal; the sub-net window keeps one for its whole life.
+// reaches the control only through the sub net's messages; the apply is one message that runs
+// between two exchanges of the line, so a transfer never sees a part of it. Not modal; the
+// sub-net window keeps one for its whole life.
 #pragma once
 
 #include <QDialog>
@@ -44,8 +45,9 @@ public:
     void ConfigureFerixComm(SubNet& subNet);
     // Fills the dialog from the control of the kept sub net (the edits are dropped).
     void fill();
-    // OK and Use: checks, then applies to the control in one message. False when a check
-    // failed (the operator was told) or the sub net is gone.
+    // OK and Use: checks, then hands the fields to the sub net, which applies them in one
+    // message as soon as its line stands between two exchanges and raises ConfigChanged. False
+    // when a check failed (the operator was told) or the sub net is gone.
     bool apply();
 
     bool changed() const { return changed_; }
