@@ -2,6 +2,7 @@
 // control runs on its own thread (on a pseudo-terminal when the line is to run).
 #include <unistd.h>
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -140,6 +141,16 @@ private slots:
         Site site(false);
         site.window().actConfigDNC();  // answered No
         QCOMPARE(site.dialogs().questions.back(), english(433));
+        QVERIFY(!site.dialog().isVisible());
+        // The menu item and the tool bar button ask the same.
+        for (const char* name : {"mnuSystemConfigDNC", "btnConfigDNC"}) {
+            auto* action = site.window().findChild<QAction*>(QString::fromLatin1(name));
+            QVERIFY(action != nullptr);
+            action->trigger();
+        }
+        QCOMPARE(site.dialogs().questions.size(), std::size_t{3});
+        QCOMPARE(site.window().findChild<QAction*>(QStringLiteral("mnuSystemConfigDNC"))->text(),
+                 english(211));
         QVERIFY(!site.dialog().isVisible());
 
         frmConfigDNC& d = site.open();
