@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TestFolder.h"
 #include "comm/RealHost.h"
 #include "dnc/common/FileChecks.h"
 #include "dnc/config/ApplyChecks.h"
@@ -26,21 +27,9 @@ std::string english(int id) {
     return loc::resString(id);
 }
 
-class Folder {
+class Folder : public TestFolder {
 public:
-    Folder()
-        : path_(fs::temp_directory_path() /
-                ("ferix-cfgrules-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~Folder() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-    std::string text() const { return path_.string() + "/"; }
-
-private:
-    fs::path path_;
+    Folder() : TestFolder("ferix-cfgrules") {}
 };
 
 void executable(const fs::path& file) {

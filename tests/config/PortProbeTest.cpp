@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TestFolder.h"
 #include "comm/link/PosixSerialPort.h"
 #include "dnc/config/DeviceProbe.h"
 #include "dnc/config/SerialDevices.h"
@@ -23,20 +24,9 @@ using namespace dnc;
 
 namespace {
 
-class Folder {
+class Folder : public TestFolder {
 public:
-    Folder()
-        : path_(fs::temp_directory_path() /
-                ("ferix-probe-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name())) {
-        fs::remove_all(path_);
-        fs::create_directories(path_);
-    }
-    ~Folder() { fs::remove_all(path_); }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
+    Folder() : TestFolder("ferix-probe") {}
 };
 
 // Another program holding a device the way the serial port holds it: open and locked.
