@@ -83,7 +83,6 @@ frmConfirmConversion::frmConfirmConversion(QWidget* parent) : QDialog(parent) {
     layout->addWidget(chkWithOutConversion_, 5, 0, 1, 2);
     layout->addLayout(buttons, 6, 0, 1, 2);
     layout->setColumnStretch(1, 1);
-    layout->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(cmdOK, &QPushButton::clicked, this, [this] {
         cancelled_ = false;
@@ -91,7 +90,7 @@ frmConfirmConversion::frmConfirmConversion(QWidget* parent) : QDialog(parent) {
     });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
     LoadResStrings(this, [](int id) { return programString(id); });
-    setMinimumWidth(360);
+    setMinimumWidth(380);
 }
 
 void frmConfirmConversion::prepare(const std::vector<std::string>& files, bool include) {

@@ -339,11 +339,11 @@ void frmDNC::buildPanes() {
     QPushButton* cmdRefreshFerixDir =
         button(frFerixDir_, "cmdRefreshFerixDir", 0, str::kTipRefresh);
     cmdRefreshFerixDir->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
-    QPushButton* cmdConversionIn = button(frFerixDir_, "cmdConversionIn", 0, convstr::kTipInclude);
-    cmdConversionIn->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    // Captioned: no standard icon says "through the conversion chain".
+    QPushButton* cmdConversionIn =
+        button(frFerixDir_, "cmdConversionIn", convstr::kIncludeFile, convstr::kTipInclude);
     QPushButton* cmdConversionOut =
-        button(frFerixDir_, "cmdConversionOut", 0, convstr::kTipExclude);
-    cmdConversionOut->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+        button(frFerixDir_, "cmdConversionOut", convstr::kExcludeFile, convstr::kTipExclude);
     QPushButton* cmdFerixDirRemove =
         button(frFerixDir_, "cmdFerixDirRemove", 0, convstr::kTipDeleteFile);
     cmdFerixDirRemove->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
@@ -540,10 +540,15 @@ void frmDNC::loadTexts() {
     }
     for (const char* name :
          {"cmdChangeDir", "cmdRefreshDir", "cmdRefreshFerixDir", "cmdTransferPCFerix",
-          "cmdTransferFerixPC", "cmdRefreshFerixLst", "cmdFerixLstRemove", "cmdConversionIn",
-          "cmdConversionOut", "cmdFerixDirRemove"}) {
+          "cmdTransferFerixPC", "cmdRefreshFerixLst", "cmdFerixLstRemove", "cmdFerixDirRemove"}) {
         if (auto* b = findChild<QPushButton*>(QString::fromLatin1(name))) {
             b->setAccessibleName(b->toolTip());  // icon buttons: the tip names them
+        }
+    }
+    // The menu's texts on the buttons, without access keys that would clash with the menu bar.
+    for (const char* name : {"cmdConversionIn", "cmdConversionOut"}) {
+        if (auto* b = findChild<QPushButton*>(QString::fromLatin1(name))) {
+            b->setText(b->text().remove(QLatin1Char('&')));
         }
     }
     lblFerixLstChanged_->setToolTip(text(str::kUpdateMemoryList));

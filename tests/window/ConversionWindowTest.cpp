@@ -353,8 +353,10 @@ private slots:
                  QStringLiteral("&Delete File from Ferix Directory"));
         QCOMPARE(element<QPushButton>(window.get(), "cmdConversionIn")->toolTip(),
                  QStringLiteral("Include Files into the Ferix Directory"));
-        QCOMPARE(element<QPushButton>(window.get(), "cmdConversionOut")->accessibleName(),
-                 QStringLiteral("Exclude Files from the Ferix Directory"));
+        QCOMPARE(element<QPushButton>(window.get(), "cmdConversionOut")->text(),
+                 QStringLiteral("Exclude File"));  // no access key beside the menu bar's
+        QCOMPARE(element<QPushButton>(window.get(), "cmdFerixDirRemove")->accessibleName(),
+                 QStringLiteral("Delete Files from the Ferix Directory"));
     }
 };
 
