@@ -132,7 +132,10 @@ TEST_F(Service, AUnitNeverReadsNorOverwritesAChainFile) {
     for (const std::string& text : errorTexts()) {
         EXPECT_NE(text.find("conversion chain"), std::string::npos) << text;
     }
-    EXPECT_FALSE(hasEvent(UnitEvent::ProgramReceived));
+    // The download ends at once with a failure status and none of the chain's bytes.
+    const UnitEvent refused = last(UnitEvent::ProgramReceived, 1);
+    EXPECT_EQ(refused.data, "");
+    EXPECT_NE(refused.status, kStatusComplete);
     EXPECT_EQ(read(1, "In.cnv"), "chain");
     EXPECT_EQ(read(2, "Out.cnv"), "chain");
 }
