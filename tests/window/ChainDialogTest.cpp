@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "FakeDialogs.h"
+#include "FormElements.h"
 #include "dnc/config/ChainFile.h"
 #include "dnc/window/config/frmConfigDNCConversions.h"
 #include "tests/conversion/TempDirectory.h"
@@ -20,15 +21,6 @@ using dnc::window::frmConfigDNCConversions;
 using testing_support::TempDirectory;
 
 namespace {
-
-template <typename T>
-T* element(QObject* form, const char* name) {
-    T* found = form->findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) {
-        qFatal("no element %s", name);
-    }
-    return found;
-}
 
 QStringList rows(QObject* form) {
     auto* list = element<QListWidget>(form, "lstConversions");

@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "FakeDialogs.h"
+#include "FormElements.h"
 #include "dnc/config/ChainFile.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/window/frmConfirmConversion.h"
@@ -65,15 +66,6 @@ private:
     sim::PtyPair pty_;
     std::unique_ptr<dnc::ConfigStore> store_;
 };
-
-template <typename T>
-T* element(QObject* form, const char* name) {
-    T* found = form->findChild<T*>(QString::fromLatin1(name));
-    if (found == nullptr) {
-        qFatal("no element %s", name);
-    }
-    return found;
-}
 
 QStringList texts(const QListWidget* list) {
     QStringList t;
