@@ -23,10 +23,24 @@ void ChainEditor::insertSelectedCopy(std::size_t at) {
     chain_.insertStep(at, chain_.steps()[*selection_]);
 }
 
+bool ChainEditor::startEmptyList() {
+    if (chain_.size() != 0) {
+        return false;
+    }
+    chain_.insertStep(0, std::string());
+    selection_ = 0;
+    return true;
+}
+
+void ChainEditor::swapSelectedWith(std::size_t other) {
+    const std::string neighbour = chain_.steps()[other];
+    chain_.setStep(other, chain_.steps()[*selection_]);
+    chain_.setStep(*selection_, neighbour);
+    selection_ = other;
+}
+
 void ChainEditor::addBefore() {
-    if (chain_.size() == 0) {
-        chain_.insertStep(0, std::string());
-        selection_ = 0;
+    if (startEmptyList()) {
         return;
     }
     if (!selection_) {
@@ -37,9 +51,7 @@ void ChainEditor::addBefore() {
 }
 
 void ChainEditor::addAfter() {
-    if (chain_.size() == 0) {
-        chain_.insertStep(0, std::string());
-        selection_ = 0;
+    if (startEmptyList()) {
         return;
     }
     if (!selection_) {
@@ -62,25 +74,15 @@ void ChainEditor::remove() {
 }
 
 void ChainEditor::moveUp() {
-    if (!selection_ || *selection_ == 0) {
-        return;
+    if (selection_ && *selection_ > 0) {
+        swapSelectedWith(*selection_ - 1);
     }
-    const std::string above = chain_.steps()[*selection_ - 1];
-    const std::string moved = chain_.steps()[*selection_];
-    chain_.setStep(*selection_ - 1, moved);
-    chain_.setStep(*selection_, above);
-    selection_ = *selection_ - 1;
 }
 
 void ChainEditor::moveDown() {
-    if (!selection_ || *selection_ + 1 >= chain_.size()) {
-        return;
+    if (selection_ && *selection_ + 1 < chain_.size()) {
+        swapSelectedWith(*selection_ + 1);
     }
-    const std::string below = chain_.steps()[*selection_ + 1];
-    const std::string moved = chain_.steps()[*selection_];
-    chain_.setStep(*selection_ + 1, moved);
-    chain_.setStep(*selection_, below);
-    selection_ = *selection_ + 1;
 }
 
 ChainEditor::EditResult ChainEditor::edit(const StepFields& fields) {

@@ -49,6 +49,9 @@ public:
 
 private:
     void insertSelectedCopy(std::size_t at);
+    // An empty list gets one empty step, selected; true when it was empty.
+    bool startEmptyList();
+    void swapSelectedWith(std::size_t other);
 
     ConversionChain chain_;
     std::optional<std::size_t> selection_;
