@@ -11,6 +11,7 @@
 #include "comm/dnc/DncTransfers.h"
 #include "comm/dnc/UnitDirectory.h"
 #include "comm/files/FileIo.h"
+#include "comm/files/PlainName.h"
 
 namespace comm::dnc {
 
@@ -60,7 +61,8 @@ Expected<std::vector<ListingEntry>> listUnitDirectory(const std::filesystem::pat
     }
     for (const std::filesystem::directory_iterator end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.empty() || name.front() == '.' || name.size() >= kListingNameLimit) {
+        if (name.empty() || name.front() == '.' || isChainFileName(name) ||
+            name.size() >= kListingNameLimit) {
             continue;
         }
         struct stat info {};

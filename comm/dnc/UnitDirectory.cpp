@@ -23,7 +23,7 @@ Expected<std::filesystem::path> unitDirectory(const ctrlFerixComm& control, std:
 
 Expected<std::filesystem::path> unitFile(const ctrlFerixComm& control, std::uint8_t unit,
                                          const std::string& name) {
-    if (const std::string problem = plainNameProblem(name); !problem.empty()) {
+    if (const std::string problem = unitFileNameProblem(name); !problem.empty()) {
         return fileStepError(problem);
     }
     const Expected<std::filesystem::path> directory = unitDirectory(control, unit);

@@ -31,6 +31,32 @@ bool isPlainName(std::string_view name) {
     return plainNameProblem(name).empty();
 }
 
+namespace {
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+}  // namespace
+
+bool isChainFileName(std::string_view name) {
+    return sameIgnoringCase(name, kIncludeChainName) || sameIgnoringCase(name, kExcludeChainName);
+}
+
+std::string unitFileNameProblem(std::string_view name) {
+    if (std::string problem = plainNameProblem(name); !problem.empty()) {
+        return problem;
+    }
+    if (isChainFileName(name)) {
+        return std::string("\"").append(name).append(
+            "\" is the unit's conversion chain, not a program");
+    }
+    return {};
+}
+
 std::optional<std::filesystem::path> findInDirectory(const std::filesystem::path& directory,
                                                      std::string_view name) {
     if (!isPlainName(name)) {
@@ -41,17 +67,10 @@ std::optional<std::filesystem::path> findInDirectory(const std::filesystem::path
     if (std::filesystem::is_regular_file(exact, ec)) {
         return exact;
     }
-    const auto sameIgnoringCase = [&](const std::string& other) {
-        return other.size() == name.size() &&
-               std::equal(other.begin(), other.end(), name.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) ==
-                          std::tolower(static_cast<unsigned char>(b));
-               });
-    };
     std::optional<std::filesystem::path> found;
     for (std::filesystem::directory_iterator it(directory, ec), end; !ec && it != end;
          it.increment(ec)) {
-        if (!it->is_regular_file(ec) || !sameIgnoringCase(it->path().filename().string())) {
+        if (!it->is_regular_file(ec) || !sameIgnoringCase(it->path().filename().string(), name)) {
             continue;
         }
         if (found) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "comm/files/FileIo.h"
+#include "comm/files/PlainName.h"
 
 namespace comm::heidenhain {
 
@@ -31,7 +32,7 @@ Expected<std::string> directoryListing(const std::filesystem::path& directory,
             return listingError(directory, ec);
         }
         const std::string name = it->path().filename().string();
-        if (name == listingName || name.starts_with('.')) {
+        if (name == listingName || name.starts_with('.') || isChainFileName(name)) {
             continue;
         }
         std::error_code entryError;

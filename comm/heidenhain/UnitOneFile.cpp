@@ -12,8 +12,8 @@ std::filesystem::path unitOneDirectory(const ctrlFerixComm& control) {
 }
 
 Expected<std::filesystem::path> unitOneFile(const ctrlFerixComm& control, std::string_view name) {
-    if (!isPlainName(name)) {
-        return ComError{EINVAL, "FerixComm", plainNameProblem(name), "", 0};
+    if (std::string problem = unitFileNameProblem(name); !problem.empty()) {
+        return ComError{EINVAL, "FerixComm", std::move(problem), "", 0};
     }
     const std::filesystem::path directory = unitOneDirectory(control);
     if (auto existing = findInDirectory(directory, name)) {

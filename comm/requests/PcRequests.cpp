@@ -182,7 +182,7 @@ bool PcRequests::dncRequest(std::uint8_t FerixAdr, std::uint8_t Action, std::uin
             error(true, pcRequestError(msg::WrongDirection));
             return false;
         }
-        if (const std::string problem = plainNameProblem(localName); !problem.empty()) {
+        if (const std::string problem = unitFileNameProblem(localName); !problem.empty()) {
             error(true, messageWithDetail(msg::ProcessingPCRequest, problem));
             return false;
         }

@@ -51,8 +51,8 @@ std::vector<std::string> loadChainFile(const std::filesystem::path& path) {
     return bytes ? decodeChainRecords(bytes.value()) : std::vector<std::string>{};
 }
 
-bool saveChainFile(const std::filesystem::path& path, const ConversionChain& chain) {
-    return comm::replaceFileAtomically(path, encodeChainRecords(chain)).ok();
+comm::Status saveChainFile(const std::filesystem::path& path, const ConversionChain& chain) {
+    return comm::replaceFileAtomically(path, encodeChainRecords(chain));
 }
 
 }  // namespace dnc

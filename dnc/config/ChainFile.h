@@ -8,13 +8,15 @@
 #include <string_view>
 #include <vector>
 
+#include "comm/ComError.h"
+#include "comm/files/PlainName.h"
 #include "dnc/config/ConversionChain.h"
 
 namespace dnc {
 
 inline constexpr std::size_t kChainRecordSize = 128;
-inline constexpr std::string_view kIncludeChainFileName = "In.cnv";
-inline constexpr std::string_view kExcludeChainFileName = "Out.cnv";
+inline constexpr std::string_view kIncludeChainFileName = comm::kIncludeChainName;
+inline constexpr std::string_view kExcludeChainFileName = comm::kExcludeChainName;
 
 // The steps of a chain file's bytes, in order, without empty ones. An incomplete last record
 // and a record whose count exceeds its room are damaged and skipped.
@@ -27,9 +29,9 @@ std::string encodeChainRecords(const ConversionChain& chain);
 // (when its directory exists), as the chain editor and the include/exclude run expect.
 std::vector<std::string> loadChainFile(const std::filesystem::path& path);
 
-// Writes a chain file through a new file renamed over the old one. False when it failed; the
-// previous file is then kept as it was. (There is no hidden attribute on this platform; the
-// name stays as it is.)
-bool saveChainFile(const std::filesystem::path& path, const ConversionChain& chain);
+// Writes a chain file through a new file renamed over the old one. On failure the previous
+// file is kept as it was and the error says why. (There is no hidden attribute on this platform:
+// the chain names themselves keep the files out of every listing, see comm::isChainFileName.)
+comm::Status saveChainFile(const std::filesystem::path& path, const ConversionChain& chain);
 
 }  // namespace dnc

@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "comm/files/FileIo.h"
+#include "comm/files/PlainName.h"
 #include "dnc/config/ChainFile.h"
 #include "dnc/window/ChainRunner.h"
 #include "dnc/window/TargetNames.h"
@@ -85,12 +86,22 @@ std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest
     FirstFailure failures(reporter);
     ChainRunner runner(libraries, failures);
     std::vector<std::filesystem::path> written;
-    for (const std::string& file : request.files) {
+    const auto goOn = [&request](std::size_t done) {
+        return !request.progress || request.progress(done, request.files.size());
+    };
+    for (std::size_t index = 0; index < request.files.size(); ++index) {
+        if (!goOn(index)) {
+            return written;
+        }
+        const std::string& file = request.files[index];
         const std::filesystem::path source = request.sourceDirectory / file;
         const std::string base =
             request.files.size() == 1 ? request.typedBaseName : baseNameOfSeveral(file, include);
         std::string problem;
         const std::string targetName = targetFileName(base, request.extension, problem);
+        if (include && problem.empty() && comm::isChainFileName(targetName)) {
+            problem = comm::unitFileNameProblem(targetName);  // never overwrite a chain
+        }
         std::string sourceProblem;
         if (targetFileName(file, "", sourceProblem).empty()) {
             problem = sourceProblem;
@@ -113,6 +124,7 @@ std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest
         written.push_back(target);
         recordFile(request, target, failures.first, true);
     }
+    goOn(request.files.size());
     return written;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ struct IncludeExcludeRequest {
     int subNet = 0;
     std::string caption;
     int unit = 0;
+    // Told before each file (its index in `files`) and once more at the end (files.size()),
+    // so that a window can show progress and keep answering during a long run. Returning
+    // false stops the run before the next file (the window is closing).
+    std::function<bool(std::size_t done, std::size_t total)> progress;
 };
 
 // Copies `source` to `target`, replacing it only once the copy is complete. The error text,

@@ -18,8 +18,10 @@
 #include "dnc/config/ConfigStore.h"
 #include "dnc/manager/ControlSettings.h"
 #include "dnc/manager/SubNet.h"
+#include "dnc/window/ConversionLibraries.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
+#include "dnc/window/frmConfirmConversion.h"
 #include "dnc/window/rules/PaneShares.h"
 #include "dnc/window/rules/SelectionSummary.h"
 #include "dnc/window/rules/TransferPlan.h"
@@ -63,6 +65,8 @@ struct frmDNCOptions {
     std::filesystem::path history;
     // Told every event of the sub net after the window has handled it (the automation).
     std::function<void(const SubNetEvent&)> told;
+    // Where include and exclude find the conversion libraries.
+    LibraryLocation conversionLibraries = defaultLibraryLocation();
 };
 
 class frmDNC : public QMainWindow {
@@ -89,6 +93,14 @@ public:
     void actFerixLst();
     // Asks whether to go on, then shows the configuration dialog of the running control.
     void actConfigDNC();
+    // Include the selected PC programs into the unit directory, exclude the selected unit
+    // directory programs into the PC directory (both through the unit's chains), delete the
+    // selected unit directory programs.
+    void actConversionIn();
+    void actConversionOut();
+    void actConversionRemove();
+    // The confirmation of include and exclude (null before the first one).
+    frmConfirmConversion* confirmConversion() const { return confirm_; }
     void StartCommunication();
     void StopCommunication();
     void runUnitCommand(UnitCommand command);
@@ -173,6 +185,7 @@ private:
     QString text(int id) const;
     QString appTitle() const;
     void tellError(const QString& description, const QString& helpFile, int context);
+    void runConversion(bool include);
 
     ConfigStore& store_;
     const int id_;
@@ -198,6 +211,9 @@ private:
     bool initialized_ = false;
     QPointer<HistoryView> historyView_;
     frmConfigDNC* configDialog_ = nullptr;
+    QPointer<frmConfirmConversion> confirm_;
+    std::unique_ptr<ConversionLibraries> libraries_;
+    bool conversionRunning_ = false;
 
     QComboBox* comboFerixAdr_ = nullptr;
     QSplitter* splitter_ = nullptr;

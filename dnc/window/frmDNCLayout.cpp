@@ -34,6 +34,7 @@
 
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/window/ConversionStrings.h"
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/WindowLink.h"
@@ -167,6 +168,15 @@ void frmDNC::buildMenus() {
     QMenu* edit = menu("mnuEdit", 220);
     edit->addAction(action("mnuEditSource", 221, &frmDNC::editSourceProgram));
     edit->addAction(action("mnuEditFerixSource", 222, &frmDNC::editFerixProgram));
+
+    QMenu* conversions = menu("mnuConversion", convstr::kConversionsMenu);
+    conversions->addAction(
+        action("mnuConversionIn", convstr::kIncludeFile, &frmDNC::actConversionIn));
+    conversions->addAction(
+        action("mnuConversionOut", convstr::kExcludeFile, &frmDNC::actConversionOut));
+    conversions->addSeparator();
+    conversions->addAction(
+        action("mnuConversionRemove", convstr::kDeleteFile, &frmDNC::actConversionRemove));
 
     QMenu* transfers = menu("mnuTransfer", str::kTransfersMenu);
     transfers->addAction(
@@ -334,12 +344,26 @@ void frmDNC::buildPanes() {
     QPushButton* cmdRefreshFerixDir =
         button(frFerixDir_, "cmdRefreshFerixDir", 0, str::kTipRefresh);
     cmdRefreshFerixDir->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
+    // Captioned: no standard icon says "through the conversion chain".
+    QPushButton* cmdConversionIn =
+        button(frFerixDir_, "cmdConversionIn", convstr::kIncludeFile, convstr::kTipInclude);
+    QPushButton* cmdConversionOut =
+        button(frFerixDir_, "cmdConversionOut", convstr::kExcludeFile, convstr::kTipExclude);
+    QPushButton* cmdFerixDirRemove =
+        button(frFerixDir_, "cmdFerixDirRemove", 0, convstr::kTipDeleteFile);
+    cmdFerixDirRemove->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
     listFerixDir_ = fileList(frFerixDir_, "listFerixDir", "frFerixDir");
     lblFerixDirSelFile_ = dataLabel(frFerixDir_, "lblFerixDirSelFile");
     lblFerixDirSelSize_ = dataLabel(frFerixDir_, "lblFerixDirSelSize");
     ferixDirLayout->addWidget(lblFerixDirPattern, 0, 0);
     ferixDirLayout->addWidget(comboFerixDirPattern_, 0, 1);
     ferixDirLayout->addWidget(cmdRefreshFerixDir, 0, 2);
+    auto* conversionButtons = new QHBoxLayout;
+    conversionButtons->addWidget(cmdConversionIn);
+    conversionButtons->addWidget(cmdConversionOut);
+    conversionButtons->addStretch();
+    conversionButtons->addWidget(cmdFerixDirRemove);
+    ferixDirLayout->addLayout(conversionButtons, 4, 0, 1, 3);
     ferixDirLayout->addWidget(listFerixDir_, 1, 0, 1, 3);
     ferixDirLayout->addWidget(lblFerixDirSelFile_, 2, 0, 1, 3);
     auto* ferixDirSize = new QHBoxLayout;
@@ -349,6 +373,9 @@ void frmDNC::buildPanes() {
     ferixDirLayout->addLayout(ferixDirSize, 3, 0, 1, 3);
     connect(cmdRefreshFerixDir, &QPushButton::clicked, this,
             [this] { RefreshFerixDirectory(selectedUnit()); });
+    connect(cmdConversionIn, &QPushButton::clicked, this, &frmDNC::actConversionIn);
+    connect(cmdConversionOut, &QPushButton::clicked, this, &frmDNC::actConversionOut);
+    connect(cmdFerixDirRemove, &QPushButton::clicked, this, &frmDNC::actConversionRemove);
     connect(comboFerixDirPattern_, &QComboBox::currentTextChanged, this, [this] {
         if (initialized_) {
             RefreshFerixDirectory(selectedUnit());
@@ -518,9 +545,15 @@ void frmDNC::loadTexts() {
     }
     for (const char* name :
          {"cmdChangeDir", "cmdRefreshDir", "cmdRefreshFerixDir", "cmdTransferPCFerix",
-          "cmdTransferFerixPC", "cmdRefreshFerixLst", "cmdFerixLstRemove"}) {
+          "cmdTransferFerixPC", "cmdRefreshFerixLst", "cmdFerixLstRemove", "cmdFerixDirRemove"}) {
         if (auto* b = findChild<QPushButton*>(QString::fromLatin1(name))) {
             b->setAccessibleName(b->toolTip());  // icon buttons: the tip names them
+        }
+    }
+    // The menu's texts on the buttons, without access keys that would clash with the menu bar.
+    for (const char* name : {"cmdConversionIn", "cmdConversionOut"}) {
+        if (auto* b = findChild<QPushButton*>(QString::fromLatin1(name))) {
+            b->setText(b->text().remove(QLatin1Char('&')));
         }
     }
     lblFerixLstChanged_->setToolTip(text(str::kUpdateMemoryList));

@@ -150,7 +150,8 @@ void frmDNC::RefreshFerixDirectory(int unit) {
                       OperatorDialogs::Icon::Information);
         return;
     }
-    fill(listFerixDir_, listFiles(directory, s(comboFerixDirPattern_->currentText())));
+    fill(listFerixDir_,
+         listFiles(directory, s(comboFerixDirPattern_->currentText()), Listing::UnitDirectory));
     updateSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_);
 }
 

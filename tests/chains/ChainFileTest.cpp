@@ -94,7 +94,7 @@ TEST_F(ChainFileOnDisk, FailedSaveKeepsThePreviousFile) {
     rlimit small = old;
     small.rlim_cur = 64;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    const bool saved = saveChainFile(inChain_, chainOf({"S TXT>ISO"}));
+    const bool saved = saveChainFile(inChain_, chainOf({"S TXT>ISO"})).ok();
     ::setrlimit(RLIMIT_FSIZE, &old);
     EXPECT_FALSE(saved);
     EXPECT_EQ(loadChainFile(inChain_), std::vector<std::string>{"U  /P"});

@@ -232,6 +232,39 @@ TEST_F(IncludeExcludeRun, TypedNameCannotLeaveTheTargetDirectory) {
     EXPECT_FALSE(std::filesystem::exists(unit_ / ".WTX"));
 }
 
+TEST_F(IncludeExcludeRun, AnIncludeNeverOverwritesTheUnitsChain) {
+    writeFile((pc_ / "in.txt").string(), "program");
+    setChain(kIncludeChainFileName, {"U  /P"});
+    const std::string chain = readFile((unit_ / "In.cnv").string());
+    IncludeExcludeRequest request = include({"in.txt"});
+    request.typedBaseName = "IN";
+    request.extension = "CNV";
+    EXPECT_TRUE(runIncludeExclude(request, libraries_, reporter_).empty());
+    ASSERT_EQ(reporter_.copies.size(), 1u);
+    EXPECT_NE(reporter_.copies[0].find("conversion chain"), std::string::npos);
+    EXPECT_EQ(readFile((unit_ / "In.cnv").string()), chain);
+    EXPECT_FALSE(std::filesystem::exists(unit_ / "IN.CNV"));
+}
+
+TEST_F(IncludeExcludeRun, ProgressIsToldPerFileAndCanStopTheRun) {
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        writeFile((pc_ / name).string(), name);
+    }
+    IncludeExcludeRequest request = include({"a.txt", "b.txt", "c.txt"});
+    std::vector<std::size_t> told;
+    request.progress = [&told](std::size_t done, std::size_t total) {
+        EXPECT_EQ(total, 3u);
+        told.push_back(done);
+        return true;
+    };
+    EXPECT_EQ(runIncludeExclude(request, libraries_, reporter_).size(), 3u);
+    EXPECT_EQ(told, (std::vector<std::size_t>{0, 1, 2, 3}));
+    std::filesystem::remove(unit_ / "C.WTX");
+    request.progress = [](std::size_t done, std::size_t) { return done < 2; };
+    EXPECT_EQ(runIncludeExclude(request, libraries_, reporter_).size(), 2u);
+    EXPECT_FALSE(std::filesystem::exists(unit_ / "C.WTX")) << "stopped before the third file";
+}
+
 TEST_F(IncludeExcludeRun, ExcludeKeepsTheCaseAndUsesTheOutChain) {
     writeFile((unit_ / "Part.WTX").string(), "W");
     writeFile((unit_ / "b.c.WTX").string(), "V");

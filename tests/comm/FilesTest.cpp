@@ -43,6 +43,19 @@ TEST(PlainName, OnlyPlainNamesPass) {
     }
 }
 
+TEST(PlainName, ChainFilesAreNoProgramsOfAUnit) {
+    for (const char* chain : {"In.cnv", "IN.CNV", "out.cnv", "Out.CNV"}) {
+        EXPECT_TRUE(comm::isChainFileName(chain)) << chain;
+        EXPECT_TRUE(comm::isPlainName(chain)) << chain;
+        EXPECT_NE(comm::unitFileNameProblem(chain).find("conversion chain"), std::string::npos);
+    }
+    for (const char* program : {"In.cnv.WTX", "In.cn", "XIn.cnv", "IN", "P.CNV"}) {
+        EXPECT_FALSE(comm::isChainFileName(program)) << program;
+        EXPECT_EQ(comm::unitFileNameProblem(program), "") << program;
+    }
+    EXPECT_EQ(comm::unitFileNameProblem("a/b"), comm::plainNameProblem("a/b"));
+}
+
 TEST_F(UnitDirectory, FindsTheExactNameFirstThenAnotherCase) {
     put("prog1.wtx", "lower");
     EXPECT_EQ(comm::findInDirectory(dir, "PROG1.WTX"), dir / "prog1.wtx");

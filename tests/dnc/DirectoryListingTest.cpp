@@ -55,6 +55,8 @@ TEST_F(Listing, ListsOrdinaryFilesWithShortNamesOnly) {
     put(1, "B.STX", "");
     put(1, "A.WTX", "0123456789");
     put(1, ".hidden", "x");
+    put(1, "In.cnv", std::string(128, '\0'));  // the unit's chains are not its programs
+    put(1, "OUT.CNV", "");
     put(1, "ABCDEFGHIJ.WTX", "fourteen characters");
     fs::create_directory(unitDir(1) / "SUB");
     const auto entries = listUnitDirectory(unitDir(1));

@@ -121,6 +121,25 @@ TEST_F(Service, RefusedRequestsAreReportedAndNothingIsTouched) {
     EXPECT_EQ(units.eventsOf(UnitEvent::NotServed).size(), 9u);
 }
 
+TEST_F(Service, AUnitNeverReadsNorOverwritesAChainFile) {
+    control.setWorkTextExt("CNV");  // a kind whose extension is that of the chain files
+    put(1, "In.cnv", "chain");
+    put(2, "Out.cnv", "chain");
+    unit(1).raise(RequestSpec::download("IN", 1));
+    unit(2).memory().store({"OUT", 1, "G1 X10\n"});
+    unit(2).raise(RequestSpec::upload("OUT", 1));
+    ASSERT_TRUE(runUntil([&] { return site.errors.size() >= 2; }));
+    for (const std::string& text : errorTexts()) {
+        EXPECT_NE(text.find("conversion chain"), std::string::npos) << text;
+    }
+    // The download ends at once with a failure status and none of the chain's bytes.
+    const UnitEvent refused = last(UnitEvent::ProgramReceived, 1);
+    EXPECT_EQ(refused.data, "");
+    EXPECT_NE(refused.status, kStatusComplete);
+    EXPECT_EQ(read(1, "In.cnv"), "chain");
+    EXPECT_EQ(read(2, "Out.cnv"), "chain");
+}
+
 TEST_F(Service, AddressElevenIsPolledButNeverServed) {
     units.addUnit(11).raise(RequestSpec::download("PRG1", 1));
     put(1, "PRG1.WTX", "x");

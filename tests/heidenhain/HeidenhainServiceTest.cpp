@@ -118,6 +118,7 @@ TEST_F(HeidenhainService, Tavro1ListingListsTheDirectoryAndTouchesNoFile) {
     dir.write("A.T", "abc");
     dir.write("B.T", std::string(1234, 'b'));
     dir.write("LIST", "a program that happens to have the listing's name");
+    dir.write("In.cnv", std::string(128, '\0'));  // the unit's chain is not listed
     std::filesystem::create_directory(dir.path("sub"));
     soon([this] { machine.requestListing("LIST", 'n'); });
     serve(comm::ProtTavro1, 1);
@@ -125,6 +126,21 @@ TEST_F(HeidenhainService, Tavro1ListingListsTheDirectoryAndTouchesNoFile) {
     EXPECT_EQ(machine.listings().at("LIST"), "A.T 3\r\nB.T 1234\r\n");
     EXPECT_EQ(dir.read("LIST"), "a program that happens to have the listing's name");
     EXPECT_EQ(site.stops, (std::vector<std::pair<bool, std::uint8_t>>{{true, 0}, {false, 0}}));
+}
+
+TEST_F(HeidenhainService, AMachineCanNeitherFetchNorDeleteAChainFile) {
+    dir.write("Out.cnv", "chain");
+    soon([this] { machine.deleteOnPc("OUT.CNV"); });
+    serve(comm::ProtTavro1, 1);
+    EXPECT_EQ(dir.read("Out.cnv"), "chain");
+    soon([this] { machine.requestFile("Out.cnv"); });
+    serve(comm::ProtTavro1, 1);
+    EXPECT_EQ(machine.programs().count("Out.cnv"), 0u);
+    ASSERT_FALSE(site.errors.empty());
+    for (const auto& error : site.errors) {
+        EXPECT_NE(error.description.find("conversion chain"), std::string::npos)
+            << error.description;
+    }
 }
 
 TEST_F(HeidenhainService, AnUpperCaseTypeAsksForTheFileNotTheListing) {

@@ -9,6 +9,7 @@
 #include <fstream>
 
 #include "dnc/window/rules/CommandSets.h"
+#include "dnc/window/rules/ConversionChoices.h"
 #include "dnc/window/rules/DirectoryFiles.h"
 #include "dnc/window/rules/PaneShares.h"
 #include "dnc/window/rules/ProgramLaunch.h"
@@ -224,6 +225,50 @@ TEST(DirectoryFiles, ListingSkipsHiddenFilesAndFoldersAndMatchesMasks) {
     EXPECT_TRUE(listFiles((dir.path() / "missing").string(), "*.*").empty());
     EXPECT_TRUE(matchesMask("a.txt", "*.TXT"));
     EXPECT_FALSE(matchesMask("a.txt", "*.ncp"));
+}
+
+TEST(DirectoryFiles, AUnitDirectoryHidesItsChainFiles) {
+    TempDir dir;
+    dir.file("SHAFT.WTX", 10);
+    dir.file("In.cnv", 128);
+    dir.file("out.CNV", 0);
+    const auto unit = listFiles(dir.path().string(), "*.*", Listing::UnitDirectory);
+    ASSERT_EQ(unit.size(), 1U);
+    EXPECT_EQ(unit[0].name, "SHAFT.WTX");
+    EXPECT_EQ(listFiles(dir.path().string(), "*.cnv", Listing::UnitDirectory).size(), 0U);
+    // A PC program directory is the operator's: everything in it shows.
+    EXPECT_EQ(listFiles(dir.path().string(), "*.*").size(), 3U);
+}
+
+TEST(ConversionChoices, IncludeOffersSixKindsWithTheControlsExtensions) {
+    dnc::ControlSettings settings;
+    settings.extensions = {"STX", "WTX", "LST", "SMC", "WMC", "SDG", "WDG"};
+    const auto kinds = includeKindChoices(settings, english);
+    ASSERT_EQ(kinds.size(), 6U);
+    EXPECT_EQ(kinds[0].text, "Source Text STX");
+    EXPECT_EQ(kinds[1].text, "Work Text WTX");
+    EXPECT_EQ(kinds[1].extension, "WTX");
+    EXPECT_EQ(kinds[2].text, "Source Macro SMC");  // the list kind is no choice
+    EXPECT_EQ(kinds[5].text, "Work Test WDG");
+    settings.extensions[1] = "NCPROG";  // longer than three letters: still the whole extension
+    EXPECT_EQ(includeKindChoices(settings, english)[1].extension, "NCPROG");
+}
+
+TEST(ConversionChoices, ExcludeOffersTheFixedExtensionsOfTheMasks) {
+    EXPECT_EQ(excludeExtensionChoices({"*.txt", "*.ncp", "*.*"}),
+              (std::vector<std::string>{"txt", "ncp"}));
+    EXPECT_EQ(excludeExtensionChoices({"*.t?t", "PROG", "A*.ncp", "*.ncp", "*.tar.gz"}),
+              (std::vector<std::string>{"ncp", "tar.gz"}));
+    EXPECT_EQ(maskExtension("*.*"), "");
+    EXPECT_EQ(maskExtension("*.txt"), "txt");
+    EXPECT_EQ(maskExtension("*"), "");
+}
+
+TEST(ConversionChoices, OneFileIsCutAtItsFirstDotSeveralShowAStar) {
+    EXPECT_EQ(proposedName({"part.1.txt"}, true), "PART");
+    EXPECT_EQ(proposedName({"Part.1.WTX"}, false), "Part");
+    EXPECT_EQ(proposedName({"noext"}, true), "NOEXT");
+    EXPECT_EQ(proposedName({"a.b.txt", "c.txt"}, true), "*");
 }
 
 TEST(DirectoryFiles, PathsAreTrimmed) {

@@ -8,6 +8,8 @@
 #include <cctype>
 #include <filesystem>
 
+#include "comm/files/PlainName.h"
+
 namespace fs = std::filesystem;
 
 namespace dnc::window {
@@ -29,7 +31,8 @@ bool matchesMask(const std::string& name, const std::string& mask) {
     return fnmatch(mask.c_str(), name.c_str(), FNM_CASEFOLD | FNM_PERIOD) == 0;
 }
 
-std::vector<ListEntry> listFiles(const std::string& directory, const std::string& mask) {
+std::vector<ListEntry> listFiles(const std::string& directory, const std::string& mask,
+                                 Listing kind) {
     std::vector<ListEntry> files;
     std::error_code ec;
     fs::directory_iterator it(directory.empty() ? fs::path(".") : fs::path(directory), ec);
@@ -39,6 +42,9 @@ std::vector<ListEntry> listFiles(const std::string& directory, const std::string
     for (const fs::directory_entry& entry : it) {
         const std::string name = entry.path().filename().string();
         if (name.empty() || name.front() == '.') {
+            continue;
+        }
+        if (kind == Listing::UnitDirectory && comm::isChainFileName(name)) {
             continue;
         }
         std::error_code statError;

@@ -10,8 +10,11 @@ namespace dnc::window {
 
 // Regular files of `directory` whose names match `mask` (letter case ignored; "*.*" matches
 // every name, also one without a dot), sorted by name. Folders, hidden files (a name beginning
-// with "."), devices, sockets and pipes are skipped; a missing directory gives nothing.
-std::vector<ListEntry> listFiles(const std::string& directory, const std::string& mask);
+// with "."), devices, sockets and pipes are skipped; a missing directory gives nothing. A unit
+// directory's list also leaves out its conversion chains ("In.cnv", "Out.cnv").
+enum class Listing { PcDirectory, UnitDirectory };
+std::vector<ListEntry> listFiles(const std::string& directory, const std::string& mask,
+                                 Listing kind = Listing::PcDirectory);
 
 // Blanks at both ends removed and one trailing separator dropped.
 std::string trimDirectoryPath(const std::string& path);
