@@ -47,7 +47,12 @@ ppFerixComm::ppFerixComm(QWidget* parent) : PropertyPage(parent) {
     int labelIndex = 0;
     auto addRow = [&](const QString& name, QWidget* field) {
         auto* label = new QLabel(this);
-        label->setObjectName(QStringLiteral("lbl") + name);
+        // The label is named after the property: lblCommPort for comboCommPort.
+        QString property = name;
+        property.remove(0, static_cast<int>(std::find_if(name.begin(), name.end(),
+                                                         [](QChar c) { return c.isUpper(); }) -
+                                            name.begin()));
+        label->setObjectName(QStringLiteral("lbl") + property);
         label->setBuddy(field);
         field->setObjectName(name);
         grid->addWidget(label, row, 0);
