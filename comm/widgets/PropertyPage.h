@@ -37,6 +37,8 @@ public:
     // Writes every field, in the page's order, and clears the changed state. Nothing is
     // written without a selection or while a field is invalid.
     bool apply(PropertyWriter& target);
+    // A host whose writes did not reach the control marks the page changed again.
+    void setChanged(bool changed);
 
 signals:
     // The changed state went from false to true or back.
@@ -47,7 +49,6 @@ protected:
     virtual void clearFields() = 0;
     virtual void write(PropertyWriter& target) const = 0;
 
-    void setChanged(bool changed);
     // Operator edits of these elements mark the page changed (filling the page does not).
     void watch(QLineEdit* edit);
     void watch(QComboBox* list);

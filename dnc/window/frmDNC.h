@@ -18,6 +18,7 @@
 #include "dnc/config/ConfigStore.h"
 #include "dnc/manager/ControlSettings.h"
 #include "dnc/manager/SubNet.h"
+#include "dnc/window/ControlPropertiesDialog.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
 #include "dnc/window/rules/PaneShares.h"
@@ -97,6 +98,9 @@ public:
     // Opens (or brings up) the History view of this sub net's transfers.
     void showTransferHistory();
     HistoryView* historyView() const { return historyView_; }
+    // Opens (or brings up) the control's properties; only while communication is off.
+    void showControlProperties();
+    ControlPropertiesDialog* controlPropertiesDialog() const { return controlProperties_; }
 
     void RefreshPCDirectory(const QString& path);
     void RefreshFerixDirectory(int unit);
@@ -168,6 +172,7 @@ private:
     QString text(int id) const;
     QString appTitle() const;
     void tellError(const QString& description, const QString& helpFile, int context);
+    void updateControlPropertiesAvailability();
 
     ConfigStore& store_;
     const int id_;
@@ -192,6 +197,8 @@ private:
     bool closed_ = false;
     bool initialized_ = false;
     QPointer<HistoryView> historyView_;
+    std::unique_ptr<ControlPropertiesAccess> controlAccess_;
+    QPointer<ControlPropertiesDialog> controlProperties_;
 
     QComboBox* comboFerixAdr_ = nullptr;
     QSplitter* splitter_ = nullptr;
