@@ -66,6 +66,8 @@ ppFerixComm::ppFerixComm(QWidget* parent) : PropertyPage(parent) {
     comboCommSpeed_ = new QComboBox(this);
     addRow(QStringLiteral("comboCommSpeed"), comboCommSpeed_);
     txtFerixHomeDir_ = new QLineEdit(this);
+    // Room for a usual path; longer ones scroll.
+    txtFerixHomeDir_->setMinimumWidth(txtFerixHomeDir_->fontMetrics().averageCharWidth() * 44);
     addRow(QStringLiteral("txtFerixHomeDir"), txtFerixHomeDir_);
     chkZerosInName_ = new QCheckBox(this);
     chkZerosInName_->setObjectName(QStringLiteral("chkZerosInName"));

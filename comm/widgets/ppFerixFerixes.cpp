@@ -34,6 +34,7 @@ ppFerixFerixes::ppFerixFerixes(QWidget* parent) : PropertyPage(parent) {
         row.label->setObjectName(QStringLiteral("lblFerix") + number);
         row.ferixDir = new QLineEdit(this);
         row.ferixDir->setObjectName(QStringLiteral("txtFerixDir") + number);
+        row.ferixDir->setMinimumWidth(row.ferixDir->fontMetrics().averageCharWidth() * 30);
         row.label->setBuddy(row.ferixDir);
         row.prefix = new QLineEdit(this);
         row.prefix->setObjectName(QStringLiteral("txtPrefix") + number);
