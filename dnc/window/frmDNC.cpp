@@ -32,6 +32,7 @@
 
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/window/ControlPropertiesDialog.h"
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/WindowLink.h"
@@ -84,6 +85,7 @@ frmDNC::frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options opt
     setMinimumSize(kMinWidthPixels, kMinHeightPixels);
     resize(kDefaultWidth, kDefaultHeight);
     configDialog_ = new frmConfigDNC(store_, dialogs_, this);
+    updateControlPropertiesAvailability();
     link_ = std::make_unique<WindowLink>(
         this,
         [this] { QMetaObject::invokeMethod(this, &frmDNC::takeEvents, Qt::QueuedConnection); },
@@ -125,7 +127,10 @@ void frmDNC::Initialize() {
     subNet_->Initialize();  // loads the configuration; the start of communication is queued
     takeEvents();           // the configuration's ConfigChanged
     setWindowTitle(appTitle());
-    QApplication::setApplicationDisplayName(q(lookup(str::kProgramName)));
+    // The window's own title already begins with the program's name; a display name would be
+    // appended to it by the platform ("FerixDNC Hall A - FerixDNC"). An empty one is appended
+    // to no title.
+    QApplication::setApplicationDisplayName(QString());
     comboDirPattern_->setCurrentText(q(section.readString("DirPattern", "*.*")));
     comboFerixDirPattern_->setCurrentText(q(section.readString("FerixDirPattern", "*.*")));
     initialized_ = true;
@@ -244,12 +249,15 @@ void frmDNC::handle(const SubNetEvent& event) {
         case Kind::CommunicationStarted:
             communicating_ = true;
             startFromMenu_ = false;
+            updateControlPropertiesAvailability();
             break;
         case Kind::CommunicationStopped:
             communicating_ = false;
+            updateControlPropertiesAvailability();
             break;
         case Kind::StartFailed:
             communicating_ = false;
+            updateControlPropertiesAvailability();
             if (startFromMenu_) {
                 startFromMenu_ = false;
                 tellError(q(event.description), q(event.helpFile), event.context);
@@ -446,6 +454,13 @@ void frmDNC::closeEvent(QCloseEvent* event) {
     }
     closed_ = true;
     configDialog_->hide();
+    // The views that belong to this window go with it.
+    if (controlProperties_) {
+        controlProperties_->reject();
+    }
+    if (historyView_) {
+        historyView_->close();
+    }
     if (subNet_) {
         link_->beginClosing();
         // The line is switched off (a running transfer stopped) and released, then the

@@ -19,6 +19,7 @@
 #include "dnc/manager/ControlSettings.h"
 #include "dnc/manager/SubNet.h"
 #include "dnc/window/ConversionLibraries.h"
+#include "dnc/window/ControlPropertiesDialog.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
 #include "dnc/window/frmConfirmConversion.h"
@@ -114,6 +115,9 @@ public:
     HistoryView* historyView() const { return historyView_; }
     // The configuration dialog the window owns for its whole life.
     frmConfigDNC* configDialog() const { return configDialog_; }
+    // Opens (or brings up) the control's properties; only while communication is off.
+    void showControlProperties();
+    ControlPropertiesDialog* controlPropertiesDialog() const { return controlProperties_; }
 
     void RefreshPCDirectory(const QString& path);
     void RefreshFerixDirectory(int unit);
@@ -186,6 +190,7 @@ private:
     QString appTitle() const;
     void tellError(const QString& description, const QString& helpFile, int context);
     void runConversion(bool include);
+    void updateControlPropertiesAvailability();
 
     ConfigStore& store_;
     const int id_;
@@ -214,6 +219,8 @@ private:
     QPointer<frmConfirmConversion> confirm_;
     std::unique_ptr<ConversionLibraries> libraries_;
     bool conversionRunning_ = false;
+    std::unique_ptr<ControlPropertiesAccess> controlAccess_;
+    QPointer<ControlPropertiesDialog> controlProperties_;
 
     QComboBox* comboFerixAdr_ = nullptr;
     QSplitter* splitter_ = nullptr;

@@ -35,6 +35,8 @@
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/window/ConversionStrings.h"
+#include "dnc/window/ControlPropertiesDialog.h"
+#include "dnc/window/ControlPropertiesStrings.h"
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/WindowLink.h"
@@ -156,6 +158,13 @@ void frmDNC::buildMenus() {
     QMenu* system = menu("mnuSystem", str::kSystemMenu);
     system->addAction(
         action("mnuSystemConfigDNC", str::kNetworkConfiguration, &frmDNC::actConfigDNC));
+    // The control's properties can be changed only while the line is off; the item's tip says
+    // so while it is disabled.
+    system->setToolTipsVisible(true);
+    QAction* properties = action("mnuSystemControlProperties", str::kControlPropertiesMenu,
+                                 &frmDNC::showControlProperties, str::kTipControlProperties);
+    properties->setToolTip(QString::number(str::kTipControlProperties));
+    system->addAction(properties);
     system->addSeparator();
     system->addAction(action("mnuSystemStop", str::kStopCommunication, &frmDNC::StopCommunication));
     system->addAction(
