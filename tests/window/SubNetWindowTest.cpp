@@ -177,6 +177,18 @@ QStringList texts(const QListWidget* list) {
     return t;
 }
 
+// Starts the window's line, selects `unit` and waits for its first memory list.
+bool showUnitWithItsMemory(frmDNC& window, int unit) {
+    window.Initialize();
+    window.show();
+    if (!QTest::qWaitFor([&window] { return window.communicating(); }, kWait)) {
+        return false;
+    }
+    QSignalSpy shown(&window, &frmDNC::memoryListShown);
+    window.selectUnit(unit);
+    return QTest::qWaitFor([&shown] { return shown.count() >= 1; }, kWait);
+}
+
 }  // namespace
 
 class SubNetWindowTest : public QObject {
@@ -391,12 +403,7 @@ private slots:
         });
         FakeDialogs dialogs;
         frmDNC window(line.store(), 1, dialogs);
-        window.Initialize();
-        window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
-        QSignalSpy shown(&window, &frmDNC::memoryListShown);
-        window.selectUnit(1);
-        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, kWait);
+        QVERIFY(showUnitWithItsMemory(window, 1));
         const std::size_t listingsBefore = line.listingsFetched();
 
         // The download ends with a memory change, which the window answers with a listing on
@@ -433,14 +440,9 @@ private slots:
             << program("COVER", 4);
         FakeDialogs dialogs;
         frmDNC window(line.store(), 1, dialogs);
-        window.Initialize();
-        window.show();
-        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
-        QSignalSpy shown(&window, &frmDNC::memoryListShown);
-        window.selectUnit(1);
-        QTRY_VERIFY_WITH_TIMEOUT(shown.count() >= 1, kWait);
+        QVERIFY(showUnitWithItsMemory(window, 1));
         QTest::qWait(300);
-        shown.clear();
+        QSignalSpy shown(&window, &frmDNC::memoryListShown);
         const std::size_t listingsBefore = line.listingsFetched();
 
         // The batch holds the line; each file's memory change asks for a refresh meanwhile.
