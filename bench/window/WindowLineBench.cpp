@@ -115,8 +115,16 @@ public:
         fs::remove_all(dir_, ec);
     }
     dnc::ConfigStore& store() { return *store_; }
-    std::size_t events(UnitEvent::Kind kind) {
-        return line_.withUnits([kind](UnitSimulator& u) { return u.eventsOf(kind).size(); });
+    // The unit's events of `kind` for the program `name` only: the memory list that the
+    // window fetches after a transfer is also a "program sent" to the unit, and must not be
+    // taken for the end of its own upload.
+    std::size_t events(UnitEvent::Kind kind, const std::string& name) {
+        return line_.withUnits([kind, &name](UnitSimulator& u) {
+            const auto events = u.eventsOf(kind);
+            return static_cast<std::size_t>(
+                std::count_if(events.begin(), events.end(),
+                              [&name](const UnitEvent& e) { return e.name == name; }));
+        });
     }
     void raise(RequestSpec request) {
         line_.withUnits([&](UnitSimulator& u) { u.unit(1)->raise(std::move(request)); });
@@ -172,15 +180,16 @@ void runTransfers(Rig& rig, const std::string& program, int reps, const Waiter& 
     for (int i = 0; i < reps; ++i) {
         for (const bool down : {true, false}) {
             const auto kind = down ? UnitEvent::ProgramReceived : UnitEvent::ProgramSent;
-            const std::size_t before = rig.events(kind);
+            const std::string name = down ? "DOWN" : "UP";
+            const std::size_t before = rig.events(kind, name);
             if (!down) {
                 rig.forgetUpload();
             }
             const auto start = Clock::now();
-            rig.raise(down ? RequestSpec::download("DOWN", 1) : RequestSpec::upload("UP", 1));
+            rig.raise(down ? RequestSpec::download(name, 1) : RequestSpec::upload(name, 1));
             const auto giveUp = start + std::chrono::seconds(60);
-            if (!wait([&] { return rig.events(kind) > before || Clock::now() > giveUp; }) ||
-                rig.events(kind) == before) {
+            if (!wait([&] { return rig.events(kind, name) > before || Clock::now() > giveUp; }) ||
+                rig.events(kind, name) == before) {
                 std::printf("    %s did not end\n", down ? "download" : "upload");
                 continue;
             }
@@ -191,7 +200,11 @@ void runTransfers(Rig& rig, const std::string& program, int reps, const Waiter& 
             wait([&] {
                 return (down ? rig.received() : rig.uploaded()) == program || Clock::now() > settle;
             });
-            if ((down ? rig.received() : rig.uploaded()) != program) {
+            if (const std::string got = down ? rig.received() : rig.uploaded(); got != program) {
+                const auto differ =
+                    std::mismatch(got.begin(), got.end(), program.begin(), program.end());
+                std::printf("    %s not intact: %zu of %zu bytes, the first wrong at %td\n",
+                            name.c_str(), got.size(), program.size(), differ.first - got.begin());
                 continue;  // a failed transfer says nothing about the speed
             }
             ++figures.intact;

@@ -24,6 +24,7 @@
 #include "dnc/window/OperatorDialogs.h"
 #include "dnc/window/frmConfirmConversion.h"
 #include "dnc/window/rules/PaneShares.h"
+#include "dnc/window/rules/QueuedRefreshes.h"
 #include "dnc/window/rules/SelectionSummary.h"
 #include "dnc/window/rules/TransferPlan.h"
 #include "dnc/window/rules/UnitCommands.h"
@@ -208,6 +209,8 @@ private:
     bool hasLastError_ = false;
     QStringList settingProblems_;  // the stored settings' problems, as reported at start
     bool batchRunning_ = false;
+    // Shared with the requests on the sub net's thread, which may outlast a closing window.
+    std::shared_ptr<QueuedRefreshes> queuedRefreshes_ = std::make_shared<QueuedRefreshes>();
     bool communicating_ = false;
     bool startFromMenu_ = false;
     bool transferRunning_ = false;

@@ -161,8 +161,12 @@ void frmDNC::RefreshFerixMemoryList(int unit) {
     }
     setInfo(text(str::kMemoryListTransfer));
     lblFerixLstChanged_->hide();
+    if (!queuedRefreshes_->claim(unit)) {
+        return;  // the refresh still waiting for the line shows this change too
+    }
     const auto address = static_cast<std::uint8_t>(unit);
-    subNet_->postRequest([this, address](comm::ctrlFerixComm& c) {
+    subNet_->postRequest([this, address, queued = queuedRefreshes_](comm::ctrlFerixComm& c) {
+        queued->starting(address);
         comm::MemoryList list = c.FerixLst(address);
         QMetaObject::invokeMethod(
             this, [this, address, list = std::move(list)] { fillMemoryList(address, list); },

@@ -21,7 +21,10 @@
 #include <QToolBar>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "FakeDialogs.h"
 #include "comm/link/PosixSerialPort.h"
@@ -103,6 +106,27 @@ public:
     void set(const std::string& key, const std::string& value) {
         store_->write(dnc::subNetSection(1), key, value);
     }
+    // Runs `f` on the simulated units while their line keeps off them.
+    template <typename F>
+    decltype(auto) withUnits(F&& f) {
+        return line_->withUnits(std::forward<F>(f));
+    }
+    // The unit's events of `kind` for the program `name` (the memory list is "$$$$$DIR").
+    std::vector<sim::unit::UnitEvent> eventsOf(sim::unit::UnitEvent::Kind kind,
+                                               const std::string& name) {
+        return withUnits([kind, &name](sim::unit::UnitSimulator& u) {
+            std::vector<sim::unit::UnitEvent> found;
+            for (const sim::unit::UnitEvent& e : u.eventsOf(kind)) {
+                if (e.name == name) {
+                    found.push_back(e);
+                }
+            }
+            return found;
+        });
+    }
+    std::size_t listingsFetched() {
+        return eventsOf(sim::unit::UnitEvent::ProgramSent, "$$$$$DIR").size();
+    }
     bool unitHolds(int unit, const std::string& name) {
         return line_->withUnits([unit, &name](sim::unit::UnitSimulator& u) {
             return u.unit(static_cast<std::uint8_t>(unit))->memory().find(name) != nullptr;
@@ -151,6 +175,18 @@ QStringList texts(const QListWidget* list) {
         t << list->item(i)->text();
     }
     return t;
+}
+
+// Starts the window's line, selects `unit` and waits for its first memory list.
+bool showUnitWithItsMemory(frmDNC& window, int unit) {
+    window.Initialize();
+    window.show();
+    if (!QTest::qWaitFor([&window] { return window.communicating(); }, kWait)) {
+        return false;
+    }
+    QSignalSpy shown(&window, &frmDNC::memoryListShown);
+    window.selectUnit(unit);
+    return QTest::qWaitFor([&shown] { return shown.count() >= 1; }, kWait);
 }
 
 }  // namespace
@@ -357,6 +393,78 @@ private slots:
         selectRows(memory, {0, 1});
         window.actTransferFerixPC();
         QTRY_VERIFY_WITH_TIMEOUT(fs::exists(line.root() / "Machine1" / "SHAFT.WTX"), kWait * 2);
+    }
+
+    void aUnitsOwnTransfersStayIntactWhileTheWindowRefreshesItsMemoryList() {
+        Line line("3", true);
+        const std::string upload = program("UPLOAD", 60);
+        line.withUnits([&upload](sim::unit::UnitSimulator& u) {
+            u.unit(1)->memory().store({"UPLOAD", 1, upload});
+        });
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        QVERIFY(showUnitWithItsMemory(window, 1));
+        const std::size_t listingsBefore = line.listingsFetched();
+
+        // The download ends with a memory change, which the window answers with a listing on
+        // the line; the unit asks for its upload at the same time.
+        using sim::unit::RequestSpec;
+        using sim::unit::UnitEvent;
+        line.withUnits([](sim::unit::UnitSimulator& u) {
+            u.unit(1)->raise(RequestSpec::download("SHAFT", 1));
+            u.unit(1)->raise(RequestSpec::upload("UPLOAD", 1));
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(line.eventsOf(UnitEvent::ProgramSent, "UPLOAD").size(), size_t{1},
+                                  kWait * 2);
+        const fs::path stored = line.root() / "Machine1" / "UPLOAD.WTX";
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(stored), kWait);
+        std::ifstream in(stored, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        QCOMPARE(bytes.size(), upload.size());
+        QVERIFY(bytes == upload);
+        const auto downloads = line.eventsOf(UnitEvent::ProgramReceived, "SHAFT");
+        QCOMPARE(downloads.size(), size_t{1});
+        QVERIFY(downloads.front().data == program("SHAFT", 20));
+        QCOMPARE(line.eventsOf(UnitEvent::ProgramSent, "UPLOAD").front().status, 0);
+        // The window did take the line in between, and nobody's request failed.
+        QTRY_VERIFY_WITH_TIMEOUT(line.listingsFetched() > listingsBefore, kWait);
+        QVERIFY(line.eventsOf(UnitEvent::NotServed, "UPLOAD").empty());
+        QVERIFY(!window.infoText().startsWith(QStringLiteral("Error:")));
+        QVERIFY(dialogs.boxes.empty());
+    }
+
+    void changeNoticesWaitingForTheLineGiveOneListing() {
+        Line line("3", true);
+        line.set("AutoFerixLstCont", "True");  // every notice refreshes, also inside a batch
+        std::ofstream(line.root() / "Machine1" / "COVER.WTX", std::ios::binary)
+            << program("COVER", 4);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        QVERIFY(showUnitWithItsMemory(window, 1));
+        QTest::qWait(300);
+        QSignalSpy shown(&window, &frmDNC::memoryListShown);
+        const std::size_t listingsBefore = line.listingsFetched();
+
+        // The batch holds the line; each file's memory change asks for a refresh meanwhile.
+        auto* directory = element<QListWidget>(&window, "listFerixDir");
+        QCOMPARE(directory->count(), 3);
+        selectRows(directory, {0, 1, 2});
+        window.actTransferPCFerix();
+        QVERIFY(!window.batchRunning());
+        QTRY_VERIFY_WITH_TIMEOUT(line.unitHolds(1, "COVER") && line.unitHolds(1, "SHAFT") &&
+                                     line.unitHolds(1, "BRACKET"),
+                                 kWait * 2);
+        auto* memory = element<QListWidget>(&window, "listFerixLst");
+        QTRY_COMPARE_WITH_TIMEOUT(memory->count(), 3, kWait);
+        QTest::qWait(1500);  // room for any further listing to show up
+        QCOMPARE(line.listingsFetched() - listingsBefore, size_t{1});
+        QCOMPARE(shown.count(), 1);
+        QVERIFY(window.infoText().isEmpty());
+
+        // A notice after that refresh began is a change of its own: it is listed again.
+        window.subNet()->postQuery([](comm::ctrlFerixComm& c) { c.site().FerixMemChanged(1); });
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 2, kWait);
+        QCOMPARE(line.listingsFetched() - listingsBefore, size_t{2});
     }
 
     void theWindowsTransfersAreRecordedAndItsHistoryShowsThem() {

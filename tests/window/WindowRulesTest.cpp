@@ -13,6 +13,7 @@
 #include "dnc/window/rules/DirectoryFiles.h"
 #include "dnc/window/rules/PaneShares.h"
 #include "dnc/window/rules/ProgramLaunch.h"
+#include "dnc/window/rules/QueuedRefreshes.h"
 #include "dnc/window/rules/SelectionSummary.h"
 #include "dnc/window/rules/TransferPlan.h"
 #include "dnc/window/rules/UnitCommands.h"
@@ -308,6 +309,26 @@ TEST(WindowTexts, InformationBarTextsAndMessages) {
     EXPECT_EQ(unitCommandText(UnitCommand::SelectFile, "P1", english), "File select P1 ...");
     EXPECT_EQ(unitCommandEntry(UnitCommand::Reset).question, 417);
     EXPECT_EQ(unitCommandEntry(UnitCommand::Section3).question, 0);
+}
+
+TEST(QueuedRefreshes, ANoticeWhileARefreshWaitsNeedsNoListingOfItsOwn) {
+    QueuedRefreshes queued;
+    EXPECT_TRUE(queued.claim(3));
+    EXPECT_TRUE(queued.waiting(3));
+    EXPECT_FALSE(queued.claim(3));  // covered by the waiting refresh
+    EXPECT_FALSE(queued.claim(3));
+    EXPECT_TRUE(queued.claim(4));  // each unit has its own memory
+    // Once the waiting refresh reads the memory, a later change must be listed again.
+    queued.starting(3);
+    EXPECT_FALSE(queued.waiting(3));
+    EXPECT_TRUE(queued.claim(3));
+    EXPECT_TRUE(queued.waiting(4));
+    // Numbers that name no unit are never held back.
+    EXPECT_TRUE(queued.claim(0));
+    EXPECT_TRUE(queued.claim(0));
+    EXPECT_TRUE(queued.claim(12));
+    EXPECT_FALSE(queued.waiting(12));
+    queued.starting(-1);
 }
 
 }  // namespace
