@@ -85,6 +85,13 @@ frmDNC::frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options opt
     setMinimumSize(kMinWidthPixels, kMinHeightPixels);
     resize(kDefaultWidth, kDefaultHeight);
     configDialog_ = new frmConfigDNC(store_, dialogs_, this);
+    // The chain editor belongs to the configuration dialog: made at its first use, gone with it.
+    configDialog_->openConversions = [this](const std::filesystem::path& chainFile) {
+        if (!chainDialog_) {
+            chainDialog_ = new frmConfigDNCConversions(dialogs_, configDialog_);
+        }
+        chainDialog_->ConfigureConversions(chainFile);
+    };
     updateControlPropertiesAvailability();
     link_ = std::make_unique<WindowLink>(
         this,

@@ -18,10 +18,11 @@
 #include "dnc/config/ConfigStore.h"
 #include "dnc/manager/ControlSettings.h"
 #include "dnc/manager/SubNet.h"
-#include "dnc/window/ConversionLibraries.h"
 #include "dnc/window/ControlPropertiesDialog.h"
+#include "dnc/window/ConversionLibraries.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
+#include "dnc/window/config/frmConfigDNCConversions.h"
 #include "dnc/window/frmConfirmConversion.h"
 #include "dnc/window/rules/PaneShares.h"
 #include "dnc/window/rules/QueuedRefreshes.h"
@@ -116,6 +117,8 @@ public:
     HistoryView* historyView() const { return historyView_; }
     // The configuration dialog the window owns for its whole life.
     frmConfigDNC* configDialog() const { return configDialog_; }
+    // The chain editor of the configuration dialog (null before its first use).
+    frmConfigDNCConversions* chainDialog() const { return chainDialog_; }
     // Opens (or brings up) the control's properties; only while communication is off.
     void showControlProperties();
     ControlPropertiesDialog* controlPropertiesDialog() const { return controlProperties_; }
@@ -219,6 +222,7 @@ private:
     bool initialized_ = false;
     QPointer<HistoryView> historyView_;
     frmConfigDNC* configDialog_ = nullptr;
+    QPointer<frmConfigDNCConversions> chainDialog_;
     QPointer<frmConfirmConversion> confirm_;
     std::unique_ptr<ConversionLibraries> libraries_;
     bool conversionRunning_ = false;
