@@ -438,6 +438,21 @@ private slots:
             english(664));
     }
 
+    void theWindowOpensOneChainEditorOwnedByTheDialog() {
+        Site site(false);
+        frmConfigDNC& d = site.open();
+        QVERIFY(site.window().chainDialog() == nullptr);  // made at its first use
+        button(&d, QStringLiteral("cmdConversionsOut1"))->click();
+        auto* chains = site.window().chainDialog();
+        QVERIFY(chains != nullptr);
+        QVERIFY(chains->isVisible());
+        QCOMPARE(chains->chainFile(), site.root() / "Machine2" / "Out.cnv");
+        button(&d, QStringLiteral("cmdConversionsIn0"))->click();
+        QCOMPARE(site.window().chainDialog(), chains);  // the same editor, now on the In chain
+        QCOMPARE(chains->chainFile(), site.root() / "Machine1" / "In.cnv");
+        QCOMPARE(chains->parent(), static_cast<QObject*>(&d));  // goes with the dialog
+    }
+
     void helpOpensTheManualAtTheConfigurationTopic() {
         Site site(false);
         frmConfigDNC& d = site.open();
