@@ -36,6 +36,7 @@ ControlSnapshot readControl(const comm::ctrlFerixComm& control,
         f.ferixDir[i] = control.FerixDir(n).value();
         f.prefix[i] = control.Prefix(n).value();
         f.connected[i] = control.Connected(n).value();
+        f.storedConnected[i] = control.StoredConnected(n);
     }
     f.zerosInName = control.ZerosInName();
     f.f4copyTimeout = std::to_string(control.F4COPYTimeout());
@@ -115,11 +116,16 @@ bool applyToControl(const ConfigFields& f, const ConfigNumbers& numbers,
     for (int k = 0; k < comm::kKindExtCount; ++k) {
         control.setExt(static_cast<comm::KindExt>(k), f.extensions[static_cast<std::size_t>(k)]);
     }
+    // Under a one-unit protocol the ticks shown are the protocol's (unit 1 only), not the
+    // stored ones: writing them would wipe the units of the line's multi-unit configuration.
+    const bool keepStoredTicks = configdialog::protocolChange(f.protocol).oneUnit;
     for (int n = 1; n <= comm::kUnitCount; ++n) {
         const auto i = static_cast<std::size_t>(n - 1);
         take(control.setFerixDir(n, trimmed(f.ferixDir[i])));
         take(control.setPrefix(n, f.prefix[i]));
-        take(control.setConnected(n, f.connected[i]));
+        if (!keepStoredTicks) {
+            take(control.setConnected(n, f.connected[i]));
+        }
     }
     control.setHeidenhainMaster(f.heidenhainMaster);
     control.setHeidenhainCRLF(f.heidenhainCRLF);

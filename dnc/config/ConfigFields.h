@@ -31,6 +31,8 @@ struct ConfigFields {
     std::array<std::string, comm::kUnitCount> ferixDir;
     std::array<std::string, comm::kUnitCount> prefix;
     std::array<bool, comm::kUnitCount> connected{};
+    // The line's own ticks, kept while a one-unit protocol shows unit 1 only.
+    std::array<bool, comm::kUnitCount> storedConnected{};
     bool zerosInName = false;
     std::string f4copyTimeout;  // decimal text
     std::string dncMaxRepeatNo;

@@ -296,7 +296,6 @@ TEST_F(ApplyToControl, EveryFieldReachesItsPropertyAndConfigChangedIsRaisedOnce)
     f.commXOffChar = "2";
     f.ferixDir[0] = " Mill1/ ";
     f.prefix[1] = "ABC";
-    f.connected[1] = true;
     f.zerosInName = true;
     f.f4copyTimeout = "1234";
     f.dncMaxRepeatNo = "9";
@@ -321,7 +320,6 @@ TEST_F(ApplyToControl, EveryFieldReachesItsPropertyAndConfigChangedIsRaisedOnce)
     EXPECT_EQ(control.CommXOffChar(), 2);
     EXPECT_EQ(control.FerixDir(1).value(), "Mill1/");
     EXPECT_EQ(control.Prefix(2).value(), "ABC");
-    EXPECT_TRUE(control.StoredConnected(2));
     EXPECT_TRUE(control.ZerosInName());
     EXPECT_EQ(control.F4COPYTimeout(), 1234);
     EXPECT_EQ(control.DNCMaxRepeatNo(), 9);
@@ -341,6 +339,37 @@ TEST_F(ApplyToControl, EveryFieldReachesItsPropertyAndConfigChangedIsRaisedOnce)
     // Under a one-unit protocol the control reports unit 1 connected, unit 2 not.
     EXPECT_TRUE(back.fields.connected[0]);
     EXPECT_FALSE(back.fields.connected[1]);
+}
+
+TEST_F(ApplyToControl, AVisitToAOneUnitProtocolKeepsTheUnitsOfTheLine) {
+    const Folder folder;
+    SubNetConfiguration configuration;
+    ConfigFields f = goodFields(folder);
+    f.protocol = comm::ProtDNC;
+    f.connected = {true, false, true, true};
+    f.ferixDir[2] = "Mill3/";
+    f.ferixDir[3] = "Mill4/";
+    f.commDataBit = "8";
+    f.commStopBit = "1";
+    ConfigNumbers numbers;
+    ASSERT_FALSE(readNumbers(f, numbers));
+    ASSERT_TRUE(applyToControl(f, numbers, control, configuration));
+
+    // The dialog shows a Heidenhain line as the control reports it: unit 1 only.
+    ConfigFields heidenhain = readControl(control, configuration).fields;
+    heidenhain.protocol = comm::ProtHeidenhain;
+    heidenhain.connected = {true};
+    ASSERT_TRUE(applyToControl(heidenhain, numbers, control, configuration));
+    EXPECT_FALSE(control.Connected(3).value());
+
+    ConfigFields back = readControl(control, configuration).fields;
+    back.protocol = comm::ProtDNC;
+    back.connected = back.storedConnected;  // as the dialog shows them again
+    ASSERT_TRUE(applyToControl(back, numbers, control, configuration));
+    EXPECT_TRUE(control.Connected(1).value());
+    EXPECT_FALSE(control.Connected(2).value());
+    EXPECT_TRUE(control.Connected(3).value());
+    EXPECT_TRUE(control.Connected(4).value());
 }
 
 }  // namespace

@@ -261,6 +261,8 @@ private slots:
 
         // Back to DNC: every box usable; ticking unit 4 opens its fields, unticking shuts them.
         combo(&d, "comboProtocol")->setCurrentText(QStringLiteral("Protokol DNC"));
+        QVERIFY(tick(&d, QStringLiteral("chkConnected1"))->isChecked());  // the line's own ticks
+        QVERIFY(!tick(&d, QStringLiteral("chkConnected3"))->isChecked());
         QVERIFY(tick(&d, QStringLiteral("chkConnected3"))->isEnabled());
         tick(&d, QStringLiteral("chkConnected3"))->click();
         QVERIFY(edit(&d, "txtFerixDir3")->isEnabled());

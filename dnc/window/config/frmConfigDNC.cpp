@@ -117,6 +117,8 @@ void frmConfigDNC::fillFrom(const ConfigFields& f, bool active) {
         txtPrefix_[i]->setText(q(f.prefix[i]));
         chkConnected_[i]->setChecked(f.connected[i]);
     }
+    storedTicks_ = f.storedConnected;
+    ticksOfOneUnit_ = configdialog::protocolChange(f.protocol).oneUnit;
     chkHeidenhainMaster_->setChecked(f.heidenhainMaster);
     chkHeidenhainCRLF_->setChecked(f.heidenhainCRLF);
     fillFileTypes(f.protocol);
@@ -272,7 +274,12 @@ void frmConfigDNC::protocolSelected() {
         for (std::size_t i = 0; i < chkConnected_.size(); ++i) {
             chkConnected_[i]->setChecked(i == 0);
         }
+    } else if (ticksOfOneUnit_) {
+        for (std::size_t i = 0; i < chkConnected_.size(); ++i) {
+            chkConnected_[i]->setChecked(storedTicks_[i]);
+        }
     }
+    ticksOfOneUnit_ = change.oneUnit;
     filling_ = false;
     applyUnitRules();
 }

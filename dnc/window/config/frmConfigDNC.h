@@ -97,6 +97,9 @@ private:
     OperatorDialogs& dialogs_;
     SubNet* subNet_ = nullptr;
     bool filling_ = false;
+    // The line's stored ticks, shown again when a one-unit protocol is left in the dialog.
+    std::array<bool, comm::kUnitCount> storedTicks_{};
+    bool ticksOfOneUnit_ = false;
     bool changed_ = false;
     bool active_ = false;
     std::map<int, std::string> devices_;  // edited devices of ports, until applied
