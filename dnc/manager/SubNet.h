@@ -54,9 +54,15 @@ public:
 
     // Runs `operation` on the sub net's thread; it may wait on the line.
     void post(Operation operation);
+    // How long a request may wait for the line.
+    enum class Urgency {
+        Operator,    // as soon as the line serves no other request
+        Background,  // also lets every unit be polled once after a unit's request: a refresh
+                     // of a view never keeps a unit with a request waiting
+    };
     // Runs an operator request on the sub net's thread once the line serves no other request
     // (the control drops a request made meanwhile; the operator's must not be lost).
-    void postRequest(Operation request);
+    void postRequest(Operation request, Urgency urgency = Urgency::Operator);
     // Runs `query` on the sub net's thread as soon as possible, also from inside a wait on the
     // line; it must not wait itself. Results travel back by the query's own means.
     void postQuery(Operation query);
