@@ -100,6 +100,7 @@ Status ctrlFerixComm::activateService(bool value) {
     indicator_.show(kPictureActive);
     serviceRunning_ = true;
     loopAtRest_ = false;
+    pollsSinceRequest_ = kQuietPolls;
     Status ended = service->run();
     serviceRunning_ = false;
     loopAtRest_ = false;

@@ -7,6 +7,7 @@
 // re-entrantly while a transfer or a service loop is running.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -179,6 +180,16 @@ public:
     bool LineAtRest() const { return !serviceRunning_ || loopAtRest_; }
     // The service loops mark the pump between two exchanges.
     void setLoopAtRest(bool atRest) { loopAtRest_ = atRest; }
+    // Whether a request that can wait (a refresh of the operator's view) may take the line now:
+    // it is at rest, and a polling loop has polled every address once since it last served a
+    // unit, so that a unit whose request is waiting is not kept behind the refresh.
+    bool LineQuiet() const {
+        return LineAtRest() && (!serviceRunning_ || pollsSinceRequest_ >= kQuietPolls);
+    }
+    // The polling loop counts its polls that found no request; a served one starts anew.
+    void countPoll(bool servedRequest) {
+        pollsSinceRequest_ = servedRequest ? 0 : std::min(pollsSinceRequest_ + 1, kQuietPolls);
+    }
     // Installs the service loop that runs while a block protocol is active.
     void setServiceFactory(ProtocolEnum protocol, LineServiceFactory factory);
 
@@ -223,6 +234,8 @@ private:
     bool transferBusy_ = false;
     bool serviceRunning_ = false;
     bool loopAtRest_ = false;
+    static constexpr int kQuietPolls = 11;  // the DNC line's addresses
+    int pollsSinceRequest_ = kQuietPolls;   // loops without polls are always quiet
     bool operatorRequest_ = false;
     bool quiet_ = false;  // no change notices while the control is being created
 };

@@ -22,6 +22,8 @@ Status DncService::run() {
             control_.site().FerixMemChanged(static_cast<std::uint8_t>(unit));
         }
     }
+    // A unit may have asked before the line opened: the first full cycle is not quiet.
+    control_.countPoll(true);
     std::uint8_t address = 1;
     while (true) {
         if (Status s = PollUnit(address); !s) {
@@ -55,6 +57,7 @@ Status DncService::PollUnit(std::uint8_t address) {
         return s;
     }
     bool busy = false;
+    bool served = false;
     if (link.bytesWaiting() >= 2) {
         busy = true;
         control_.site().SetBusy(true);
@@ -62,8 +65,10 @@ Status DncService::PollUnit(std::uint8_t address) {
         const std::uint8_t second = link.readByte();
         if (first == DLE && second == OK) {
             ServeUnitRequest(address);
+            served = true;
         }
     }
+    control_.countPoll(served);
     link.flushInput();
     if (busy) {
         control_.site().SetBusy(false);

@@ -166,15 +166,17 @@ void SubNet::post(Operation operation) {
     });
 }
 
-void SubNet::postRequest(Operation request) {
-    queue_.post([this, request = std::move(request)] {
+void SubNet::postRequest(Operation request, Urgency urgency) {
+    queue_.post([this, request = std::move(request), urgency] {
         if (closeRequested_) {
             return;
         }
         // Not while the line serves a unit's request, is in the middle of a poll, or serves
         // another operator's request that waits on the line.
-        if (control_->TransferBusy() || !control_->LineAtRest() || requestRunning_) {
-            postRequest(request);  // again at the next turn of the queue
+        const bool lineFree =
+            urgency == Urgency::Background ? control_->LineQuiet() : control_->LineAtRest();
+        if (control_->TransferBusy() || !lineFree || requestRunning_) {
+            postRequest(request, urgency);  // again at the next turn of the queue
             return;
         }
         requestRunning_ = true;

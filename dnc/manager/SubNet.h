@@ -54,9 +54,15 @@ public:
 
     // Runs `operation` on the sub net's thread; it may wait on the line.
     void post(Operation operation);
+    // How long a request may wait for the line.
+    enum class Urgency {
+        Operator,    // as soon as the line serves no other request
+        Background,  // also lets every unit be polled once after a unit's request: a refresh
+                     // of a view never keeps a unit with a request waiting
+    };
     // Runs an operator request on the sub net's thread once the line serves no other request
     // (the control drops a request made meanwhile; the operator's must not be lost).
-    void postRequest(Operation request);
+    void postRequest(Operation request, Urgency urgency = Urgency::Operator);
     // Runs `change` on the sub net's thread once the line stands between two exchanges and no
     // request runs, so that nothing on the line sees a part of it; it must not wait. Unlike a
     // request it is not dropped when the sub net closes: it runs before the configuration is

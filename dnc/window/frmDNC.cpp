@@ -224,7 +224,7 @@ void frmDNC::handle(const SubNetEvent& event) {
             }
             if (refreshOnMemoryChange({settings_.autoFerixLst, settings_.autoFerixLstCont},
                                       batchRunning_)) {
-                RefreshFerixMemoryList(event.unit);
+                refreshMemoryList(event.unit, SubNet::Urgency::Background);
             }
             break;
         case Kind::FerixDirChanged:

@@ -171,6 +171,9 @@ private:
     void onUnitSelected();
     void setInfo(const QString& text);
     void showLastError();
+    // A refresh for a change that the line reported waits in the background: the units' own
+    // requests go first.
+    void refreshMemoryList(int unit, SubNet::Urgency urgency);
     void fillMemoryList(int unit, const comm::MemoryList& list);
     void setMemoryLabels(bool ready, bool selected);
     void updateSummary(QListWidget* list, QLabel* files, QLabel* size);

@@ -156,6 +156,10 @@ void frmDNC::RefreshFerixDirectory(int unit) {
 }
 
 void frmDNC::RefreshFerixMemoryList(int unit) {
+    refreshMemoryList(unit, SubNet::Urgency::Operator);
+}
+
+void frmDNC::refreshMemoryList(int unit, SubNet::Urgency urgency) {
     if (unit == 0 || unit != selectedUnit() || !subNet_ || closed_) {
         return;
     }
@@ -165,13 +169,15 @@ void frmDNC::RefreshFerixMemoryList(int unit) {
         return;  // the refresh still waiting for the line shows this change too
     }
     const auto address = static_cast<std::uint8_t>(unit);
-    subNet_->postRequest([this, address, queued = queuedRefreshes_](comm::ctrlFerixComm& c) {
-        queued->starting(address);
-        comm::MemoryList list = c.FerixLst(address);
-        QMetaObject::invokeMethod(
-            this, [this, address, list = std::move(list)] { fillMemoryList(address, list); },
-            Qt::QueuedConnection);
-    });
+    subNet_->postRequest(
+        [this, address, queued = queuedRefreshes_](comm::ctrlFerixComm& c) {
+            queued->starting(address);
+            comm::MemoryList list = c.FerixLst(address);
+            QMetaObject::invokeMethod(
+                this, [this, address, list = std::move(list)] { fillMemoryList(address, list); },
+                Qt::QueuedConnection);
+        },
+        urgency);
 }
 
 void frmDNC::setMemoryLabels(bool ready, bool selected) {

@@ -4,6 +4,7 @@
 // unit's own downloads and uploads arrive whole.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,8 +20,9 @@ protected:
     // Answers each memory notice for `unit` with FerixLst once the line rests. With
     // `tryInsideTransfers` the host also asks in the middle of the unit's transfers, where the
     // control must drop the request without a byte on the line.
-    void refreshOnNotices(std::uint8_t unit, bool tryInsideTransfers) {
-        onPump = [this, unit, tryInsideTransfers] {
+    // With `inBackground` the host waits until the line is quiet, as the window does.
+    void refreshOnNotices(std::uint8_t unit, bool tryInsideTransfers, bool inBackground = false) {
+        onPump = [this, unit, tryInsideTransfers, inBackground] {
             if (meanwhile) {
                 meanwhile();
             }
@@ -39,7 +41,8 @@ protected:
                 }
                 return;
             }
-            if (noticesAnswered >= site.memChanged.size() || !control.LineAtRest()) {
+            const bool free = inBackground ? control.LineQuiet() : control.LineAtRest();
+            if (noticesAnswered >= site.memChanged.size() || !free) {
                 return;
             }
             noticesAnswered = site.memChanged.size();
@@ -102,6 +105,34 @@ TEST_F(RefreshBetweenUnitRequests,
     ASSERT_EQ(lists.size(), 1u);
     EXPECT_EQ(lists[0].entries, (std::vector<comm::MemoryListEntry>{{"DOWN", 500}, {"UP", 700}}));
     EXPECT_FALSE(faultsSeenBy(1));
+    EXPECT_TRUE(site.errors.empty());
+}
+
+TEST_F(RefreshBetweenUnitRequests, ARefreshInTheBackgroundLetsTheUnitsNextRequestGoFirst) {
+    put(1, "DOWN.WTX", patterned(300, 3));
+    unit(1).memory().store({"UP", 1, patterned(200, 11)});
+    unit(2).memory().store({"P2", 1, patterned(100, 13)});
+    unit(1).raise(RequestSpec::download("DOWN", 1));
+    unit(1).raise(RequestSpec::upload("UP", 1));
+    unit(2).raise(RequestSpec::upload("P2", 1));
+    std::vector<bool> quietAtRest;  // at each rest of the line after the last unit's request
+    meanwhile = [&] {
+        if (exists(1, "UP.WTX") && exists(2, "P2.WTX") && control.LineAtRest()) {
+            quietAtRest.push_back(control.LineQuiet());
+        }
+    };
+    refreshOnNotices(1, false, true);
+    ASSERT_TRUE(runUntil([&] { return !lists.empty(); }));
+
+    // Both units were served before the listing; the listing waited for a full quiet cycle.
+    EXPECT_EQ(transfersOf(1),
+              (std::vector<std::string>{"to unit DOWN", "from unit UP", "from unit $$$$$DIR"}));
+    EXPECT_EQ(read(2, "P2.WTX"), patterned(100, 13));
+    // The rest right after the poll that served the last request, then one after each of the eleven
+    // polls that follow; only the last of those is quiet.
+    ASSERT_GE(quietAtRest.size(), 12u);
+    EXPECT_EQ(std::count(quietAtRest.begin(), quietAtRest.begin() + 11, true), 0);
+    EXPECT_TRUE(quietAtRest[11]);
     EXPECT_TRUE(site.errors.empty());
 }
 

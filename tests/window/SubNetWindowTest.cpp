@@ -426,8 +426,18 @@ private slots:
         QCOMPARE(downloads.size(), size_t{1});
         QVERIFY(downloads.front().data == program("SHAFT", 20));
         QCOMPARE(line.eventsOf(UnitEvent::ProgramSent, "UPLOAD").front().status, 0);
-        // The window did take the line in between, and nobody's request failed.
+        // The window's refresh after the download waited for the unit's upload to be served,
+        // and nobody's request failed.
         QTRY_VERIFY_WITH_TIMEOUT(line.listingsFetched() > listingsBefore, kWait);
+        const std::vector<std::string> order = line.withUnits([](sim::unit::UnitSimulator& u) {
+            std::vector<std::string> names;
+            for (const UnitEvent& e : u.eventsOf(UnitEvent::ProgramSent)) {
+                names.push_back(e.name);
+            }
+            return names;
+        });
+        QCOMPARE(order.back(), std::string("$$$$$DIR"));
+        QCOMPARE(order[order.size() - 2], std::string("UPLOAD"));
         QVERIFY(line.eventsOf(UnitEvent::NotServed, "UPLOAD").empty());
         QVERIFY(!window.infoText().startsWith(QStringLiteral("Error:")));
         QVERIFY(dialogs.boxes.empty());
