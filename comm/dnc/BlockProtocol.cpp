@@ -42,8 +42,10 @@ Status BlockProtocol::SendBlock(std::uint8_t address, std::uint8_t code, std::st
     SerialLink& link = control_.link();
     link.flushInput();
     const std::string frame = dataFrame(address, code, data);
+    // The unit takes the block when its last byte is in and answers during the trailer.
+    const std::size_t pieceEnds[] = {frame.size() - kTrailerLength};
     for (int attempt = 1; attempt <= maxAttempts(); ++attempt) {
-        if (Status s = link.WritePort(frame); !s) {
+        if (Status s = link.WriteFrames(frame, pieceEnds); !s) {
             return s;
         }
         if (Status s = link.WritePort(kFill); !s) {
@@ -81,7 +83,7 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
     // forgiven once per allowed attempt, so a unit stuck repeating cannot hold the line forever.
     int repeatsForgiven = 0;
     for (int attempt = 1; attempt <= maxAttempts(); ++attempt) {
-        if (Status s = link.WritePort(request); !s) {
+        if (Status s = link.WriteFrames(request); !s) {
             return s.error();
         }
         host.sleep(requestPause);
@@ -95,12 +97,12 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
                     case BlockReceiver::Outcome::Continue:
                         break;
                     case BlockReceiver::Outcome::Deliver:
-                        if (Status s = link.WritePort(ack); !s) {
+                        if (Status s = link.WriteFrames(ack); !s) {
                             return s.error();
                         }
                         return receiver.data();
                     case BlockReceiver::Outcome::AcknowledgeRepeat:
-                        if (Status s = link.WritePort(ack); !s) {
+                        if (Status s = link.WriteFrames(ack); !s) {
                             return s.error();
                         }
                         if (attempt > 1 && repeatsForgiven < maxAttempts()) {
