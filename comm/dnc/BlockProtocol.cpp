@@ -41,14 +41,14 @@ Status BlockProtocol::SendBlock(std::uint8_t address, std::uint8_t code, std::st
     }
     SerialLink& link = control_.link();
     link.flushInput();
-    const std::string frame = dataFrame(address, code, data);
-    // The unit takes the block when its last byte is in and answers during the trailer.
+    // The frame and the fill byte after it go out in one write: the same bytes at the same
+    // times on the line, with one wake-up less. The unit takes the block when its last byte is
+    // in and answers during the trailer.
+    std::string frame = dataFrame(address, code, data);
     const std::size_t pieceEnds[] = {frame.size() - kTrailerLength};
+    frame += kFill;
     for (int attempt = 1; attempt <= maxAttempts(); ++attempt) {
         if (Status s = link.WriteFrames(frame, pieceEnds); !s) {
-            return s;
-        }
-        if (Status s = link.WritePort(kFill); !s) {
             return s;
         }
         // The unit answers during the trailer: what has arrived now is its answer.
