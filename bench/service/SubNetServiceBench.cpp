@@ -25,6 +25,14 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Voluntary context switches of the whole process: how often its threads went to sleep, that
+// is one wake-up each.
+long wakeUps() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nvcsw;
+}
+
 double cpuSeconds() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
@@ -122,12 +130,14 @@ int main(int argc, char** argv) {
         service.serviceOnce(std::chrono::milliseconds(50));
     }
     const double cpuBefore = cpuSeconds();
+    const long wakeUpsBefore = wakeUps();
     const auto wallBefore = std::chrono::steady_clock::now();
     const auto end = wallBefore + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < end) {
         service.serviceOnce(std::chrono::milliseconds(100));
     }
     const double cpu = cpuSeconds() - cpuBefore;
+    const long woken = wakeUps() - wakeUpsBefore;
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     service.closeAll();
@@ -149,6 +159,9 @@ int main(int argc, char** argv) {
     std::printf("peak resident memory        %.1f MB\n", usage.ru_maxrss / 1024.0);
     std::printf("bytes carried by the lines  %.0f per second per line (line rate %.0f)\n",
                 carried / (wall + 2.0) / std::max(started, 1), speed / 11.0);
+    const double polls = carried / 26.0 * wall / (wall + 2.0);  // poll frame and fill byte
+    std::printf("wake-ups of the service     %.0f per second, %.2f per poll\n", woken / wall,
+                polls > 0 ? woken / polls : 0.0);
     std::printf("log lines                   %ld\n", logLines.load());
     return 0;
 }

@@ -48,12 +48,14 @@ Status DncService::PollUnit(std::uint8_t address) {
     setPollAddress(pollFrame_, address);
     link.flushInput();
     // The frame and the fill byte after it go out in one write: the same bytes at the same
-    // times on the line, with one wait less for the thread.
+    // times on the line, with one wait less for the thread. The unit takes the frame when its
+    // last byte is in and answers during the trailer; the two go out as two pieces.
     // A poll that cannot be written means the port itself has failed: polling on would spin
     // without end and hide the fault, so the loop ends and the Active setter reports it.
     std::string poll = pollFrame_;
     poll += static_cast<char>(FILL);
-    if (Status s = link.WritePort(poll); !s) {
+    const std::size_t pieceEnds[] = {pollFrame_.size() - kPollTrailerLength};
+    if (Status s = link.WriteFrames(poll, pieceEnds); !s) {
         return s;
     }
     bool busy = false;

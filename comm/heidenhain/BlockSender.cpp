@@ -82,7 +82,7 @@ Expected<BlockSender::Delivery> BlockSender::deliver(const std::string& block) {
         // before (a character duplicated on the line) would be taken for it, and the block
         // counted as accepted whatever the machine made of it.
         link.flushInput();
-        if (Status s = link.WritePort(block); !s) {
+        if (Status s = link.WriteFrames(block); !s) {
             return s.error();
         }
         int pausesLeft = link.lineSpeed() / 2;

@@ -30,6 +30,10 @@ public:
     WriteProgress startWrite(std::span<const std::uint8_t> data) override {
         return current_->startWrite(data);
     }
+    WriteProgress startWriteInPieces(std::span<const std::uint8_t> data,
+                                     std::span<const std::size_t> pieceEnds) override {
+        return current_->startWriteInPieces(data, pieceEnds);
+    }
     WriteProgress waitWrite(int timeoutMs) override { return current_->waitWrite(timeoutMs); }
 
     std::size_t bytesWaiting() override { return current_->bytesWaiting(); }

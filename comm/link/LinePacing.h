@@ -3,6 +3,11 @@
 // time on the line is over, as a receiving UART would deliver it, and the write as a whole is
 // done when its last byte's time is over. Never earlier: a stopped transfer delivers no more
 // than a real line would have.
+//
+// A write may come in pieces that the peer only takes as a whole (a protocol frame, which the
+// peer acts on when its last byte is in): such a piece is handed on in one go when its last
+// byte's time is over, so that it costs one wake-up instead of one per few characters and
+// reaches the peer as early as a real line would let it act on it.
 #pragma once
 
 #include <chrono>
@@ -24,6 +29,10 @@ public:
     // Queues bytes (each masked with `mask`); the first byte of a new write starts its time
     // now, later ones follow it.
     void queue(std::span<const std::uint8_t> data, std::uint8_t mask, Clock::time_point now);
+    // The same for bytes that go in pieces, each handed on whole: a piece ends before each
+    // offset of `pieceEnds` (ascending, inside `data`), the last one ends with `data`.
+    void queuePieces(std::span<const std::uint8_t> data, std::uint8_t mask, Clock::time_point now,
+                     std::span<const std::size_t> pieceEnds);
     // The bytes whose time is over and that were not yet handed on.
     std::span<const std::uint8_t> due(Clock::time_point now) const;
     void handedOn(std::size_t count);
@@ -46,11 +55,20 @@ public:
     static void preciseWaits();
 
 private:
+    struct Piece {
+        std::size_t begin;
+        std::size_t end;
+    };
+
     std::size_t dueCount(Clock::time_point now) const;
     Clock::time_point doneAt() const;
+    Clock::time_point dueAt(std::size_t count) const;
+    // The piece that holds byte `index`, or nullptr when it goes by itself.
+    const Piece* pieceOf(std::size_t index) const;
 
     std::chrono::nanoseconds charTime_{0};
     std::vector<std::uint8_t> pending_;
+    std::vector<Piece> pieces_;  // ascending, over indexes of pending_
     std::size_t handed_ = 0;
     std::size_t total_ = 0;
     Clock::time_point anchor_{};  // release time reference of pending_[0]

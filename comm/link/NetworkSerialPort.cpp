@@ -378,6 +378,15 @@ WriteProgress NetworkSerialPort::startWrite(std::span<const std::uint8_t> data) 
     return pushPending();
 }
 
+WriteProgress NetworkSerialPort::startWriteInPieces(std::span<const std::uint8_t> data,
+                                                    std::span<const std::size_t> pieceEnds) {
+    if (fd_ < 0) {
+        return {WriteProgress::Failed, 0, EBADF};
+    }
+    pacing_.queuePieces(data, 0xFF, Clock::now(), pieceEnds);
+    return pushPending();
+}
+
 WriteProgress NetworkSerialPort::waitWrite(int timeoutMs) {
     if (fd_ < 0) {
         return {WriteProgress::Failed, pacing_.handedTotal(), EBADF};

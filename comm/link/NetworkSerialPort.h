@@ -40,6 +40,8 @@ public:
     Status applyControl(const LineControl& control) override;
 
     WriteProgress startWrite(std::span<const std::uint8_t> data) override;
+    WriteProgress startWriteInPieces(std::span<const std::uint8_t> data,
+                                     std::span<const std::size_t> pieceEnds) override;
     WriteProgress waitWrite(int timeoutMs) override;
 
     std::size_t bytesWaiting() override;

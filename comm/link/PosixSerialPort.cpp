@@ -208,6 +208,15 @@ WriteProgress PosixSerialPort::startWrite(std::span<const std::uint8_t> data) {
     return pushPending();
 }
 
+WriteProgress PosixSerialPort::startWriteInPieces(std::span<const std::uint8_t> data,
+                                                  std::span<const std::size_t> pieceEnds) {
+    if (fd_ < 0) {
+        return {WriteProgress::Failed, 0, EBADF};
+    }
+    pacing_.queuePieces(data, dataMask_, Clock::now(), pieceEnds);
+    return pushPending();
+}
+
 WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
     if (fd_ < 0) {
         return {WriteProgress::Failed, pacing_.handedTotal(), EBADF};
@@ -284,7 +293,12 @@ bool PosixSerialPort::waitForInput(std::chrono::milliseconds timeout) {
 }
 
 void PosixSerialPort::flushInput() {
-    if (fd_ >= 0) {
+    if (fd_ >= 0 && paced_) {
+        // A pseudo-terminal: what has arrived is read and dropped. Its flush would also wait
+        // for the kernel to hand over bytes still on their way, a thread switch per call, and
+        // the line flushes before and after every poll.
+        takeInput();
+    } else if (fd_ >= 0) {
         tcflush(fd_, TCIFLUSH);
     }
     input_.clear();

@@ -109,8 +109,16 @@ void SerialLink::waitForInput(std::chrono::milliseconds pause) {
 
 Status SerialLink::WritePort(std::string_view bytes) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const int step = timing::writeWaitStep(bytes.size(), lineSpeed_);
-    WriteProgress progress = port_->startWrite({data, bytes.size()});
+    return waitWritten(port_->startWrite({data, bytes.size()}), bytes.size());
+}
+
+Status SerialLink::WriteFrames(std::string_view bytes, std::span<const std::size_t> pieceEnds) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return waitWritten(port_->startWriteInPieces({data, bytes.size()}, pieceEnds), bytes.size());
+}
+
+Status SerialLink::waitWritten(WriteProgress progress, std::size_t size) {
+    const int step = timing::writeWaitStep(size, lineSpeed_);
     while (progress.state == WriteProgress::Pending) {
         progress = port_->waitWrite(step);
         host_.pump();
@@ -120,10 +128,9 @@ Status SerialLink::WritePort(std::string_view bytes) {
     }
     if (progress.state == WriteProgress::Failed) {
         return ComError{kObjectErrorBase, "FerixComm",
-                        message(msg::WriteError) +
-                            "(GetLastError:" + std::to_string(progress.systemError) + ")   " +
-                            std::to_string(bytes.size()) + message(msg::BlockTimeout) + " " +
-                            std::to_string(progress.written),
+                        message(msg::WriteError) + "(GetLastError:" +
+                            std::to_string(progress.systemError) + ")   " + std::to_string(size) +
+                            message(msg::BlockTimeout) + " " + std::to_string(progress.written),
                         "", 0};
     }
     return {};

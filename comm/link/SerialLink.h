@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,10 @@ public:
     // Writes all bytes and returns when they have left the port, when StopRequested is set,
     // or with an error.
     Status WritePort(std::string_view bytes);
+    // The same for a frame that the peer acts on only when it is complete; with `pieceEnds`
+    // the bytes are several such frames, each ending before one of those offsets (see
+    // SerialPort::startWriteInPieces). Same timing on the line, fewer wake-ups.
+    Status WriteFrames(std::string_view bytes, std::span<const std::size_t> pieceEnds = {});
 
     bool StopRequested() const { return stopRequested_; }
     void setStopRequested(bool stop) { stopRequested_ = stop; }
@@ -76,6 +81,8 @@ public:
     SerialPort& port() { return *port_; }
 
 private:
+    Status waitWritten(WriteProgress progress, std::size_t size);
+
     Host& host_;
     std::unique_ptr<SerialPort> port_;
     std::function<std::string(int)> resolver_;

@@ -49,6 +49,15 @@ public:
 
     // Starts writing all of `data`. Done when the bytes have already left the port.
     virtual WriteProgress startWrite(std::span<const std::uint8_t> data) = 0;
+    // The same for bytes the peer takes only in whole pieces (protocol frames): a port that
+    // paces its line itself hands each piece on in one go once its last byte is due. A piece
+    // ends before each offset of `pieceEnds` (ascending), the last one with `data`. Ports whose
+    // device sends the bytes themselves ignore the pieces.
+    virtual WriteProgress startWriteInPieces(std::span<const std::uint8_t> data,
+                                             std::span<const std::size_t> pieceEnds) {
+        (void)pieceEnds;
+        return startWrite(data);
+    }
     // Waits at most timeoutMs for the write in progress to leave the port.
     virtual WriteProgress waitWrite(int timeoutMs) = 0;
 

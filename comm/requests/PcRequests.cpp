@@ -283,7 +283,7 @@ PcRequests::HeaderAnswer PcRequests::sendHeader(const std::string& header, bool 
     SerialLink& link = control_.link();
     for (int attempt = 0; attempt < kHeaderTries; ++attempt) {
         link.flushInput();
-        if (Status written = link.WritePort(header); !written) {
+        if (Status written = link.WriteFrames(header); !written) {
             error(!memoryList, written.error().description, written.error().helpFile,
                   written.error().helpContext);
             return HeaderAnswer::Failed;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <vector>
 
 #include "comm/FerixComm.h"
 #include "comm/RealHost.h"
@@ -133,6 +134,28 @@ TEST_F(PtyLink, PacingKeepsTheConfiguredCharacterLength) {
     ASSERT_TRUE(port.configure(*comm::parseLineSettings("9600,o,8,1")));
     EXPECT_TRUE(port.framingEmulated()) << "a parity bit is not carried";
     EXPECT_EQ(port.characterTime().count(), 11 * 1000000000LL / 9600);
+}
+
+// A frame goes to the peer whole once its last byte's time is over; a frame whose time is not
+// over when the write is purged never reaches the peer, as on a real line.
+TEST_F(PtyLink, FramesArriveWholeAndAPurgedFrameDeliversNothingEarly) {
+    comm::PosixSerialPort port;
+    // 300 baud: 33 ms a character, so the first frame is due 100 ms after the write starts.
+    ASSERT_TRUE(port.open(pty.devicePath(), *comm::parseLineSettings("300,n,8,1"), {}));
+    const std::vector<std::uint8_t> frames{0x10, 0x04, 0x01, 0xFF, 0xFF, 0xFF};
+    const std::size_t pieceEnds[] = {3};
+
+    EXPECT_EQ(port.startWriteInPieces(frames, pieceEnds).state, comm::WriteProgress::Pending);
+    port.purgeOutput();
+    EXPECT_TRUE(pty.readMaster(1, std::chrono::milliseconds(400)).empty());
+
+    comm::WriteProgress progress = port.startWriteInPieces(frames, pieceEnds);
+    while (progress.state == comm::WriteProgress::Pending) {
+        progress = port.waitWrite(100);
+    }
+    ASSERT_EQ(progress.state, comm::WriteProgress::Done);
+    EXPECT_EQ(progress.written, frames.size());
+    EXPECT_EQ(pty.readMaster(frames.size(), std::chrono::seconds(2)), frames);
 }
 
 TEST_F(PtyLink, AMissingPortFailsActiveWithTheComposedText) {
