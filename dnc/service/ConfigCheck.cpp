@@ -2,11 +2,11 @@
 
 #include "comm/files/FileIo.h"
 #include "dnc/config/ConfigStore.h"
+#include "dnc/config/DeviceProbe.h"
 #include "dnc/config/SettingRules.h"
 #include "dnc/config/SettingsCheck.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/manager/SubNet.h"
-#include "dnc/config/DeviceProbe.h"
 #include "dnc/service/HeadlessService.h"
 #include "localizing/lookup/ResourceStrings.h"
 

@@ -34,9 +34,9 @@
 
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
-#include "dnc/window/ConversionStrings.h"
 #include "dnc/window/ControlPropertiesDialog.h"
 #include "dnc/window/ControlPropertiesStrings.h"
+#include "dnc/window/ConversionStrings.h"
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/WindowLink.h"
