@@ -167,16 +167,23 @@ void SubNet::post(Operation operation) {
 }
 
 void SubNet::postRequest(Operation request, Urgency urgency) {
-    queue_.post([this, request = std::move(request), urgency] {
+    postRequestAgain(std::move(request), urgency, std::nullopt);
+}
+
+void SubNet::postRequestAgain(Operation request, Urgency urgency,
+                              std::optional<std::chrono::milliseconds> firstTry) {
+    queue_.post([this, request = std::move(request), urgency, firstTry] {
         if (closeRequested_) {
             return;
         }
+        const std::chrono::milliseconds now = control_->host().now();
+        const std::chrono::milliseconds since = firstTry.value_or(now);
+        const bool givesWay = urgency == Urgency::Background && now - since < kBackgroundPatience;
         // Not while the line serves a unit's request, is in the middle of a poll, or serves
         // another operator's request that waits on the line.
-        const bool lineFree =
-            urgency == Urgency::Background ? control_->LineQuiet() : control_->LineAtRest();
+        const bool lineFree = givesWay ? control_->LineQuiet() : control_->LineAtRest();
         if (control_->TransferBusy() || !lineFree || requestRunning_) {
-            postRequest(request, urgency);  // again at the next turn of the queue
+            postRequestAgain(request, urgency, since);  // again at the next turn of the queue
             return;
         }
         requestRunning_ = true;

@@ -5,9 +5,11 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <memory>
+#include <optional>
 #include <thread>
 
 #include "comm/FerixComm.h"
@@ -60,6 +62,9 @@ public:
         Background,  // also lets every unit be polled once after a unit's request: a refresh
                      // of a view never keeps a unit with a request waiting
     };
+    // How long a background request gives way to the units before it takes the line as an
+    // operator's would: units that keep the line busy must not keep a view stale for ever.
+    static constexpr std::chrono::milliseconds kBackgroundPatience{5000};
     // Runs an operator request on the sub net's thread once the line serves no other request
     // (the control drops a request made meanwhile; the operator's must not be lost).
     void postRequest(Operation request, Urgency urgency = Urgency::Operator);
@@ -88,6 +93,8 @@ private:
     void reportSettingProblems();
     void postNeverWaits(std::function<void()> message);
     void postChangeAgain(Operation change);
+    void postRequestAgain(Operation request, Urgency urgency,
+                          std::optional<std::chrono::milliseconds> firstTry);
     void deliver(SubNetEvent event);
 
     const int id_;

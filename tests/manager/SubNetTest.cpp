@@ -246,6 +246,52 @@ TEST_F(SubNetThread, AnOperatorRequestStartsOnlyBetweenTwoExchangesOfTheLine) {
     subNet.CloseIt();
 }
 
+// A polling loop whose units ask for something at every turn: the line stands at rest between
+// two exchanges, but is never quiet.
+class BusyUnitsService : public comm::LineService {
+public:
+    explicit BusyUnitsService(comm::ctrlFerixComm& control) : control_(control) {}
+    comm::Status run() override {
+        while (control_.Active()) {
+            control_.host().sleep(std::chrono::milliseconds(2));
+            control_.countPoll(true);
+            control_.setLoopAtRest(true);
+            control_.host().pump();
+            control_.setLoopAtRest(false);
+        }
+        return {};
+    }
+
+private:
+    comm::ctrlFerixComm& control_;
+};
+
+TEST_F(SubNetThread, ABackgroundRequestGivesWayToBusyUnitsButNotForEver) {
+    dnc::SubNet subNet(9, *store, owner, {}, [](comm::ctrlFerixComm& control) {
+        control.setServiceFactory(comm::ProtDNC, [](comm::ctrlFerixComm& c) {
+            return std::make_unique<BusyUnitsService>(c);
+        });
+    });
+    subNet.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    std::atomic<int> background{0};
+    std::atomic<int> operatorRan{0};
+    subNet.postRequest([&background](comm::ctrlFerixComm&) { ++background; },
+                       dnc::SubNet::Urgency::Background);
+    subNet.postRequest([&operatorRan](comm::ctrlFerixComm&) { ++operatorRan; });
+    for (int i = 0; i < 300 && operatorRan == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(operatorRan, 1) << "an operator's request waits only for rest";
+    EXPECT_EQ(background, 0) << "a refresh went ahead of units that keep asking";
+    const auto limit = std::chrono::steady_clock::now() + 4 * dnc::SubNet::kBackgroundPatience;
+    while (background == 0 && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(background, 1) << "a refresh waited for ever behind busy units, or ran twice";
+    subNet.CloseIt();
+}
+
 TEST_F(SubNetThread, AChangeWaitsForRestAndGoesInBeforeTheConfigurationIsStored) {
     static std::atomic<bool> exchanging{true};
     exchanging = true;
