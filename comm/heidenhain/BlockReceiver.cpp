@@ -128,7 +128,8 @@ Expected<ReceivedProgram> BlockReceiver::receiveInto(BlockAssembler& assembler,
     const auto pause = std::chrono::milliseconds(timing::heidenhainPollPause(link.lineSpeed()));
     int idlePauses = 0;
     while (!link.StopRequested() && !assembler.ended()) {
-        while (link.bytesWaiting() > 0 && !assembler.ended()) {
+        // A stop ends the transfer at the next byte, even when the machine sends without pause.
+        while (link.bytesWaiting() > 0 && !assembler.ended() && !link.StopRequested()) {
             idlePauses = 0;
             if (Status s = assembler.take(link.readByte()); !s) {
                 return s.error();

@@ -45,6 +45,8 @@ public:
     // least `minimumChunk` characters (and `minimumWait`), and never past the end of the write.
     Clock::time_point nextWake(Clock::time_point now, int minimumChunk,
                                Clock::duration minimumWait) const;
+    // When the last queued byte's time on the line is over.
+    Clock::time_point lastByteDoneAt() const { return doneAt(); }
     // Bytes handed on since the write began (its WriteProgress::written).
     std::size_t handedTotal() const { return total_; }
     void clear();

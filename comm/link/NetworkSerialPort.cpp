@@ -215,6 +215,9 @@ Status NetworkSerialPort::awaitAnswer(telnet::ComPortCommand command) {
 
 void NetworkSerialPort::close() {
     if (fd_ >= 0) {
+        if (!pacing_.empty() && lost_ == 0) {
+            (void)waitWrite(drainTimeMs(pacing_, kCloseDrainLimit));
+        }
         ::close(fd_);
         fd_ = -1;
     }
@@ -451,8 +454,11 @@ bool NetworkSerialPort::waitForInput(std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(timeout);  // a closed socket would wake at once, always
         return true;
     }
-    pollfd p{fd_, POLLIN, 0};
-    ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(timeout.count(), 0)));
+    waitInputWhileSending(pacing_, timeout, kChunkCharacters, [this] { (void)pushPending(); },
+                          [this](int ms) {
+                              pollfd p{fd_, POLLIN, 0};
+                              return ::poll(&p, 1, ms) > 0;
+                          });
     return true;
 }
 

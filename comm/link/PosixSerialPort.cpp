@@ -69,6 +69,9 @@ Status PosixSerialPort::open(const std::string& device, const LineSettings& sett
 
 void PosixSerialPort::close() {
     if (fd_ >= 0) {
+        if (!pacing_.empty()) {
+            (void)waitWrite(drainTimeMs(pacing_, kCloseDrainLimit));
+        }
         ::close(fd_);
         fd_ = -1;
     }
@@ -280,15 +283,18 @@ bool PosixSerialPort::waitForInput(std::chrono::milliseconds timeout) {
         return false;
     }
     takeInput();
-    pollfd p{fd_, POLLIN, 0};
-    int rc = 0;
-    do {
-        rc = ::poll(&p, 1, static_cast<int>(std::max<std::int64_t>(timeout.count(), 0)));
-    } while (rc < 0 && errno == EINTR);
-    // A device that hung up stays "readable": it must not turn the caller's pauses into a spin.
-    if (rc > 0 && (p.revents & POLLIN) == 0) {
-        std::this_thread::sleep_for(timeout);
-    }
+    waitInputWhileSending(
+        pacing_, timeout, kChunkCharacters, [this] { (void)pushPending(); },
+        [this](int ms) {
+            pollfd p{fd_, POLLIN, 0};
+            const int rc = ::poll(&p, 1, ms);
+            // A device that hung up stays "readable": it must not turn the caller's pauses
+            // into a spin.
+            if (rc > 0 && (p.revents & POLLIN) == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            }
+            return rc > 0;
+        });
     return true;
 }
 

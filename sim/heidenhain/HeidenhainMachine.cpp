@@ -374,7 +374,14 @@ void HeidenhainMachine::sendCurrentBlock() {
 void HeidenhainMachine::onSendingByte(char byte) {
     if (byte == kAck) {
         ++blockNo_;
-        sendCurrentBlock();
+        if (settings_.blockPause.count() > 0) {
+            holdTimer_ = link_.after(settings_.blockPause, [this] {
+                holdTimer_.reset();
+                sendCurrentBlock();
+            });
+        } else {
+            sendCurrentBlock();
+        }
     } else if (byte == kNak) {
         if (txSends_ >= kMostBlockSends) {
             finish(false, "block " + std::to_string(blockNo_) + " refused 4 times");

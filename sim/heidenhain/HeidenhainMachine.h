@@ -33,6 +33,9 @@ struct MachineSettings {
     std::chrono::milliseconds answerTimeout{3000};
     // How long the machine holds the PC off with DC1 before it acknowledges.
     std::chrono::milliseconds dc1Hold{50};
+    // How long the machine takes to fetch its next block from memory once the PC acknowledged
+    // one. Zero answers at once, quicker than any control.
+    std::chrono::milliseconds blockPause{0};
     int headerTries = 4;
 };
 

@@ -158,6 +158,38 @@ TEST_F(PtyLink, FramesArriveWholeAndAPurgedFrameDeliversNothingEarly) {
     EXPECT_EQ(pty.readMaster(frames.size(), std::chrono::seconds(2)), frames);
 }
 
+// A transfer that is stopped stops waiting for its write; the bytes already written still go
+// to the line at their time, as from a UART's buffer: while the link waits for input, and when
+// the port closes. The byte that tells the peer of the stop comes after them.
+TEST_F(PtyLink, AWriteNobodyWaitsForLeavesWhileTheLinkWaitsForInput) {
+    comm::PosixSerialPort port;
+    // 2400 baud: 48 characters take 200 ms.
+    ASSERT_TRUE(port.open(pty.devicePath(), *comm::parseLineSettings("2400,n,8,1"), {}));
+    const std::vector<std::uint8_t> block(48, 'B');
+    ASSERT_EQ(port.startWrite(block).state, comm::WriteProgress::Pending);
+    const std::vector<std::uint8_t> eot{0x04};
+    port.startWrite(eot);
+
+    const auto until = Clock::now() + std::chrono::milliseconds(700);
+    while (Clock::now() < until) {
+        port.waitForInput(std::chrono::milliseconds(50));
+    }
+    std::vector<std::uint8_t> expected = block;
+    expected.push_back(0x04);
+    EXPECT_EQ(pty.readMaster(expected.size(), std::chrono::milliseconds(200)), expected);
+}
+
+TEST_F(PtyLink, ClosingLetsTheLastWriteLeaveAtItsTime) {
+    comm::PosixSerialPort port;
+    ASSERT_TRUE(port.open(pty.devicePath(), *comm::parseLineSettings("2400,n,8,1"), {}));
+    const std::vector<std::uint8_t> block(24, 'C');  // 100 ms
+    const auto start = Clock::now();
+    ASSERT_EQ(port.startWrite(block).state, comm::WriteProgress::Pending);
+    port.close();
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(95)) << "never before its time";
+    EXPECT_EQ(pty.readMaster(block.size(), std::chrono::seconds(1)), block);
+}
+
 TEST_F(PtyLink, AMissingPortFailsActiveWithTheComposedText) {
     control.setCommPort(3);
     ASSERT_TRUE(control.setProtocol(comm::ProtNone));

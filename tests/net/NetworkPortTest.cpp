@@ -118,6 +118,33 @@ TEST(NetworkPort, EveryByteValueArrivesIntactBothWays) {
     }
 }
 
+// Bytes whose writer stopped waiting still go at their time: while the port waits for input,
+// and when it closes.
+TEST(NetworkPort, AWriteNobodyWaitsForLeavesWhileWaitingForInputAndOnClose) {
+    for (const auto behaviour : {Server::Behaviour::AcceptComPort, Server::Behaviour::Raw}) {
+        Server server(behaviour);
+        comm::NetworkSerialPort port;
+        ASSERT_TRUE(port.open(server.address(), settings("2400,n,8,1"), {}));
+        const Bytes block(48, 0xFF);  // 200 ms, each byte escaped on a Telnet line
+        ASSERT_EQ(port.startWrite(block).state, comm::WriteProgress::Pending);
+        const auto until = Clock::now() + 700ms;
+        while (Clock::now() < until) {
+            port.waitForInput(50ms);
+        }
+        EXPECT_TRUE(server.waitForData(block.size(), 1s)) << server.address();
+
+        const Bytes last(24, 'L');  // 100 ms
+        const auto start = Clock::now();
+        ASSERT_EQ(port.startWrite(last).state, comm::WriteProgress::Pending);
+        port.close();
+        EXPECT_GE(Clock::now() - start, 95ms) << "never before its time";
+        EXPECT_TRUE(server.waitForData(block.size() + last.size(), 1s)) << server.address();
+        Bytes all = block;
+        all.insert(all.end(), last.begin(), last.end());
+        EXPECT_EQ(server.data(), all) << server.address();
+    }
+}
+
 TEST(NetworkPort, ARefusingServerFailsTheOpenWithAClearText) {
     Server server(Server::Behaviour::RefuseComPort);
     comm::NetworkSerialPort port;

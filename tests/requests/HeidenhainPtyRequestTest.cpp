@@ -456,7 +456,10 @@ TEST_P(Tavro1PtyRequest, AStoppedMemoryListIsUnreadableNotEmpty) {
         machine.programs()["PROGRAM" + std::to_string(i) + ".T"] = program(50 + i);
     }
     // The operator stops once the PC has answered the first block of the listing: the
-    // machine then has heard more than the 13 bytes of the header.
+    // machine then has heard more than the 13 bytes of the header. The machine's pause before
+    // each block lets the PC's loop run in between (an instant machine keeps it reading), and
+    // the machine counts what it heard before it sends on.
+    machine.settings().blockPause = 20ms;
     onPump = [this] {
         if (control.TransferBusy() && bytesHeard > 13) {
             control.StopTransfer();
