@@ -454,11 +454,12 @@ bool NetworkSerialPort::waitForInput(std::chrono::milliseconds timeout) {
         std::this_thread::sleep_for(timeout);  // a closed socket would wake at once, always
         return true;
     }
-    waitInputWhileSending(pacing_, timeout, kChunkCharacters, [this] { (void)pushPending(); },
-                          [this](int ms) {
-                              pollfd p{fd_, POLLIN, 0};
-                              return ::poll(&p, 1, ms) > 0;
-                          });
+    waitInputWhileSending(
+        pacing_, timeout, kChunkCharacters, [this] { (void)pushPending(); },
+        [this](int ms) {
+            pollfd p{fd_, POLLIN, 0};
+            return ::poll(&p, 1, ms) > 0;
+        });
     return true;
 }
 

@@ -40,8 +40,8 @@ void waitInputWhileSending(const LinePacing& pacing, std::chrono::milliseconds t
         }
         const auto now = Clock::now();
         const bool sending = !pacing.allHandedOn();
-        const auto until = sending ? std::min(pacing.nextWake(now, chunk, kMinimumWait), deadline)
-                                   : deadline;
+        const auto until =
+            sending ? std::min(pacing.nextWake(now, chunk, kMinimumWait), deadline) : deadline;
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
         if (pollInput(static_cast<int>(std::max<std::int64_t>(left, 0))) || until >= deadline) {
             return;
@@ -51,7 +51,7 @@ void waitInputWhileSending(const LinePacing& pacing, std::chrono::milliseconds t
 
 int drainTimeMs(const LinePacing& pacing, std::chrono::milliseconds limit) {
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(pacing.lastByteDoneAt() -
-                                                                     LinePacing::Clock::now());
+                                                                   LinePacing::Clock::now());
     return static_cast<int>(std::clamp<std::int64_t>(left.count(), 0, limit.count()));
 }
 
