@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +14,8 @@
 #include <string>
 
 #include "ProtocolBound.h"
+#include "bench/common/BenchPrograms.h"
+#include "bench/common/CpuClock.h"
 #include "comm/FerixComm.h"
 #include "comm/RealHost.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -25,6 +26,9 @@
 
 namespace {
 
+using bench::ncProgram;
+using bench::threadCpuSeconds;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace sim::unit;
@@ -34,23 +38,6 @@ constexpr std::size_t kProgramSize = 64 * 1024;
 
 // How the control reaches the line: "" (the pty itself), "rfc2217" or "tcp" through ser2net.
 std::string via;
-
-// An NC program of the given size, lines of a milling job.
-std::string ncProgram(std::size_t size) {
-    std::string text = "%\n";
-    for (int n = 1; text.size() < size; ++n) {
-        text += "N" + std::to_string(n * 10) + " G01 X" + std::to_string(n % 500) + ".250 Y" +
-                std::to_string((n * 7) % 300) + ".125 F1200\n";
-    }
-    text.resize(size);
-    return text;
-}
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // Times the stoppable part of a transfer: from ShowStop(true) to ShowStop(false).
 class TimingSite : public sim::RecordingSite {

@@ -4,7 +4,6 @@
 // bytes per second of each intact one, the ratio window/headless and the CPU time of the GUI (main)
 // thread. Prints its figures; asserts nothing.
 //   WindowLineBench [--size KIB] [--reps N] [SPEED...]   (default 32 KiB, 3, 115200 9600)
-#include <time.h>
 #include <unistd.h>
 
 #include <QApplication>
@@ -24,6 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "bench/common/BenchPrograms.h"
+#include "bench/common/CpuClock.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/service/HeadlessService.h"
 #include "dnc/window/OperatorDialogs.h"
@@ -35,33 +36,15 @@
 
 namespace {
 
+using bench::ncProgram;
+using bench::processCpuSeconds;
+using bench::threadCpuSeconds;
+
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using namespace sim::unit;
 
 constexpr double kBitsPerCharacter = 11;  // 8 data bits, no parity, 2 stop bits
-
-std::string ncProgram(std::size_t size) {
-    std::string text = "%\n";
-    for (int n = 1; text.size() < size; ++n) {
-        text += "N" + std::to_string(n * 10) + " G01 X" + std::to_string(n % 500) + ".250 Y" +
-                std::to_string((n * 7) % 300) + ".125 F1200\n";
-    }
-    text.resize(size);
-    return text;
-}
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
-
-double processCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 // The window's boxes: nothing waits for an operator; a box shown is counted and printed.
 class CountingDialogs : public dnc::window::OperatorDialogs {
