@@ -101,6 +101,8 @@ void SubNetObject::onEvent(const SubNetEvent& event) {
             break;
         case Kind::SettingProblem:  // logged by the service
         case Kind::ConfigChanged:   // what the bus shows is read when it is asked for
+        case Kind::TransferBegan:   // the history tells of transfers
+        case Kind::TransferEnded:
         case Kind::Closing:
             break;
     }

@@ -61,6 +61,16 @@ public:
         if (subNet_.journal_ != nullptr) {
             subNet_.journal_->record(transferRecord(subNet_.id_, subNet_.control_->Caption(), end));
         }
+        SubNetEvent e(SubNetEvent::Kind::TransferEnded);
+        e.unit = end.unit;
+        e.transfer = std::make_shared<const comm::TransferEnd>(end);
+        subNet_.deliver(e);
+    }
+    void TransferBegan(const comm::TransferEnd& what) override {
+        SubNetEvent e(SubNetEvent::Kind::TransferBegan);
+        e.unit = what.unit;
+        e.transfer = std::make_shared<const comm::TransferEnd>(what);
+        subNet_.deliver(e);
     }
 
 private:

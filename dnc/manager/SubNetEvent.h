@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "comm/TransferEnd.h"
 #include "dnc/config/SettingsCheck.h"
 #include "dnc/manager/ControlSettings.h"
 
@@ -24,6 +25,8 @@ struct SubNetEvent {
         Closing,               // the sub net has stored its configuration and ends
         SettingProblem,        // a stored value of the sub net's section does not hold
         ConfigChanged,         // settings were loaded or applied: settings holds them
+        TransferBegan,         // a program transfer begins: transfer names it
+        TransferEnded,         // a program transfer ended: transfer tells how
     };
 
     explicit SubNetEvent(Kind k) : kind(k) {}
@@ -42,7 +45,8 @@ struct SubNetEvent {
     // SettingProblem: one per problem of section "Config"N, sent once when the sub net has
     // read its configuration (before communication starts); description holds its text.
     dnc::SettingProblem setting;
-    std::shared_ptr<const ControlSettings> settings;  // ConfigChanged
+    std::shared_ptr<const ControlSettings> settings;    // ConfigChanged
+    std::shared_ptr<const comm::TransferEnd> transfer;  // TransferBegan, TransferEnded
 };
 
 // The owner of sub nets. Called on the sub net's thread: an owner hands the event over to its

@@ -88,6 +88,9 @@ void EventLog::event(const SubNetEvent& e) {
             break;
         case Kind::ConfigChanged:
             break;  // the settings are logged where they are read
+        case Kind::TransferBegan:
+        case Kind::TransferEnded:
+            break;  // the history records transfers
     }
 }
 
