@@ -25,9 +25,10 @@ SubNetObject::SubNetObject(Network& network, int subNet, QDBusConnection connect
     : network_(network),
       subNet_(subNet),
       connection_(std::move(connection)),
-      link_(std::make_shared<Link>()),
-      callers_(QString(), connection_, QDBusServiceWatcher::WatchForUnregistration) {
+      link_(std::make_shared<Link>()) {
     link_->object = this;
+    callers_.setConnection(connection_);
+    callers_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&callers_, &QDBusServiceWatcher::serviceUnregistered, this, &SubNetObject::callerLeft);
     // The state at the moment of export; from here on the events keep it.
     if (SubNet* running = network_.runningSubNet(subNet_)) {
