@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -468,6 +470,31 @@ bool frmDNC::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == cmdTransferPCFerix_ || watched == cmdTransferFerixPC_) &&
         (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         placeStopButton();
+    }
+    const bool ontoUnitDirectory = watched == listFerixDir_->viewport();
+    if ((ontoUnitDirectory || watched == listFerixLst_->viewport()) &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString from =
+            QString::fromUtf8(drop->mimeData()->data(QString::fromLatin1(kListDragFormat)));
+        const QListWidget* expected = ontoUnitDirectory ? listDir_ : listFerixDir_;
+        if (from != expected->objectName() || transferRunning_ || closed_) {
+            event->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (event->type() == QEvent::Drop) {
+            // The dragged entries are the list's selection: the command acts on them.
+            QMetaObject::invokeMethod(
+                this,
+                [this, ontoUnitDirectory] {
+                    ontoUnitDirectory ? actConversionIn() : actTransferPCFerix();
+                },
+                Qt::QueuedConnection);
+        }
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }

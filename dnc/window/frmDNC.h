@@ -43,6 +43,9 @@ class QToolBar;
 
 namespace dnc::window {
 
+// The format by which a dragged list entry names the list it comes from.
+inline constexpr char kListDragFormat[] = "application/x-ferixdnc-list";
+
 class WindowLink;
 class frmConfigDNC;
 

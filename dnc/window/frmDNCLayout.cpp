@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -104,8 +105,24 @@ QLineEdit* labelledEdit(QWidget* parent, QLabel* label, const char* name) {
     return edit;
 }
 
+// A list whose dragged entries say which list they come from, so that a drop onto another list
+// knows what to do with them.
+class FileList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override {
+        QMimeData* data = QListWidget::mimeData(items);
+        if (data != nullptr) {
+            data->setData(QString::fromLatin1(kListDragFormat), objectName().toUtf8());
+        }
+        return data;
+    }
+};
+
 QListWidget* fileList(QWidget* parent, const char* name, const char* labelledBy) {
-    auto* list = new QListWidget(parent);
+    auto* list = new FileList(parent);
     list->setObjectName(QString::fromLatin1(name));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setProperty("labelledBy", QString::fromLatin1(labelledBy));
@@ -534,6 +551,17 @@ void frmDNC::buildPanes() {
           {"mnuTransferPCFerix", "mnuEditFerixSource", "mnuConversionOut", "mnuConversionRemove"});
     offer(listFerixLst_,
           {"mnuTransferFerixPC", "mnuFerixSelectFile", "mnuTransferRemove", "mnuTransferLst"});
+    // Dragged from the PC programs onto the unit directory: include; from the unit directory
+    // onto the memory list: send to the unit.
+    for (QListWidget* source : {listDir_, listFerixDir_}) {
+        source->setDragEnabled(true);
+        source->setDragDropMode(QAbstractItemView::DragOnly);
+    }
+    for (QListWidget* target : {listFerixDir_, listFerixLst_}) {
+        target->setAcceptDrops(true);
+        target->viewport()->setAcceptDrops(true);
+        target->viewport()->installEventFilter(this);
+    }
     connect(listFerixLst_, &QListWidget::itemDoubleClicked, this, [this] {
         if (!transferRunning_) {
             actTransferFerixPC();

@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -15,6 +16,7 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
@@ -235,6 +237,31 @@ private slots:
         QVERIFY(enabled(&window, "mnuSystemStart"));
         QVERIFY(!enabled(&window, "mnuSystemStop"));
         QCOMPARE(element<QLabel>(&window, "LineState")->text(), QStringLiteral("Line stopped"));
+    }
+
+    void aProgramDraggedOntoTheMemoryListIsSentToTheUnit() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        QVERIFY(showUnitWithItsMemory(window, 1));
+        auto* directory = element<QListWidget>(&window, "listFerixDir");
+        auto* memory = element<QListWidget>(&window, "listFerixLst");
+        selectRows(directory, {0});  // BRACKET.WTX
+        const auto drop = [&](QListWidget* target, const char* from) {
+            QMimeData data;
+            data.setData(QString::fromLatin1(dnc::window::kListDragFormat), from);
+            const QPoint at = target->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target->viewport(), &enter);
+            QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target->viewport(), &dropped);
+            return dropped.isAccepted();
+        };
+        QVERIFY(!drop(memory, "listDir"));  // PC programs go through the unit directory
+        QVERIFY(drop(memory, "listFerixDir"));
+        QTRY_VERIFY_WITH_TIMEOUT(line.unitHolds(1, "BRACKET"), kWait);
+        QVERIFY(directory->dragEnabled());
+        QVERIFY(element<QListWidget>(&window, "listDir")->dragEnabled());
     }
 
     void aChosenUnitIsRememberedAndItsListsOfferTheirCommands() {
