@@ -19,6 +19,10 @@ constexpr int kBlockWaitPauses = 100;
 
 const std::string kFill(1, static_cast<char>(FILL));
 
+// The longest block a unit sends: DLE STX, code, every data byte a doubled DLE, DLE END,
+// check byte and 0x00.
+constexpr std::size_t kLongestUnitBlock = 3 + 2 * kMaxUnitBlockData + 4;
+
 ComError blockError(std::int32_t number, std::string description) {
     return ComError{number, "FerixComm", std::move(description), "", 0};
 }
@@ -76,6 +80,12 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
     const std::string ack = ackFrame();
     const milliseconds requestPause(timing::requestFramePause(link.lineSpeed()));
     const milliseconds pollPause(timing::blockPollPause(link.lineSpeed()));
+    // A unit that keeps sending (a babbling unit, a line stuck at one level) never lets the
+    // block end, and each byte starts the character time-out afresh: one attempt may take at
+    // most the bytes of two of the longest blocks, and the time of such a block plus one
+    // character time-out once its first byte is in.
+    const milliseconds arrivalLimit(
+        timing::blockArrivalLimit(kLongestUnitBlock, link.lineSpeed(), pollPause.count()));
     link.flushInput();
 
     BlockReceiver receiver(expectedCode);
@@ -91,8 +101,23 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
             return s.error();
         }
         receiver.reset();
+        std::size_t taken = 0;
+        const milliseconds firstByteAt = host.now();
         while (link.bytesWaiting() > 0) {
             while (link.bytesWaiting() > 0) {
+                if (link.StopRequested() || !link.isOpen()) {
+                    link.flushInput();
+                    return blockError(kErrReceiveBlockFailed,
+                                      messageWithDetail(msg::BlockNotReceived,
+                                                        message(msg::TransferInterrupted)));
+                }
+                if (++taken > 2 * kLongestUnitBlock || host.now() - firstByteAt > arrivalLimit) {
+                    link.flushInput();
+                    return blockError(kErrReceiveBlockFailed,
+                                      messageWithDetail(msg::BlockNotReceived,
+                                                        messageWith(msg::UnitKeepsSending,
+                                                                    std::to_string(address))));
+                }
                 switch (receiver.feed(link.readByte())) {
                     case BlockReceiver::Outcome::Continue:
                         break;
@@ -111,6 +136,7 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
                         }
                         break;
                     case BlockReceiver::Outcome::FlushInput:
+                        taken += link.bytesWaiting();  // dropped, but they did arrive
                         link.flushInput();
                         break;
                 }
@@ -118,6 +144,7 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
             if (Status s = link.WritePort(kFill); !s) {
                 return s.error();
             }
+            host.pump();
             link.waitForInput(pollPause);
             for (int look = 0; look < kBlockWaitPauses && link.bytesWaiting() == 0; ++look) {
                 link.waitForInput(pollPause);
