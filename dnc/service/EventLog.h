@@ -1,5 +1,9 @@
 // One line per event of the running sub nets: time, sub net caption, unit, what happened.
-// Progress is written at most once per tenth of a transfer.
+// Progress is written at most once per tenth of a transfer. A sub net that floods the log
+// (a unit answering every poll with garbage) is held to a few lines a second: a line that
+// repeats the one before it within a second, and any line beyond the budget of a second, is
+// counted instead, and the count is written as "N similar messages suppressed" before the
+// sub net's next line.
 #pragma once
 
 #include <chrono>
@@ -22,12 +26,26 @@ public:
     // A line of the service itself (start, stop, retries), with the sub net it concerns.
     void note(int subNet, const std::string& caption, const std::string& text);
 
+    // Lines a sub net may write in one second.
+    static constexpr int kLinesPerSecond = 10;
+
 private:
+    struct Flood {
+        std::chrono::system_clock::time_point windowStart{};
+        int written = 0;
+        std::string last;  // the text of the last line written
+        std::chrono::system_clock::time_point lastAt{};
+        int suppressed = 0;
+    };
+
     void line(const std::string& caption, int unit, const std::string& text);
+    void write(std::chrono::system_clock::time_point when, const std::string& caption,
+               const std::string& text);
 
     Sink sink_;
     Clock clock_;
-    std::map<int, int> lastTenth_;  // per sub net, -1 when no transfer is running
+    std::map<int, int> lastTenth_;         // per sub net, -1 when no transfer is running
+    std::map<std::string, Flood> floods_;  // per caption
 };
 
 }  // namespace dnc
