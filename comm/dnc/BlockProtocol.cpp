@@ -1,6 +1,8 @@
 #include "comm/dnc/BlockProtocol.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
@@ -86,6 +88,29 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
     // character time-out once its first byte is in.
     const milliseconds arrivalLimit(
         timing::blockArrivalLimit(kLongestUnitBlock, link.lineSpeed(), pollPause.count()));
+    // A stop lets the block under way arrive: one block's time from the stop, or from the
+    // start of the block when the stop came before it. A closed port ends the receive at once.
+    const milliseconds blockTime(timing::blockTime(kLongestUnitBlock, link.lineSpeed()));
+    std::optional<milliseconds> stoppedAt;
+    milliseconds firstByteAt = host.now();
+    const auto stopDue = [&] {
+        if (!link.isOpen()) {
+            return true;
+        }
+        if (!link.StopRequested()) {
+            return false;
+        }
+        if (!stoppedAt) {
+            stoppedAt = host.now();
+        }
+        return host.now() - std::max(*stoppedAt, firstByteAt) > blockTime;
+    };
+    const auto interrupted = [&] {
+        link.flushInput();
+        return blockError(
+            kErrReceiveBlockFailed,
+            messageWithDetail(msg::BlockNotReceived, message(msg::TransferInterrupted)));
+    };
     link.flushInput();
 
     BlockReceiver receiver(expectedCode);
@@ -93,6 +118,9 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
     // forgiven once per allowed attempt, so a unit stuck repeating cannot hold the line forever.
     int repeatsForgiven = 0;
     for (int attempt = 1; attempt <= maxAttempts(); ++attempt) {
+        if (attempt > 1 && link.StopRequested()) {
+            return interrupted();  // no more attempts after a stop
+        }
         if (Status s = link.WriteFrames(request); !s) {
             return s.error();
         }
@@ -102,14 +130,11 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
         }
         receiver.reset();
         std::size_t taken = 0;
-        const milliseconds firstByteAt = host.now();
+        firstByteAt = host.now();
         while (link.bytesWaiting() > 0) {
             while (link.bytesWaiting() > 0) {
-                if (link.StopRequested() || !link.isOpen()) {
-                    link.flushInput();
-                    return blockError(kErrReceiveBlockFailed,
-                                      messageWithDetail(msg::BlockNotReceived,
-                                                        message(msg::TransferInterrupted)));
+                if (stopDue()) {
+                    return interrupted();
                 }
                 if (++taken > 2 * kLongestUnitBlock || host.now() - firstByteAt > arrivalLimit) {
                     link.flushInput();
@@ -147,6 +172,9 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
             host.pump();
             link.waitForInput(pollPause);
             for (int look = 0; look < kBlockWaitPauses && link.bytesWaiting() == 0; ++look) {
+                if (stopDue()) {
+                    return interrupted();
+                }
                 link.waitForInput(pollPause);
                 if (Status s = link.WritePort(kFill); !s) {
                     return s.error();
