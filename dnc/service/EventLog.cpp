@@ -33,17 +33,20 @@ EventLog::EventLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(std:
     }
 }
 
-void EventLog::line(const std::string& caption, int unit, const std::string& text) {
+void EventLog::line(const std::string& caption, int unit, const std::string& text, bool always) {
     using std::chrono::seconds;
     const auto now = clock_();
     const std::string what = (unit > 0 ? " unit " + std::to_string(unit) : "") + ": " + text;
     Flood& flood = floods_[caption];
-    const bool repeated = what == flood.last && now - flood.lastAt < seconds(1);
     if (now - flood.windowStart >= seconds(1)) {
         flood.windowStart = now;
         flood.written = 0;
+        std::erase_if(flood.recent,
+                      [now](const auto& entry) { return now - entry.second >= seconds(1); });
     }
-    if (repeated || flood.written >= kLinesPerSecond) {
+    const auto seen = flood.recent.find(what);
+    const bool repeated = seen != flood.recent.end() && now - seen->second < seconds(1);
+    if (!always && (repeated || flood.written >= kLinesPerSecond)) {
         ++flood.suppressed;
         return;
     }
@@ -55,8 +58,7 @@ void EventLog::line(const std::string& caption, int unit, const std::string& tex
     }
     write(now, caption, what);
     ++flood.written;
-    flood.last = what;
-    flood.lastAt = now;
+    flood.recent[what] = now;
 }
 
 void EventLog::write(std::chrono::system_clock::time_point when, const std::string& caption,
@@ -84,7 +86,7 @@ void EventLog::event(const SubNetEvent& e) {
             auto& last = lastTenth_.try_emplace(e.subNet, -1).first->second;
             if (tenth != last) {
                 last = tenth;
-                line(e.caption, 0, "progress " + std::to_string(e.progress) + " %");
+                line(e.caption, 0, "progress " + std::to_string(e.progress) + " %", true);
             }
             break;
         }
@@ -110,16 +112,17 @@ void EventLog::event(const SubNetEvent& e) {
             break;
         case Kind::CommunicationStarted:
             line(e.caption, 0,
-                 "communication started" + (e.description.empty() ? "" : " " + e.description));
+                 "communication started" + (e.description.empty() ? "" : " " + e.description),
+                 true);
             break;
         case Kind::CommunicationStopped:
-            line(e.caption, 0, "communication stopped");
+            line(e.caption, 0, "communication stopped", true);
             break;
         case Kind::StartFailed:
             line(e.caption, 0, loc::resString(kStringError) + " " + e.description);
             break;
         case Kind::Closing:
-            line(e.caption, 0, "closed, configuration stored");
+            line(e.caption, 0, "closed, configuration stored", true);
             break;
         case Kind::SettingProblem:
             line(e.caption, 0, "settings: " + e.setting.text());

@@ -1,9 +1,10 @@
 // One line per event of the running sub nets: time, sub net caption, unit, what happened.
 // Progress is written at most once per tenth of a transfer. A sub net that floods the log
 // (a unit answering every poll with garbage) is held to a few lines a second: a line that
-// repeats the one before it within a second, and any line beyond the budget of a second, is
+// repeats one written within the last second, and any line beyond the budget of a second, is
 // counted instead, and the count is written as "N similar messages suppressed" before the
-// sub net's next line.
+// sub net's next line. The line's state changes (started, stopped, closed) and the progress
+// (already once per tenth) are always written.
 #pragma once
 
 #include <chrono>
@@ -33,12 +34,13 @@ private:
     struct Flood {
         std::chrono::system_clock::time_point windowStart{};
         int written = 0;
-        std::string last;  // the text of the last line written
-        std::chrono::system_clock::time_point lastAt{};
+        // The lines written in the last second, with when.
+        std::map<std::string, std::chrono::system_clock::time_point> recent;
         int suppressed = 0;
     };
 
-    void line(const std::string& caption, int unit, const std::string& text);
+    // `always`: a change of the line's state, written even beyond the budget.
+    void line(const std::string& caption, int unit, const std::string& text, bool always = false);
     void write(std::chrono::system_clock::time_point when, const std::string& caption,
                const std::string& text);
 

@@ -154,6 +154,27 @@ TEST_F(Log, AFloodIsHeldToAFewLinesASecondAndTheRestCounted) {
     EXPECT_NE(out[out.size() - 3].find("[Sub Net 1]: 90 similar messages suppressed"),
               std::string::npos);
     EXPECT_NE(out.back().find("[Sub Net 2]: communication stopped"), std::string::npos);
+
+    // Two lines in turn (a port tried again and again) are each written once a second, so
+    // that the budget is left for the line that tells the port opened; a change of the
+    // line's state is written even beyond the budget.
+    out.clear();
+    at += std::chrono::seconds(5);
+    auto failed = event(Kind::StartFailed);
+    failed.description = "Cannot open /dev/ttyUSB0";
+    for (int i = 0; i < 20; ++i) {
+        at += std::chrono::milliseconds(50);
+        flooded.event(failed);
+        flooded.note(1, "Sub Net 1", "retrying in 0 s");
+    }
+    EXPECT_LE(out.size(), 5u);
+    for (int i = 0; i < dnc::EventLog::kLinesPerSecond; ++i) {
+        auto e = event(Kind::FerixMemChanged);
+        e.unit = static_cast<std::uint8_t>(i + 1);
+        flooded.event(e);
+    }
+    flooded.event(event(Kind::CommunicationStarted));
+    EXPECT_NE(out.back().find("[Sub Net 1]: communication started"), std::string::npos);
 }
 
 }  // namespace
