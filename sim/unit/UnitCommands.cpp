@@ -109,7 +109,7 @@ std::string UnitCommands::help() {
            "  capacity <unit> <bytes>           size of the memory (free memory = the rest)\n"
            "  listing <unit> binary|short       answer to the PC's memory-list request\n"
            "  commands <unit> accept|refuse     acknowledge the PC's commands or not\n"
-           "  fault <unit> checkbyte|repeat|noack|silence [<times>|forever]\n"
+           "  fault <unit> checkbyte|repeat|noack|silence|babble [<times>|forever]\n"
            "  fault <unit> clear\n"
            "  units | help | quit\n"
            "kinds: 0 source text, 1 work text, 4 source macro, 5 work macro, 6 source test,\n"
