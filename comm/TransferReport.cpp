@@ -12,7 +12,7 @@ TransferReport::TransferReport(ctrlFerixComm& control, std::uint8_t unit, Transf
     end_.name = std::move(name);
     end_.path = path.string();
     end_.startedBy = control_.OperatorRequest() ? TransferStarter::Operator : TransferStarter::Unit;
-    control_.site().TransferBegan(end_);
+    control_.site().TransferBegun(end_);
 }
 
 void TransferReport::done(std::string_view bytes) {

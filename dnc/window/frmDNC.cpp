@@ -276,10 +276,10 @@ void frmDNC::handle(const SubNetEvent& event) {
             }
             failedUnit_ = 0;
             break;
-        case Kind::TransferBegan:
-        case Kind::TransferEnded:
+        case Kind::TransferBegun:
+        case Kind::TransferFinished:
             if (event.transfer) {
-                transferNoted(event.kind == Kind::TransferBegan, *event.transfer);
+                transferNoted(event.kind == Kind::TransferBegun, *event.transfer);
             }
             break;
         case Kind::ShowStop:
