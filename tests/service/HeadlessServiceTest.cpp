@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <memory>
 
@@ -37,9 +38,11 @@ protected:
         return dnc::EventLog([this](const std::string& l) { lines.add(l); });
     }
     int linesWith(const std::string& text) { return lines.with(text); }
-    // Serves until `text` was logged `count` times (or gives up after many turns).
+    // Serves until `text` was logged `count` times, or gives up after 20 s. The bound is time,
+    // not turns: a turn ends early at every event, and a retrying line has many.
     bool serveUntil(dnc::HeadlessService& service, const std::string& text, int count = 1) {
-        for (int turn = 0; turn < 500 && linesWith(text) < count; ++turn) {
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (linesWith(text) < count && std::chrono::steady_clock::now() < giveUp) {
             service.serviceOnce(std::chrono::milliseconds(20));
         }
         return linesWith(text) >= count;
