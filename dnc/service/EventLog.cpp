@@ -9,6 +9,8 @@ namespace dnc {
 namespace {
 
 constexpr int kStringError = 435;  // "Error:"
+constexpr std::size_t kCaptionLimit = 80;
+constexpr std::size_t kTextLimit = 4096;
 
 std::string timestamp(std::chrono::system_clock::time_point when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
@@ -17,6 +19,19 @@ std::string timestamp(std::chrono::system_clock::time_point when) {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
+}
+
+// A caption or a text from the settings or the line can be of any length: each line of the log
+// holds a readable part of it, cut at a whole UTF-8 character.
+std::string cut(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
 }  // namespace
@@ -28,11 +43,11 @@ EventLog::EventLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(std:
 }
 
 void EventLog::line(const std::string& caption, int unit, const std::string& text) {
-    std::string out = timestamp(clock_()) + " [" + caption + "]";
+    std::string out = timestamp(clock_()) + " [" + cut(caption, kCaptionLimit) + "]";
     if (unit > 0) {
         out += " unit " + std::to_string(unit);
     }
-    sink_(out + ": " + text);
+    sink_(out + ": " + cut(text, kTextLimit));
 }
 
 void EventLog::note(int subNet, const std::string& caption, const std::string& text) {
