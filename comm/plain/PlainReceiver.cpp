@@ -23,6 +23,11 @@ bool isWriteFailure(int error) {
     return error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG;
 }
 
+// A link or a special file where the program should go: the whole reason is told.
+bool isRefusal(int error) {
+    return error == ELOOP || error == EXDEV || error == EINVAL;
+}
+
 }  // namespace
 
 Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile) {
@@ -56,8 +61,8 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
         const int error = s.error().number;
         const ComError failed{
             isWriteFailure(error) ? kErrWriting : kObjectErrorBase + kErrWriting, "FerixComm",
-            messageWithDetail(msg::FileFromFerix, isWriteFailure(error) ? systemDescription(error)
-                                                                        : s.error().description),
+            messageWithDetail(msg::FileFromFerix,
+                              isRefusal(error) ? s.error().description : systemDescription(error)),
             "", 0};
         report.failed(got.bytes, failed.description);
         return failed;
