@@ -161,13 +161,6 @@ HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access acces
     } else {
         flags |= SQLITE_OPEN_READONLY;
     }
-    // A folder or a FIFO in the history's place: SQLite would report a disk I/O error for the
-    // one and wait for ever on the other. Only a regular file (or none yet) is a history.
-    if (std::error_code ec;
-        std::filesystem::exists(file, ec) && !std::filesystem::is_regular_file(file, ec)) {
-        fail(file.string() + " is not a regular file, so it cannot be the history");
-        return;
-    }
     std::string name = file.string();
     if (access == Access::Read && !writerPresent(file)) {
         // Everything is in the file itself. A read-only connection would otherwise leave the

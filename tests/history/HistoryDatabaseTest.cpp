@@ -215,20 +215,6 @@ TEST_F(Database, AFileThatIsNoDatabaseIsAnError) {
     EXPECT_FALSE(writer.error().empty());
 }
 
-TEST_F(Database, AFolderOrAFifoInItsPlaceIsSaidAtOnce) {
-    std::filesystem::create_directories(db);
-    for (const auto access : {HistoryDatabase::Access::Read, HistoryDatabase::Access::Write}) {
-        HistoryDatabase folder(db, access);
-        EXPECT_NE(folder.error().find("is not a regular file"), std::string::npos)
-            << folder.error();
-    }
-    std::filesystem::remove(db);
-    ASSERT_EQ(::mkfifo(db.c_str(), 0600), 0);
-    // Opening a FIFO would wait for a writer: the test would hang here without the check.
-    HistoryDatabase fifo(db, HistoryDatabase::Access::Read);
-    EXPECT_NE(fifo.error().find("is not a regular file"), std::string::npos) << fifo.error();
-}
-
 TEST_F(Database, ReadingLeavesNoFilesBehindAndSeesWhatAWriterAdds) {
     const auto sideFiles = [](const std::filesystem::path& file) {
         return std::filesystem::exists(file.string() + "-wal") ||
