@@ -25,9 +25,10 @@ SubNetObject::SubNetObject(Network& network, int subNet, QDBusConnection connect
     : network_(network),
       subNet_(subNet),
       connection_(std::move(connection)),
-      link_(std::make_shared<Link>()),
-      callers_(QString(), connection_, QDBusServiceWatcher::WatchForUnregistration) {
+      link_(std::make_shared<Link>()) {
     link_->object = this;
+    callers_.setConnection(connection_);
+    callers_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&callers_, &QDBusServiceWatcher::serviceUnregistered, this, &SubNetObject::callerLeft);
     // The state at the moment of export; from here on the events keep it.
     if (SubNet* running = network_.runningSubNet(subNet_)) {
@@ -105,6 +106,8 @@ void SubNetObject::onEvent(const SubNetEvent& event) {
         case Kind::SettingProblem:  // logged by the service
         case Kind::ConfigChanged:   // what the bus shows is read when it is asked for
         case Kind::Closing:
+        case Kind::TransferBegun:  // the log's; the bus tells the end through History
+        case Kind::TransferFinished:
             break;
     }
 }
@@ -231,8 +234,10 @@ void SubNetObject::ReceiveFile(uchar unit, const QString& name, int length) {
         sendErrorReply(bus::kInvalidArgs, QStringLiteral("the length must not be negative"));
         return;
     }
-    enqueue(unit, [unit, file, length](comm::ctrlFerixComm& c) -> Result {
-        c.DoPcRequestFileFromFerix(unit, file, length);
+    const bool dnc = protocol_ == comm::ProtDNC;
+    enqueue(unit, [unit, file, length, dnc](comm::ctrlFerixComm& c) -> Result {
+        c.DoPcRequestFileFromFerix(unit, dnc ? dncReceiveName(file, c.WorkTextExt()) : file,
+                                   length);
         return {};
     });
 }

@@ -40,7 +40,7 @@ struct RecorderOptions {
     bool keepPrograms = false;  // programs sent to a unit are kept by their hash
     Retention retention;
     std::size_t capacity = 1000;  // records waiting at most
-    int tries = 3;                // writes of one record before it is given up
+    int tries = 3;  // writes of one record before it is given up (a held database is waited for)
     std::chrono::milliseconds retryPause{2000};
     // Gets the recorder's reports (failures and recoveries), on the recorder's thread.
     std::function<void(const std::string&)> report;

@@ -269,7 +269,7 @@ TEST_F(CtlHistory, ExitStatusesForMissingDatabasesAndWrongArguments) {
                             " is a folder, not a history database\n");
     const auto fifo = dir / "fifo.db";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& command : {"history", "show-program"}) {
+    for (const std::string command : {"history", "show-program"}) {
         std::vector<std::string> line{command, "--history", fifo.string()};
         if (command == "show-program") {
             line.push_back(sha256Hex(kMill));
