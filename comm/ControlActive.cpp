@@ -1,4 +1,5 @@
 // Switching the line on and off.
+#include "comm/AbandonedWrites.h"
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
 
@@ -26,6 +27,11 @@ Status ctrlFerixComm::setActive(bool value) {
         return {};
     }
     notify("Active");
+    if (value) {
+        // Writes in progress hold a lock on their temporary files: only those whose process
+        // is gone are taken.
+        removeAbandonedWrites(*this);
+    }
     switch (protocol_) {
         case ProtNoneEOF:
         case ProtNone:

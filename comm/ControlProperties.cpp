@@ -1,4 +1,5 @@
 // The property setters and readers of the control, with their rules on setting.
+#include <algorithm>
 #include <cstdlib>
 
 #include "comm/FerixComm.h"
@@ -217,6 +218,12 @@ void ctrlFerixComm::setHeidenhainFileType(const std::string& value) {
 void ctrlFerixComm::setZerosInName(bool value) {
     zerosInName_ = value;
     notify("ZerosInName");
+}
+
+void ctrlFerixComm::setMaxProgramMegabytes(std::int32_t value) {
+    maxProgramMegabytes_ =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(value, 1, kMaxProgramMegabytes));
+    notify("MaxProgramMegabytes");
 }
 
 void ctrlFerixComm::setCaption(const std::string& value) {

@@ -22,6 +22,7 @@
 #include "comm/LineService.h"
 #include "comm/PropertyBag.h"
 #include "comm/ProtocolEnum.h"
+#include "comm/files/ProgramFiles.h"
 #include "comm/link/Indicator.h"
 #include "comm/link/SerialLink.h"
 #include "comm/link/SerialPort.h"
@@ -121,6 +122,10 @@ public:
 
     bool ZerosInName() const { return zerosInName_; }
     void setZerosInName(bool value);
+
+    // The largest program sent or stored, in MB; held to 1 to kMaxProgramMegabytes.
+    std::int32_t MaxProgramMegabytes() const { return maxProgramMegabytes_; }
+    void setMaxProgramMegabytes(std::int32_t value);
 
     const std::string& Caption() const { return caption_; }
     void setCaption(const std::string& value);
@@ -230,6 +235,7 @@ private:
     bool heidenhainCRLF_ = true;
     std::string heidenhainFileType_ = "N";
     bool zerosInName_ = false;
+    std::int32_t maxProgramMegabytes_ = kDefaultProgramMegabytes;
     std::string caption_;
     bool transferBusy_ = false;
     bool serviceRunning_ = false;

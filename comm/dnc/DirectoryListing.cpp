@@ -65,11 +65,10 @@ Expected<std::vector<ListingEntry>> listUnitDirectory(const std::filesystem::pat
             name.size() >= kListingNameLimit) {
             continue;
         }
+        // Only regular files are programs; a link (dangling or not) is never sent, and an
+        // entry gone or unreadable since the directory was read is left out of the list.
         struct stat info {};
-        if (::stat(it->path().c_str(), &info) != 0) {
-            return listingError(it->path().string(), errno);
-        }
-        if (!S_ISREG(info.st_mode)) {
+        if (::lstat(it->path().c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
             continue;
         }
         std::tm local{};
@@ -96,6 +95,8 @@ Status DncTransfers::SendDirectoryListing(std::uint8_t unit) {
     }
     const Expected<std::vector<ListingEntry>> entries = listUnitDirectory(directory.value());
     if (!entries) {
+        // The unit waits for the closing block of its request: it gets it, with the failure.
+        (void)blocks_.SendFinalConfirmation(unit, 0, kStatusFailed);
         return entries.error();
     }
     std::uint8_t block = kFirstBlockNumber;

@@ -12,6 +12,7 @@
 #include "comm/dnc/DncTransfers.h"
 #include "comm/dnc/UnitDirectory.h"
 #include "comm/files/FileIo.h"
+#include "comm/files/ProgramFiles.h"
 #include "comm/link/LineTiming.h"
 
 namespace comm::dnc {
@@ -65,9 +66,11 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
     if (!path) {
         return failBeforeBytes(kStatusFailed, path.error());
     }
-    // A program that cannot be read (also one that is not there) fails: the unit hears
-    // status 3 and the operator the reason, instead of an empty program.
-    Expected<std::string> read = readWholeFile(path.value());
+    // A program that cannot be read (also one that is not there, or not a regular file beneath
+    // the home folder) fails: the unit hears status 3 and the operator the reason, instead of
+    // an empty program.
+    Expected<std::string> read =
+        readProgram(control_.FerixHomeDir(), path.value(), control_.MaxProgramMegabytes());
     if (!read) {
         return failBeforeBytes(kStatusFailed, read.error());
     }
@@ -185,6 +188,21 @@ Expected<bool> DncTransfers::receiveBlocks(std::uint8_t unit, std::int32_t expec
                                                              : percent(received, expectedLength));
         }
         data += piece.value();
+        if (data.size() > programLimitBytes(control_.MaxProgramMegabytes())) {
+            // A unit that never ends its program must not fill the memory of every sub net.
+            (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
+                                                kStatusFailed);
+            if (reportProgress) {
+                events.ProgressChanged(100);
+            }
+            events.ShowStop(false, kFromUnit);
+            return ComError{kErrFileFromUnit, "FerixComm",
+                            messageWithDetail(msg::FileFromFerix,
+                                              "more than the " +
+                                                  std::to_string(control_.MaxProgramMegabytes()) +
+                                                  " MB a program may have (MaxProgramMegabytes)"),
+                            "", 0};
+        }
         if (piece.value().size() < kTransferBlockSize) {
             return true;
         }
@@ -243,7 +261,7 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
     std::uint8_t status = kStatusComplete;
     std::optional<ComError> recorded;
     bool stored = true;
-    if (Status written = replaceFileAtomically(path.value(), data); !written) {
+    if (Status written = storeProgram(control_.FerixHomeDir(), path.value(), data); !written) {
         recorded = fromUnitStoreError(written.error());
         status = kStatusNotWritten;
         stored = false;
@@ -253,7 +271,7 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
         !closed && !recorded) {
         recorded = fromUnitStoreError(closed.error());
     }
-    if (!listing) {
+    if (!listing && stored) {
         events.FerixDirChanged(unit);
     }
     if (expectedLength != 0) {

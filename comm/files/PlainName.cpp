@@ -50,6 +50,11 @@ std::string unitFileNameProblem(std::string_view name) {
     if (std::string problem = plainNameProblem(name); !problem.empty()) {
         return problem;
     }
+    if (name.front() == '.') {
+        // Hidden: never listed, and the form of our own temporary files.
+        return std::string("\"").append(name).append(
+            "\" begins with a dot: a hidden file is not a program");
+    }
     if (isChainFileName(name)) {
         return std::string("\"").append(name).append(
             "\" is the unit's conversion chain, not a program");

@@ -6,6 +6,7 @@
 #include "comm/FerixComm.h"
 #include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
+#include "comm/files/ProgramFiles.h"
 #include "comm/heidenhain/AsciiControl.h"
 #include "comm/heidenhain/BlockCutter.h"
 #include "comm/heidenhain/TransferErrors.h"
@@ -194,7 +195,7 @@ Status BlockReceiver::receive(const std::filesystem::path& path, std::string_vie
         return received.error();
     }
     if (!received.value().stopped) {
-        if (Status s = replaceFileAtomically(path, received.value().text); !s) {
+        if (Status s = storeProgram(control_.FerixHomeDir(), path, received.value().text); !s) {
             if (report) {
                 report->failed(received.value().text, s.error().description);
             }

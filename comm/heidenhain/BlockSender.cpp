@@ -5,6 +5,7 @@
 #include "comm/FerixComm.h"
 #include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
+#include "comm/files/ProgramFiles.h"
 #include "comm/heidenhain/AsciiControl.h"
 #include "comm/heidenhain/BlockCutter.h"
 #include "comm/heidenhain/BlockFrames.h"
@@ -21,7 +22,8 @@ constexpr int kFinalAnswerPauses = 10;
 }  // namespace
 
 Status BlockSender::send(const std::filesystem::path& path) {
-    const Expected<std::string> text = readWholeFile(path);
+    const Expected<std::string> text =
+        readProgram(control_.FerixHomeDir(), path, control_.MaxProgramMegabytes());
     if (!text) {
         TransferReport(control_, 1, TransferWay::ToUnit, path.filename().string(), path)
             .failedBeforeAnyBytes(text.error().description);

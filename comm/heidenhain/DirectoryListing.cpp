@@ -35,13 +35,16 @@ Expected<std::string> directoryListing(const std::filesystem::path& directory,
         if (name == listingName || name.starts_with('.') || isChainFileName(name)) {
             continue;
         }
+        // Only regular files are programs: links are never sent, and an entry that cannot be
+        // read is left out of the list instead of ending it.
         std::error_code entryError;
-        if (!it->is_regular_file(entryError)) {
+        const std::filesystem::file_status status = it->symlink_status(entryError);
+        if (entryError || !std::filesystem::is_regular_file(status)) {
             continue;
         }
         const std::uintmax_t size = it->file_size(entryError);
         if (entryError) {
-            return listingError(it->path(), entryError);
+            continue;
         }
         files.emplace_back(name, size);
     }

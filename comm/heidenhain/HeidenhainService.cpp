@@ -8,6 +8,7 @@
 #include "comm/Messages.h"
 #include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
+#include "comm/files/ProgramFiles.h"
 #include "comm/heidenhain/AsciiControl.h"
 #include "comm/heidenhain/BlockReceiver.h"
 #include "comm/heidenhain/BlockSender.h"
@@ -164,7 +165,8 @@ void HeidenhainService::serveListing(const RequestHeader& header) {
 void HeidenhainService::serveFile(const RequestHeader& header) {
     const Expected<std::filesystem::path> path = unitOneFile(control_, header.name);
     Expected<std::string> text =
-        path ? readWholeFile(path.value()) : Expected<std::string>(path.error());
+        path ? readProgram(control_.FerixHomeDir(), path.value(), control_.MaxProgramMegabytes())
+             : Expected<std::string>(path.error());
     if (!text) {
         // Nothing will be sent: the machine is told at once instead of waiting for its time-out.
         (void)control_.link().WritePort(ascii::single(ascii::EOT));
@@ -218,12 +220,10 @@ void HeidenhainService::deleteFile(const RequestHeader& header) {
             false, message(msg::ProcessingRequest) + ": " + path.error().description, "", 0);
         return;
     }
-    if (::unlink(path.value().c_str()) != 0 && errno != ENOENT) {
-        const int error = errno;
-        control_.site().OnError(false,
-                                message(msg::ProcessingRequest) + ": " + path.value().string() +
-                                    ": " + systemDescription(error),
-                                "", 0);
+    if (const Status removed = removeProgram(control_.FerixHomeDir(), path.value());
+        !removed && removed.error().number != ENOENT) {
+        control_.site().OnError(
+            false, message(msg::ProcessingRequest) + ": " + removed.error().description, "", 0);
         return;
     }
     control_.site().FerixDirChanged(1);

@@ -6,6 +6,7 @@
 #include "comm/Messages.h"
 #include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
+#include "comm/files/ProgramFiles.h"
 #include "comm/link/LineTiming.h"
 
 namespace comm::plain {
@@ -20,6 +21,11 @@ constexpr std::int32_t kErrWriting = 9;
 // The disk took the file but not its contents.
 bool isWriteFailure(int error) {
     return error == ENOSPC || error == EDQUOT || error == EIO || error == EFBIG;
+}
+
+// A link or a special file where the program should go: the whole reason is told.
+bool isRefusal(int error) {
+    return error == ELOOP || error == EXDEV || error == EINVAL;
 }
 
 }  // namespace
@@ -56,11 +62,13 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
         report.stopped(got.bytes);
         return {};
     }
-    if (Status s = replaceFileAtomically(path, got.bytes); !s) {
+    if (Status s = storeProgram(control_.FerixHomeDir(), path, got.bytes); !s) {
         const int error = s.error().number;
         const ComError failed{
             isWriteFailure(error) ? kErrWriting : kObjectErrorBase + kErrWriting, "FerixComm",
-            messageWithDetail(msg::FileFromFerix, systemDescription(error)), "", 0};
+            messageWithDetail(msg::FileFromFerix,
+                              isRefusal(error) ? s.error().description : systemDescription(error)),
+            "", 0};
         report.failed(got.bytes, failed.description);
         return failed;
     }
@@ -92,6 +100,13 @@ Status PlainReceiver::collect(bool endOfFile, Collected& got) {
                 return {};
             }
             bytes += static_cast<char>(byte);
+            if (bytes.size() > programLimitBytes(control_.MaxProgramMegabytes())) {
+                // A machine that never stops sending must not fill the memory of every sub net.
+                return ComError{EFBIG, "FerixComm",
+                                "more than the " + std::to_string(control_.MaxProgramMegabytes()) +
+                                    " MB a program may have (MaxProgramMegabytes)",
+                                "", 0};
+            }
             if (bytes.size() % kBytesPerStep == 0) {
                 control_.indicator().StepIndicator();
                 host.pump();

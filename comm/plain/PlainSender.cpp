@@ -8,6 +8,7 @@
 #include "comm/Messages.h"
 #include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
+#include "comm/files/ProgramFiles.h"
 
 namespace comm::plain {
 
@@ -20,7 +21,8 @@ constexpr char kEndOfFile = 0x1A;
 
 Status PlainSender::send(const std::filesystem::path& path, bool endOfFile) {
     TransferReport report(control_, 1, TransferWay::ToUnit, path.filename().string(), path);
-    const Expected<std::string> bytes = readWholeFile(path);
+    const Expected<std::string> bytes =
+        readProgram(control_.FerixHomeDir(), path, control_.MaxProgramMegabytes());
     if (!bytes) {
         report.failedBeforeAnyBytes(bytes.error().description);
         return bytes.error();

@@ -1,5 +1,6 @@
 #include "comm/requests/PcRequests.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 
@@ -144,6 +145,25 @@ bool PcRequests::request(std::uint8_t FerixAdr, std::uint8_t Action, std::uint8_
     }
 }
 
+namespace {
+
+// The unit's name field holds 8 bytes; a letter outside ASCII takes 2 or more of them in UTF-8,
+// so a name can be short in letters and still too long: the message then says so.
+std::string nameTooLong(const std::string& name) {
+    const auto letters = std::count_if(name.begin(), name.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    });
+    std::string text = message(msg::NameTooLong) + " \"" + name + "\"";
+    if (static_cast<std::size_t>(letters) != name.size()) {
+        text += " (" + std::to_string(name.size()) + " bytes in UTF-8; the unit's names are " +
+                std::to_string(kDncNameLength) +
+                " bytes, and each letter outside ASCII takes 2 or more)";
+    }
+    return text;
+}
+
+}  // namespace
+
 bool PcRequests::dncRequest(std::uint8_t FerixAdr, std::uint8_t Action, std::uint8_t Direction,
                             std::uint8_t Extension, const std::string& FileName,
                             std::int32_t LenOfFile, Target target) {
@@ -151,8 +171,7 @@ bool PcRequests::dncRequest(std::uint8_t FerixAdr, std::uint8_t Action, std::uin
     // Everything that would refuse the request is settled before the unit hears of it: a unit
     // told of a transfer that then never comes would wait for it in vain.
     if (FileName.size() > kDncNameLength) {
-        error(true, messageWithDetail(msg::ProcessingPCRequest,
-                                      message(msg::NameTooLong) + " \"" + FileName + "\""));
+        error(true, messageWithDetail(msg::ProcessingPCRequest, nameTooLong(FileName)));
         return false;
     }
     if (Action != kFileTransfer && Action != kDelete && Action != kCommand) {

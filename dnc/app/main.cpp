@@ -9,6 +9,7 @@
 #include "dnc/app/Demo.h"
 #include "dnc/automation/HeadlessBus.h"
 #include "dnc/config/ConfigStore.h"
+#include "dnc/config/SettingsFile.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/service/ConfigCheck.h"
 #include "dnc/service/HeadlessService.h"
@@ -44,6 +45,12 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     // The store's notes (a backup kept, a write that failed) go to the log as well.
     dnc::ConfigStore store(dnc::configPath(line.config),
                            [&log](const std::string& text) { log.note(0, "FerixDNC", text); });
+    // Running on defaults in place of settings that are there but unknown would drive the
+    // wrong lines, and nothing could be saved: the service does not start.
+    if (const auto problem = store.problem()) {
+        log.note(0, "FerixDNC", "settings " + *problem + "; the service does not start");
+        return 1;
+    }
     // The recorder outlives the service: the sub nets' last transfers are written before it
     // goes. Its reports come from its own thread; the log's sink writes whole lines.
     const auto historyFile = dnc::history::historyPath(line.history);
@@ -76,6 +83,10 @@ int runWindows(const dnc::CommandLine& line, const std::string& program, int& ar
     }
     dnc::window::ManagerProgramOptions options;
     options.config = dnc::configPath(line.config);
+    if (const auto problem = dnc::settingsFileProblem(options.config)) {
+        std::cerr << program << ": settings " << *problem << "; the program does not start\n";
+        return 1;
+    }
     options.subNets = line.subNets;
     options.showInTaskbar = line.showInTaskbar;
     options.history = dnc::history::historyPath(line.history);

@@ -18,6 +18,7 @@
 #include "comm/files/FileIo.h"
 #include "dnc/config/IniText.h"
 #include "dnc/config/SettingsCheck.h"
+#include "dnc/config/SettingsFile.h"
 #include "dnc/config/TextForms.h"
 
 namespace dnc {
@@ -48,9 +49,9 @@ bool loadText(Ini& ini, const std::string& text, const std::filesystem::path& fi
 
 bool load(Ini& ini, const std::filesystem::path& file, const ConfigStore::Warning& warn) {
     configure(ini);
-    const auto text = comm::readWholeFile(file);
+    const auto text = readSettingsText(file);
     if (!text.ok()) {
-        return false;  // an absent store reads as empty
+        return false;  // an absent store reads as empty; an unreadable one refuses writes
     }
     return loadText(ini, text.value(), file, warn);
 }
@@ -207,6 +208,10 @@ ConfigStore::ConfigStore(std::filesystem::path file, Warning warn)
     }
 }
 
+std::optional<std::string> ConfigStore::problem() const {
+    return settingsFileProblem(file_);
+}
+
 StoreSection ConfigStore::section(const std::string& name) const {
     Ini ini;
     load(ini, file_, warn_);
@@ -247,7 +252,17 @@ bool ConfigStore::write(const std::string& section, const Values& values) {
     comm::removeStaleTemporaries(file_);
     comm::removeStaleTemporaries(backupPath(file_));
     removeVisibleLock(file_);
-    const auto before = comm::readWholeFile(file_);
+    // A file that is there but cannot be read holds settings nobody knows: writing would
+    // replace them with defaults.
+    if (const std::optional<std::string> problem = settingsFileProblem(file_)) {
+        warn_("settings not saved: " + *problem + "; the file is left as it is");
+        return false;
+    }
+    const auto before = readSettingsText(file_);
+    if (!before.ok() && before.error().number != ENOENT) {
+        warn_("settings not saved: " + before.error().description + "; the file is left as it is");
+        return false;
+    }
     const std::string current = before.ok() ? before.value() : std::string();
     if (before.ok() && state.lastWritten != fingerprint(current) && !keepBackup(current)) {
         return false;
@@ -274,7 +289,8 @@ bool ConfigStore::write(const std::string& section, const Values& values) {
         !comments.empty() && text.find(comments) == std::string::npos) {
         text += (text.empty() || text.back() == '\n' ? "" : "\n") + comments + "\n";
     }
-    const comm::Status written = comm::replaceFileAtomically(file_, text);
+    // A link stays a link: its target is replaced, beside itself.
+    const comm::Status written = comm::replaceFileAtomically(linkTarget(file_), text);
     if (!written.ok()) {
         warn_("settings not saved: " + written.error().description);
         return false;

@@ -48,6 +48,10 @@ public:
 
     const std::filesystem::path& file() const { return file_; }
 
+    // Why the file cannot be used (it is there but cannot be read, or is no text), or nothing.
+    // Such a file is never written.
+    std::optional<std::string> problem() const;
+
     StoreSection section(const std::string& name) const;
     std::vector<std::string> sectionNames() const;
 

@@ -8,6 +8,7 @@
 
 #include "comm/PropertyRules.h"
 #include "comm/ProtocolEnum.h"
+#include "comm/files/ProgramFiles.h"
 #include "comm/link/SerialPort.h"
 #include "dnc/config/SettingTexts.h"
 #include "dnc/config/TextForms.h"
@@ -44,6 +45,7 @@ constexpr KeyRule kSubNetRules[] = {
     {"FerixHomeDir", 0, ValueRule::Text, nullptr},
     {"ZerosInName", 0, ValueRule::Boolean, "False"},
     {"F4COPYTimeout", 0, ValueRule::Integer, "8000", kInt16Min, kInt16Max},
+    {"MaxProgramMegabytes", 0, ValueRule::Integer, "64", 1, comm::kMaxProgramMegabytes},
     {"DNCMaxRepeatNo", 0, ValueRule::RepeatCount, "4", kInt16Min, kInt16Max},
     {"Protocol", 0, ValueRule::Protocol, "3", comm::ProtNoneEOF, comm::ProtTavro1},
     {"SourceTextExt", 0, ValueRule::Extension, "STX"},

@@ -8,6 +8,7 @@
 #include "dnc/config/IniText.h"
 #include "dnc/config/SettingRules.h"
 #include "dnc/config/SettingTexts.h"
+#include "dnc/config/SettingsFile.h"
 #include "dnc/config/TextForms.h"
 
 namespace dnc {
@@ -174,7 +175,7 @@ std::vector<SettingProblem> checkSettingsText(const std::filesystem::path& file,
 }
 
 std::vector<SettingProblem> checkSettingsFile(const std::filesystem::path& file) {
-    const auto text = comm::readWholeFile(file);
+    const auto text = readSettingsText(file);
     if (!text.ok()) {
         return {};
     }

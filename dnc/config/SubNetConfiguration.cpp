@@ -86,6 +86,7 @@ void SubNetConfiguration::ConfigureFerixCommFromRegister(comm::ctrlFerixComm& TC
     TC.setFerixHomeDir(s.text("FerixHomeDir", defaultFerixHomeDir(ID)));
     TC.setZerosInName(s.boolean("ZerosInName"));
     TC.setF4COPYTimeout(static_cast<std::int16_t>(s.integer("F4COPYTimeout")));
+    TC.setMaxProgramMegabytes(static_cast<std::int32_t>(s.integer("MaxProgramMegabytes")));
     TC.setDNCMaxRepeatNo(static_cast<std::int16_t>(s.integer("DNCMaxRepeatNo")));
     (void)TC.setProtocol(static_cast<comm::ProtocolEnum>(s.integer("Protocol")));
     for (int k = 0; k < comm::kKindExtCount; ++k) {

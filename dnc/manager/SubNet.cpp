@@ -197,9 +197,15 @@ void SubNet::run() {
     ready_.set_value();
     while (!closed_) {
         queue_.waitForMessage(std::chrono::milliseconds(200));
-        queue_.runPending();
-        if (closeRequested_ && queue_.depth() == 0 && changesPending_ == 0) {
-            finishClose();
+        try {
+            queue_.runPending();
+            if (closeRequested_ && queue_.depth() == 0 && changesPending_ == 0) {
+                finishClose();
+            }
+        } catch (const std::exception& e) {
+            endAfterFailure(e.what());
+        } catch (...) {
+            endAfterFailure("an unknown exception");
         }
     }
     control_.reset();
@@ -384,6 +390,27 @@ void SubNet::requestClose() {
 
 void SubNet::waitClosed() {
     finishedFuture_.wait();
+}
+
+void SubNet::endAfterFailure(const std::string& what) {
+    SubNetEvent e(SubNetEvent::Kind::OnError);
+    e.description = "the sub net ends after an internal error (" + what + ")";
+    deliver(e);
+    closeSent_ = true;
+    closeRequested_ = true;
+    changesPending_ = 0;
+    control_->link().close();
+    if (closed_) {
+        return;
+    }
+    try {
+        finishClose();
+    } catch (...) {
+        // Even storing failed: the sub net ends without it.
+        closed_ = true;
+        queue_.close();
+        finished_.set_value();
+    }
 }
 
 void SubNet::finishClose() {

@@ -94,6 +94,9 @@ private:
     void run();
     void startOnThread();
     void finishClose();
+    // An operation of the sub net failed in a way nobody handled (memory ran out, a bug): the
+    // sub net ends with the error told, the process and the other sub nets go on.
+    void endAfterFailure(const std::string& what);
     void reportSettingProblems();
     void postNeverWaits(std::function<void()> message);
     void postChangeAgain(Operation change);

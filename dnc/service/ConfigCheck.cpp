@@ -5,6 +5,7 @@
 #include "dnc/config/DeviceProbe.h"
 #include "dnc/config/SettingRules.h"
 #include "dnc/config/SettingsCheck.h"
+#include "dnc/config/SettingsFile.h"
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/manager/SubNet.h"
 #include "dnc/service/HeadlessService.h"
@@ -54,10 +55,13 @@ int listSubNets(const ConfigStore& store, std::vector<int> subNets, std::ostream
 
 int checkConfiguration(const std::filesystem::path& file, const std::vector<int>& subNets,
                        std::ostream& out) {
-    const auto text = comm::readWholeFile(file);
+    if (const std::optional<std::string> problem = settingsFileProblem(file)) {
+        out << *problem << "\n";
+        return 1;
+    }
+    const auto text = readSettingsText(file);
     if (!text.ok()) {
-        out << file.string() << ": cannot be read: " << comm::systemDescription(text.error().number)
-            << "\n";
+        out << text.error().description << "\n";
         return 1;
     }
     const std::vector<SettingProblem> problems = checkSettingsText(file, text.value());

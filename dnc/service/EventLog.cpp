@@ -10,6 +10,8 @@ namespace dnc {
 namespace {
 
 constexpr int kStringError = 435;  // "Error:"
+constexpr std::size_t kCaptionLimit = 80;
+constexpr std::size_t kTextLimit = 4096;
 
 std::string timestamp(std::chrono::system_clock::time_point when) {
     const std::time_t t = std::chrono::system_clock::to_time_t(when);
@@ -18,6 +20,19 @@ std::string timestamp(std::chrono::system_clock::time_point when) {
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
+}
+
+// A caption or a text from the settings or the line can be of any length: each line of the log
+// holds a readable part of it, cut at a whole UTF-8 character.
+std::string cut(const std::string& text, std::size_t limit) {
+    if (text.size() <= limit) {
+        return text;
+    }
+    std::size_t end = limit;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        --end;
+    }
+    return text.substr(0, end) + "... (" + std::to_string(text.size()) + " bytes)";
 }
 
 // "program PRG1.WTX, PC to unit, started"
@@ -63,7 +78,7 @@ void EventLog::line(const std::string& caption, int unit, const std::string& tex
 
 void EventLog::write(std::chrono::system_clock::time_point when, const std::string& caption,
                      const std::string& text) {
-    sink_(timestamp(when) + " [" + caption + "]" + text);
+    sink_(timestamp(when) + " [" + cut(caption, kCaptionLimit) + "]" + cut(text, kTextLimit));
 }
 
 void EventLog::note(int subNet, const std::string& caption, const std::string& text) {

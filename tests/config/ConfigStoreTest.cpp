@@ -1,5 +1,6 @@
 // The settings file: case rules, verbatim values, skipped lines, atomic and serialized writes.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <fstream>
@@ -285,6 +286,62 @@ TEST_F(Store, TheLockOfEarlierVersionsIsRemovedOnceFree) {
     ASSERT_TRUE(s.write("Common", "LangID", "1031"));
     EXPECT_FALSE(fs::exists(file.string() + ".lock"));
     EXPECT_TRUE(fs::exists(file.parent_path() / ".DNC.ini.lock"));
+}
+
+TEST_F(Store, AFileThatIsThereButCannotBeReadIsNeverWritten) {
+    // Root reads any file whatever its mode: a FIFO and a folder stand for a file the program
+    // may not read (the real case runs as another user in the hostile-input suite).
+    fs::create_directories(file.parent_path());
+    ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    auto fifo = store();
+    EXPECT_NE(fifo.problem().value_or("").find("cannot be read: not a regular file"),
+              std::string::npos);
+    EXPECT_EQ(fifo.section("Common").size(), 0u) << "read without waiting for a writer";
+    EXPECT_FALSE(fifo.write("Config1", "CommPort", "1"));
+    EXPECT_TRUE(fs::is_fifo(file));
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the file is left as it is"), std::string::npos) << warnings[0];
+    fs::remove(file);
+
+    fs::create_directory(file);
+    EXPECT_TRUE(store().problem().has_value());
+    EXPECT_FALSE(store().write("Config1", "CommPort", "1"));
+    EXPECT_TRUE(fs::is_directory(file));
+    EXPECT_TRUE(fs::is_empty(file));
+    fs::remove(file);
+    EXPECT_FALSE(fs::exists(dnc::backupPath(file)));
+}
+
+TEST_F(Store, AFileThatIsNoTextIsNeverWritten) {
+    // As an editor saves "Unicode": UTF-16 with its byte order mark, or without it.
+    const std::string utf16("\xFF\xFE[\0C\0o\0m\0m\0o\0n\0]\0\n\0", 18);
+    putFile(utf16);
+    EXPECT_NE(store().problem().value_or("").find("is not a text file"), std::string::npos);
+    EXPECT_FALSE(store().write("Common", "LangID", "0"));
+    EXPECT_EQ(fileText(), utf16);
+    putFile(utf16.substr(2));
+    EXPECT_TRUE(store().problem().has_value());
+    EXPECT_FALSE(store().write("Common", "LangID", "0"));
+    EXPECT_EQ(fileText(), utf16.substr(2));
+    putFile("[Common]\nLangID=0\n");
+    EXPECT_EQ(store().problem(), std::nullopt);
+}
+
+TEST_F(Store, ALinkedFileStaysALinkAndItsTargetIsWritten) {
+    fs::create_directories(dir / "shared");
+    std::ofstream(dir / "shared" / "real.ini") << "[Common]\nLangID=0\n";
+    fs::create_directories(file.parent_path());
+    fs::create_symlink("../shared/real.ini", file);
+    auto s = store();
+    ASSERT_TRUE(s.write("Config1", "Caption", "Hall"));
+    EXPECT_TRUE(fs::is_symlink(file));
+    const dnc::ConfigStore target(dir / "shared" / "real.ini");
+    EXPECT_EQ(target.section("Config1").readString("Caption", ""), "Hall");
+    EXPECT_EQ(target.section("Common").readString("LangID", ""), "0");
+    EXPECT_EQ(s.section("Config1").readString("Caption", ""), "Hall");
+    for (const auto& entry : fs::directory_iterator(dir / "shared")) {
+        EXPECT_EQ(entry.path().filename(), "real.ini") << "no temporary file left beside it";
+    }
 }
 
 TEST(ConfigPath, CommandLineThenEnvironmentThenXdgThenHome) {

@@ -1,5 +1,7 @@
 // The Heidenhain/Tavro1 service loop against the simulated machine control, on virtual time:
 // the machine's own request headers, their dispatch, and names that must not be used.
+#include <sys/stat.h>
+
 #include "comm/heidenhain/BlockFrames.h"
 #include "sim/heidenhain/HeidenhainMachine.h"
 #include "sim/heidenhain/link/VirtualPeerLink.h"
@@ -126,6 +128,18 @@ TEST_F(HeidenhainService, Tavro1ListingListsTheDirectoryAndTouchesNoFile) {
     EXPECT_EQ(machine.listings().at("LIST"), "A.T 3\r\nB.T 1234\r\n");
     EXPECT_EQ(dir.read("LIST"), "a program that happens to have the listing's name");
     EXPECT_EQ(site.stops, (std::vector<std::pair<bool, std::uint8_t>>{{true, 0}, {false, 0}}));
+}
+
+TEST_F(HeidenhainService, AListingLeavesOutLinksAndFifos) {
+    dir.write("A.T", "abc");
+    std::filesystem::create_symlink(dir.path("GONE.T"), dir.path("DANGLE.T"));
+    std::filesystem::create_symlink("/etc/passwd", dir.path("PASSWD.T"));
+    ASSERT_EQ(::mkfifo(dir.path("FIFO.T").c_str(), 0644), 0);
+    soon([this] { machine.requestListing("LIST", 'n'); });
+    serve(comm::ProtTavro1, 1);
+    ASSERT_TRUE(lastRecord().ok) << lastRecord().detail;
+    EXPECT_EQ(machine.listings().at("LIST"), "A.T 3\r\n");
+    EXPECT_TRUE(site.errors.empty());
 }
 
 TEST_F(HeidenhainService, AMachineCanNeitherFetchNorDeleteAChainFile) {

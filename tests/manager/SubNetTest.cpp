@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "comm/LineService.h"
@@ -134,6 +135,22 @@ TEST_F(SubNetThread, AMissingPortIsReportedAndTheSubNetStaysUsable) {
     ASSERT_TRUE(owner.waitFor(Kind::CommunicationStopped));
     subNet.CloseIt();
     EXPECT_EQ(store->section("Config5").readString("CommPort", ""), "1");
+}
+
+TEST_F(SubNetThread, AnOperationThatThrowsEndsOnlyItsSubNet) {
+    dnc::SubNet failing(6, *store, owner, {}, installIdleService);
+    failing.Initialize();
+    ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
+    // As when memory runs out inside a transfer: without its catch the thread would end the
+    // process (std::terminate).
+    failing.post([](comm::ctrlFerixComm&) { throw std::bad_alloc(); });
+    ASSERT_TRUE(owner.waitFor(Kind::Closing));
+    EXPECT_NE(owner.first(Kind::OnError).description.find("ends after an internal error"),
+              std::string::npos);
+    failing.waitClosed();
+    EXPECT_TRUE(failing.closed());
+    EXPECT_EQ(store->section("Config6").readString("Caption", ""), "Sub Net 6")
+        << "its configuration was stored as at any close";
 }
 
 TEST_F(SubNetThread, ItsSettingProblemsReachTheOwnerOnceBeforeTheLineStarts) {

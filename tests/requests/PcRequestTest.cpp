@@ -135,13 +135,20 @@ TEST_F(PcRequest, DncRefusalsComeBeforeAnythingIsSent) {
         control.DoPCRequest(2, 0, 1, 5, "P");          // a kind the PC does not fetch
         control.DoPCRequest(2, 0, 2, 1, "P");          // no such direction
         control.DoPCRequest(2, 0, 1, 3, "..");         // a name that is no file name
+        control.DoPCRequest(2, 0, 1, 1, "\xC3\x84\xC3\x96\xC3\x9C.WTX");  // 7 letters, 10 bytes
+        control.DoPCRequest(2, 0, 1, 1, ".HID");  // work text .HID.WTX: hidden
     });
     const std::vector<std::string> expected = {
         "Error while Processing PC Request (File name longer than 8 characters: \"LONGNAME9\")",
         "Error while Processing PC Request (Action Request that is not Supported)",
         "Error while Processing PC Request (Files of This Type are not Supported)",
         "Error while Processing PC Request (Incorrectly Stated Transfer Direction)",
-        "Error while Processing PC Request (\"..\" is not a file name)"};
+        "Error while Processing PC Request (\"..\" is not a file name)",
+        "Error while Processing PC Request (File name longer than 8 characters: "
+        "\"\xC3\x84\xC3\x96\xC3\x9C.WTX\" (10 bytes in UTF-8; the unit's names are 8 bytes, and "
+        "each letter outside ASCII takes 2 or more))",
+        "Error while Processing PC Request (\".HID.WTX\" begins with a dot: a hidden file is not a "
+        "program)"};
     EXPECT_EQ(errorTexts(), expected);
     for (const auto& e : site.errors) {
         EXPECT_TRUE(e.reqSidePC);

@@ -35,6 +35,29 @@ TEST_F(Log, OneLineWithTimeCaptionUnitAndWhat) {
     EXPECT_NE(line.find(" [Sub Net 1] unit 3: memory changed"), std::string::npos) << line;
 }
 
+TEST_F(Log, ACaptionOrTextOfAnyLengthIsCutInEveryLine) {
+    auto e = event(Kind::OnError);
+    e.caption = std::string(1 << 20, 'C');
+    e.description = std::string(1 << 20, 'd');
+    log.event(e);
+    log.event(event(Kind::CommunicationStarted));
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_LT(lines[0].size(), 5000u);
+    EXPECT_NE(lines[0].find(std::string(80, 'C') + "... (1048576 bytes)]"), std::string::npos);
+    EXPECT_NE(lines[0].find("... (10485"), std::string::npos) << "the text is cut as well";
+    // Cut at a whole character: "Ä" is two bytes and is never split.
+    std::string umlauts;
+    for (int i = 0; i < 60; ++i) {
+        umlauts += "\xC3\x84";
+    }
+    auto wide = event(Kind::CommunicationStarted);
+    wide.caption = "x" + umlauts;
+    log.event(wide);
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_NE(lines[2].find("[x" + umlauts.substr(0, 78) + "... (121 bytes)]"), std::string::npos)
+        << lines[2];
+}
+
 TEST_F(Log, ErrorsSayWhoseRequestFailed) {
     auto e = event(Kind::OnError);
     e.description = "Error while Processing Ferix Request (Files of This Type are not Supported)";

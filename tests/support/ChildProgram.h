@@ -66,6 +66,32 @@ public:
         }
         return true;
     }
+    // Reads output until `text` appeared `count` times or the time is up.
+    bool waitForCount(const std::string& text, std::size_t count, std::chrono::seconds timeout) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (countOf(text) < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || !readSome(static_cast<int>(left.count()))) {
+                return countOf(text) >= count;
+            }
+        }
+        return true;
+    }
+    // Reads what the program has written so far, without waiting: a program that logs much
+    // must never block on a full pipe while the test waits for something else.
+    void drain() {
+        while (readSome(0)) {
+        }
+    }
+    std::size_t countOf(const std::string& text) const {
+        std::size_t n = 0;
+        for (auto at = output_.find(text); at != std::string::npos;
+             at = output_.find(text, at + text.size())) {
+            ++n;
+        }
+        return n;
+    }
     // Waits for the exit; -1 when it did not come in time (the program is then killed).
     int exitCode(std::chrono::seconds timeout) {
         const auto deadline = std::chrono::steady_clock::now() + timeout;
