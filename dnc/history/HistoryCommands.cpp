@@ -1,5 +1,8 @@
 #include "dnc/history/HistoryCommands.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
@@ -127,14 +130,27 @@ std::string outcomeText(const HistoryRow& row) {
     return text;
 }
 
+// True, with the reason told, when there is no database to read at `file`: none there, or one
+// (or its folder) that this user may not read. A refused look is no proof of absence.
 bool databaseMissing(const std::filesystem::path& file, std::ostream& err) {
     std::error_code ec;
-    if (std::filesystem::exists(file, ec)) {
-        return false;
+    const auto state = std::filesystem::status(file, ec);
+    if (ec && ec != std::errc::no_such_file_or_directory) {
+        err << "the history database at " << file.string() << " cannot be read: " << ec.message()
+            << "\n";
+        return true;
     }
-    err << "no history database at " << file.string()
-        << " (nothing recorded yet, or give --history FILE)\n";
-    return true;
+    if (!std::filesystem::exists(state)) {
+        err << "no history database at " << file.string()
+            << " (nothing recorded yet, or give --history FILE)\n";
+        return true;
+    }
+    if (::access(file.c_str(), R_OK) != 0) {
+        err << "the history database at " << file.string()
+            << " cannot be read: " << std::generic_category().message(errno) << "\n";
+        return true;
+    }
+    return false;
 }
 
 // The first (or last) stored-form time that a typed date names; empty with `error` set when

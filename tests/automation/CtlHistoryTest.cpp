@@ -1,8 +1,10 @@
 // ferixdncctl's history and show-program as a script runs them: a child program reading a
 // database that the recorder wrote, with no bus anywhere (both bus addresses lead nowhere).
+#include <unistd.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -222,6 +224,45 @@ TEST_F(CtlHistory, TheDatabaseIsFoundInTheStateFolder) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_NE(r.output.find("\"sha256\": \"" + sha256Hex(kReceived) + "\""), std::string::npos)
         << r.output;
+}
+
+// The service's history as an operator outside its group sees it: a folder that may not be
+// searched, or a file that may not be read. Neither is "no database". Root reads everything,
+// so as root the look is taken as user nobody, at files that only root may read.
+TEST_F(CtlHistory, AHistoryThatCannotBeReadIsNotCalledMissing) {
+    namespace fs = std::filesystem;
+    const bool root = ::geteuid() == 0;
+    const auto asOutsider = [&](const fs::path& file) {
+        std::vector<std::string> arguments{"history", "--history", file.string()};
+        if (!root) {
+            return ctl(arguments);
+        }
+        arguments.insert(arguments.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                             "--", FERIXDNCCTL_PROGRAM});
+        ChildProgram program("/usr/bin/setpriv", std::move(arguments));
+        const int status = program.exitCode(std::chrono::seconds(60));
+        return CtlRun{status, program.output()};
+    };
+    fs::permissions(dir, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    const fs::path closed = dir / "closed";
+    fs::create_directories(closed);
+    fs::copy_file(db, closed / "history.db");
+    fs::permissions(closed, root ? fs::perms::owner_all : fs::perms::none);
+    CtlRun r = asOutsider(closed / "history.db");
+    fs::permissions(closed, fs::perms::owner_all);
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output, "ferixdncctl: the history database at " + (closed / "history.db").string() +
+                            " cannot be read: Permission denied\n");
+
+    const fs::path open = dir / "open";
+    fs::create_directories(open);
+    fs::copy_file(db, open / "history.db");
+    fs::permissions(open, fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    fs::permissions(open / "history.db", root ? fs::perms::owner_read : fs::perms::none);
+    r = asOutsider(open / "history.db");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output, "ferixdncctl: the history database at " + (open / "history.db").string() +
+                            " cannot be read: Permission denied\n");
 }
 
 TEST_F(CtlHistory, ExitStatusesForMissingDatabasesAndWrongArguments) {
