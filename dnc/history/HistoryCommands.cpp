@@ -1,12 +1,10 @@
 #include "dnc/history/HistoryCommands.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <filesystem>
 #include <system_error>
 
+#include "dnc/history/DatabaseFile.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/history/IsoTime.h"
 
@@ -130,27 +128,21 @@ std::string outcomeText(const HistoryRow& row) {
     return text;
 }
 
-// True, with the reason told, when there is no database to read at `file`: none there, or one
-// (or its folder) that this user may not read. A refused look is no proof of absence.
-bool databaseMissing(const std::filesystem::path& file, std::ostream& err) {
-    std::error_code ec;
-    const auto state = std::filesystem::status(file, ec);
-    if (ec && ec != std::errc::no_such_file_or_directory) {
-        err << "the history database at " << file.string() << " cannot be read: " << ec.message()
-            << "\n";
-        return true;
+// Tells why the file cannot be read as a database; false when it can be opened.
+bool databaseUnusable(const std::filesystem::path& file, const std::string& command,
+                      std::ostream& err) {
+    const DatabaseFile found = checkDatabaseFile(file);
+    switch (found.state) {
+        case DatabaseFile::State::Regular:
+            return false;
+        case DatabaseFile::State::Missing:
+            err << found.problem << " (nothing recorded yet, or give --history FILE)\n";
+            return true;
+        case DatabaseFile::State::Unusable:
+            err << command << ": " << printable(found.problem) << "\n";
+            return true;
     }
-    if (!std::filesystem::exists(state)) {
-        err << "no history database at " << file.string()
-            << " (nothing recorded yet, or give --history FILE)\n";
-        return true;
-    }
-    if (::access(file.c_str(), R_OK) != 0) {
-        err << "the history database at " << file.string()
-            << " cannot be read: " << std::generic_category().message(errno) << "\n";
-        return true;
-    }
-    return false;
+    return true;
 }
 
 // The first (or last) stored-form time that a typed date names; empty with `error` set when
@@ -238,17 +230,17 @@ void printHistoryTable(const std::vector<HistoryRow>& rows, std::ostream& out) {
         out << "No transfers recorded that match.\n";
         return;
     }
-    const std::vector<std::string> headers{"TIME (UTC)", "SUB NET", "UNIT",  "DIRECTION",
-                                           "BY",         "NAME",    "BYTES", "SHA-256",
-                                           "KEPT",       "OUTCOME"};
+    const std::vector<std::string> headers{"TIME (UTC)", "SUB NET", "UNIT",   "DIRECTION",
+                                           "BY",         "USER",    "NAME",   "BYTES",
+                                           "SHA-256",    "KEPT",    "OUTCOME"};
     std::vector<std::vector<std::string>> cells;
     cells.reserve(rows.size());
     for (const HistoryRow& row : rows) {
         cells.push_back({row.time, printable(subNetText(row)), std::to_string(row.unit),
                          std::string(toText(row.direction)), std::string(toText(row.startedBy)),
-                         printable(row.name), row.size ? std::to_string(*row.size) : "-",
-                         row.sha256.value_or("-"), row.kept ? "yes" : "-",
-                         printable(outcomeText(row))});
+                         row.user.empty() ? "-" : printable(row.user), printable(row.name),
+                         row.size ? std::to_string(*row.size) : "-", row.sha256.value_or("-"),
+                         row.kept ? "yes" : "-", printable(outcomeText(row))});
     }
     std::vector<std::size_t> widths;
     for (const std::string& h : headers) {
@@ -284,7 +276,8 @@ void printHistoryJson(const std::vector<HistoryRow>& rows, std::ostream& out) {
             << ", \"unit\": " << r.unit
             << ", \"direction\": " << jsonString(std::string(toText(r.direction)))
             << ", \"started_by\": " << jsonString(std::string(toText(r.startedBy)))
-            << ", \"name\": " << jsonString(r.name) << ", \"path\": " << jsonString(r.path)
+            << ", \"user\": " << jsonString(r.user) << ", \"name\": " << jsonString(r.name)
+            << ", \"path\": " << jsonString(r.path)
             << ", \"size\": " << (r.size ? std::to_string(*r.size) : "null")
             << ", \"sha256\": " << (r.sha256 ? jsonString(*r.sha256) : "null")
             << ", \"stored\": " << (r.stored ? "true" : "false")
@@ -303,7 +296,7 @@ int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, s
         return kExitUsage;
     }
     const std::filesystem::path file = historyPath(options->database);
-    if (databaseMissing(file, err)) {
+    if (databaseUnusable(file, "history", err)) {
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);
@@ -351,7 +344,7 @@ int runShowProgramCommand(const std::vector<std::string>& args, std::ostream& ou
         return kExitUsage;
     }
     const std::filesystem::path file = historyPath(database);
-    if (databaseMissing(file, err)) {
+    if (databaseUnusable(file, "show-program", err)) {
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);

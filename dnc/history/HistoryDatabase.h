@@ -18,7 +18,7 @@ struct sqlite3;
 
 namespace dnc::history {
 
-inline constexpr int kSchemaVersion = 1;
+inline constexpr int kSchemaVersion = 2;
 
 // A record with the size and hash of its content, ready to be written.
 struct PreparedRecord {
@@ -36,6 +36,8 @@ struct HistoryRow {
     int unit = 0;
     Direction direction = Direction::ToUnit;
     StartedBy startedBy = StartedBy::Unit;
+    // Who asked; rows written before it was recorded say "" (an operator) or "unit N".
+    std::string user;
     std::string name;
     std::string path;
     std::optional<std::int64_t> size;
@@ -76,6 +78,8 @@ public:
     bool ok() const { return error_.empty(); }
     // Why the last operation failed.
     const std::string& error() const { return error_; }
+    // The last operation failed because another connection held the database: it passes.
+    bool busy() const { return busy_; }
 
     // Writes the row and, with keepProgram, keeps its content under its hash.
     bool add(const PreparedRecord& prepared, bool keepProgram);
@@ -93,6 +97,10 @@ private:
     bool exec(const char* sql);
     bool fail(const std::string& what);
     bool createSchema();
+    // Each step of the schema brings a database of the version before to the next, in the
+    // transaction that createSchema holds.
+    bool createVersion1();
+    bool upgradeFrom1To2();
     bool prepareForWriting();
     // Commits, or rolls back keeping the cause (with `failure` as its summary, if given).
     bool endTransaction(bool ok, const char* failure);
@@ -101,6 +109,8 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string error_;
+    bool busy_ = false;
+    int version_ = 0;        // the schema version of the open database
     bool empty_ = false;     // a database without the schema, opened for reading
     bool writable_ = false;  // opened for writing, with this program's schema
     bool opensForWriting_ = false;
