@@ -175,6 +175,9 @@ Expected<bool> DncTransfers::receiveBlocks(std::uint8_t unit, std::int32_t expec
     while (true) {
         control_.indicator().StepIndicator();
         Expected<std::string> piece = blocks_.ReceiveBlock(unit, block);
+        if (!piece && link.StopRequested()) {
+            break;  // a stop while the block was arriving: stopped, not failed
+        }
         if (!piece) {
             if (reportProgress) {
                 events.ProgressChanged(100);
@@ -196,16 +199,17 @@ Expected<bool> DncTransfers::receiveBlocks(std::uint8_t unit, std::int32_t expec
         block = nextBlockNumber(block);
         control_.host().pump();
         if (link.StopRequested()) {
-            events.ShowStop(false, kFromUnit);
-            if (reportProgress) {
-                events.ProgressChanged(100);
-            }
-            link.setStopRequested(false);  // the closing block must reach the unit whole
-            (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
-                                                kStatusStopped);
-            return false;
+            break;
         }
     }
+    events.ShowStop(false, kFromUnit);
+    if (reportProgress) {
+        events.ProgressChanged(100);
+    }
+    link.setStopRequested(false);  // the closing block must reach the unit whole
+    (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
+                                        kStatusStopped);
+    return false;
 }
 
 Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& fileName,

@@ -281,6 +281,8 @@ void frmDNC::handle(const SubNetEvent& event) {
             setInfo(q(event.description));
             break;
         case Kind::Closing:
+        case Kind::TransferBegun:  // the window shows the stop button and the progress
+        case Kind::TransferFinished:
             break;
     }
 }
