@@ -11,6 +11,7 @@ TransferReport::TransferReport(ctrlFerixComm& control, std::uint8_t unit, Transf
     end_.way = way;
     end_.name = std::move(name);
     end_.path = path.string();
+    end_.startedBy = control_.OperatorRequest() ? TransferStarter::Operator : TransferStarter::Unit;
     control_.site().TransferBegun(end_);
 }
 

@@ -80,6 +80,7 @@ private:
         e.unit = transfer.unit;
         e.program = transfer.name;
         e.direction = transfer.way == comm::TransferWay::ToUnit ? 0 : 1;
+        e.transfer = std::make_shared<const comm::TransferEnd>(transfer);
         return e;
     }
 

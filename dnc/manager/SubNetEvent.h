@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "comm/TransferEnd.h"
 #include "dnc/config/SettingsCheck.h"
 #include "dnc/manager/ControlSettings.h"
 
@@ -47,6 +48,8 @@ struct SubNetEvent {
     // read its configuration (before communication starts); description holds its text.
     dnc::SettingProblem setting;
     std::shared_ptr<const ControlSettings> settings;  // ConfigChanged
+    // TransferBegun, TransferFinished: the whole account (who started it, the bytes)
+    std::shared_ptr<const comm::TransferEnd> transfer;
 };
 
 // The owner of sub nets. Called on the sub net's thread: an owner hands the event over to its
