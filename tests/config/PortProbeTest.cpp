@@ -46,15 +46,17 @@ public:
             ::close(ready[0]);
             const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
             const char ok = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? '1' : '0';
-            (void)::write(ready[1], &ok, 1);
+            // A lost answer reads as "not held" on the other side.
+            if (::write(ready[1], &ok, 1) != 1) {
+                ::_exit(1);
+            }
             ::pause();
             ::_exit(0);
         }
         ::close(ready[1]);
         char ok = '0';
-        (void)::read(ready[0], &ok, 1);
+        held_ = ::read(ready[0], &ok, 1) == 1 && ok == '1';
         ::close(ready[0]);
-        held_ = ok == '1';
     }
     ~Holder() {
         ::kill(pid_, SIGKILL);
