@@ -19,7 +19,17 @@ foreach(program FerixDNC ferixdncctl ferix-unit-sim ferix-heidenhain-machine fer
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
     endif()
 endforeach()
-foreach(library FerixComm FerixCommWidgets Localizing Lentra Brisel)
+# The libraries that programs link carry the interface's version in their name (what the
+# programs record and the package's dependency tools read); no one builds against them, so no
+# unversioned link name is installed. The ones loaded by their plain name keep it.
+foreach(library FerixComm FerixCommWidgets)
+    if(TARGET ${library})
+        set_target_properties(${library} PROPERTIES INSTALL_RPATH "$ORIGIN"
+                              VERSION ${PROJECT_VERSION} SOVERSION ${PROJECT_VERSION_MAJOR})
+        install(TARGETS ${library} LIBRARY DESTINATION ${FERIX_PRIVATE_LIBDIR} NAMELINK_SKIP)
+    endif()
+endforeach()
+foreach(library Localizing Lentra Brisel)
     if(TARGET ${library})
         # Beside each other: a library that needs another of the folder finds it there.
         set_target_properties(${library} PROPERTIES INSTALL_RPATH "$ORIGIN")

@@ -1,5 +1,6 @@
-// The chain files "In.cnv" and "Out.cnv": records read from any bytes, the steps they give and
-// the editor's view of each step.
+// The chain files "In.cnv" and "Out.cnv": records (or text) read from any bytes, the steps they
+// give and the editor's view of each step.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -12,8 +13,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    const std::vector<std::string> steps = dnc::decodeChainRecords(bytes);
-    FUZZ_CHECK(steps.size() <= size / dnc::kChainRecordSize);
+    // Records, or a chain written as text (no zero byte): one step a line at most.
+    const std::vector<std::string> steps = dnc::decodeChainFile(bytes);
+    if (dnc::isTextChain(bytes)) {
+        FUZZ_CHECK(steps.size() <=
+                   static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
+        for (const std::string& step : steps) {
+            FUZZ_CHECK(step.find('\n') == std::string::npos);
+        }
+    } else {
+        FUZZ_CHECK(steps == dnc::decodeChainRecords(bytes));
+        FUZZ_CHECK(steps.size() <= size / dnc::kChainRecordSize);
+    }
 
     // Every step read fits its record, so the chain saves again unchanged.
     dnc::ConversionChain chain;
@@ -21,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(chain.steps() == steps);
     const std::string encoded = dnc::encodeChainRecords(chain);
     FUZZ_CHECK(encoded.size() == steps.size() * dnc::kChainRecordSize);
-    FUZZ_CHECK(dnc::decodeChainRecords(encoded) == steps);
+    FUZZ_CHECK(dnc::decodeChainFile(encoded) == steps);
 
     for (const std::string& step : steps) {
         FUZZ_CHECK(!step.empty() && step.size() <= dnc::kMaxStepLength);

@@ -319,6 +319,7 @@ def main():
         chain_records([b"a", b"U  " + b"P" * 123]),
         chain_records([b"S TXT>ISO /LEADER=50", b"U  /R\\41\\42", b"S ISO>TXT /EOB=LF"]),
         b"\x03\x01" + b"\x00" * 126,
+        b"S TXT>ISO /LEADER=50 /TRAILER=50\r\n\nU  /P\nU  /K\\25",  # written by hand as text
     ])
     write("config_store", STORES)
     write("config_roundtrip", ROUND_TRIPS)

@@ -16,5 +16,7 @@ inline constexpr const char* kSubNetInterface = "org.ferixdnc.DNC.SubNet";
 inline constexpr const char* kRequestFailed = "org.ferixdnc.DNC.Error.RequestFailed";
 inline constexpr const char* kInvalidArgs = "org.freedesktop.DBus.Error.InvalidArgs";
 inline constexpr const char* kNotSupported = "org.freedesktop.DBus.Error.NotSupported";
+// The group whose members the installed system bus policy lets drive the service.
+inline constexpr const char* kOperatorsGroup = "ferixdnc-operators";
 
 }  // namespace dnc::bus

@@ -35,8 +35,9 @@ int runHeadlessOnBus(HeadlessService& service, EventLog& log, BusKind bus,
             "--subnet, or start it over D-Bus");
     }
     if (!exported->publish()) {
-        note(std::string("not driven over D-Bus: the ") +
-             (bus == BusKind::System ? "system" : "session") + " bus is not available");
+        // The reason came just before, in the bus's own words.
+        note(std::string("not driven over D-Bus on the ") +
+             (bus == BusKind::System ? "system" : "session") + " bus (see above)");
     }
 
     QTimer housekeeping;

@@ -57,21 +57,26 @@ bool NetworkBus::publish() {
             exportSubNet(entry.number);
         }
     }
+    // Each name on its own: a bus whose policy refuses one of them still gets the other.
     QDBusConnectionInterface* names = connection_.interface();
     const auto instance =
         names->registerService(instanceName(), QDBusConnectionInterface::DontQueueService);
-    if (!instance.isValid() || instance.value() != QDBusConnectionInterface::ServiceRegistered) {
+    const bool ownsInstance =
+        instance.isValid() && instance.value() == QDBusConnectionInterface::ServiceRegistered;
+    if (ownsInstance) {
+        note_("D-Bus: owns " + instanceName().toStdString());
+    } else {
         note_("D-Bus: the name " + instanceName().toStdString() +
               " could not be owned: " + instance.error().message().toStdString());
-        return false;
     }
-    note_("D-Bus: owns " + instanceName().toStdString());
     const auto common = names->registerService(QString::fromLatin1(bus::kService),
                                                QDBusConnectionInterface::QueueService,
                                                QDBusConnectionInterface::DontAllowReplacement);
     if (common.isValid() && common.value() == QDBusConnectionInterface::ServiceRegistered) {
         note_(std::string("D-Bus: owns ") + bus::kService);
-    } else if (common.isValid() && common.value() == QDBusConnectionInterface::ServiceQueued) {
+        return true;
+    }
+    if (common.isValid() && common.value() == QDBusConnectionInterface::ServiceQueued) {
         connect(names, &QDBusConnectionInterface::serviceRegistered, this,
                 [this](const QString& name) {
                     if (name == QLatin1String(bus::kService)) {
@@ -80,11 +85,11 @@ bool NetworkBus::publish() {
                 });
         note_(std::string("D-Bus: ") + bus::kService +
               " is owned by another process; this one takes it over when that one ends");
-    } else {
-        note_(std::string("D-Bus: ") + bus::kService +
-              " could not be asked for: " + common.error().message().toStdString());
+        return ownsInstance;
     }
-    return true;
+    note_(std::string("D-Bus: the name ") + bus::kService +
+          " could not be owned: " + common.error().message().toStdString());
+    return ownsInstance;
 }
 
 void NetworkBus::subNetStarted(int subNet) {

@@ -27,7 +27,9 @@ public:
 
     // Registers the objects and asks for the bus names: the instance name of this process,
     // and the common name when free (otherwise queued for it, so that it is taken over when
-    // its owner ends). False when the objects or the instance name could not be registered.
+    // its owner ends). Every failure is told to `note` with the bus's own reason. False when
+    // there is no connection, the objects could not be registered, or no name reaches this
+    // process (neither owned nor queued for).
     bool publish();
 
     QString instanceName() const;

@@ -28,6 +28,35 @@ std::vector<std::string> decodeChainRecords(std::string_view bytes) {
     return steps;
 }
 
+bool isTextChain(std::string_view bytes) {
+    return !bytes.empty() && bytes.find('\0') == std::string_view::npos;
+}
+
+std::vector<std::string> decodeTextChain(std::string_view bytes) {
+    std::vector<std::string> steps;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string_view::npos) {
+            end = bytes.size();
+        }
+        std::string_view line = bytes.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        if (line.find_first_not_of(" \t") != std::string_view::npos &&
+            line.size() <= kMaxStepLength) {
+            steps.emplace_back(line);
+        }
+        start = end + 1;
+    }
+    return steps;
+}
+
+std::vector<std::string> decodeChainFile(std::string_view bytes) {
+    return isTextChain(bytes) ? decodeTextChain(bytes) : decodeChainRecords(bytes);
+}
+
 std::string encodeChainRecords(const ConversionChain& chain) {
     std::string bytes(chain.size() * kChainRecordSize, '\0');
     std::size_t offset = 0;
@@ -48,7 +77,7 @@ std::vector<std::string> loadChainFile(const std::filesystem::path& path) {
     }
     ::close(fd);
     const auto bytes = comm::readWholeFile(path);
-    return bytes ? decodeChainRecords(bytes.value()) : std::vector<std::string>{};
+    return bytes ? decodeChainFile(bytes.value()) : std::vector<std::string>{};
 }
 
 comm::Status saveChainFile(const std::filesystem::path& path, const ConversionChain& chain) {

@@ -1,5 +1,6 @@
 // The chain files "In.cnv" and "Out.cnv" of a unit directory: 128-byte records, each a step
-// text counted by a 16-bit little-endian length, padded with zero bytes.
+// text counted by a 16-bit little-endian length, padded with zero bytes. A chain written by
+// hand as text, one step per line, is read too (and saved as records by the chain editor).
 #pragma once
 
 #include <cstddef>
@@ -21,6 +22,17 @@ inline constexpr std::string_view kExcludeChainFileName = comm::kExcludeChainNam
 // The steps of a chain file's bytes, in order, without empty ones. An incomplete last record
 // and a record whose count exceeds its room are damaged and skipped.
 std::vector<std::string> decodeChainRecords(std::string_view bytes);
+
+// Whether `bytes` are a chain written as text: something, and no zero byte (every record has
+// one, its count's high byte, since no step fills 256 bytes).
+bool isTextChain(std::string_view bytes);
+
+// The steps of a text chain: one a line (LF or CR LF), blank lines and lines longer than a
+// record holds (kMaxStepLength) skipped, as damaged records are.
+std::vector<std::string> decodeTextChain(std::string_view bytes);
+
+// The steps of a chain file's bytes, records or text.
+std::vector<std::string> decodeChainFile(std::string_view bytes);
 
 // The chain file bytes of `chain`: one record per step.
 std::string encodeChainRecords(const ConversionChain& chain);

@@ -1,13 +1,17 @@
 #include "dnc/config/DeviceProbe.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -53,7 +57,22 @@ DeviceState state(PortState s, std::string text) {
     return {s, s == PortState::Free, std::move(text)};
 }
 
-DeviceState failedOpen(int error) {
+// "owner root, group dialout, mode 0660": what decides who may open the device, as it is.
+std::string ownership(const std::string& device) {
+    struct stat info {};
+    if (::stat(device.c_str(), &info) != 0) {
+        return "its owner and mode cannot be read: " + std::string(std::strerror(errno));
+    }
+    const passwd* user = ::getpwuid(info.st_uid);
+    const group* grp = ::getgrgid(info.st_gid);
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    return "owner " + (user != nullptr ? std::string(user->pw_name) : std::to_string(info.st_uid)) +
+           ", group " + (grp != nullptr ? std::string(grp->gr_name) : std::to_string(info.st_gid)) +
+           ", mode " + mode;
+}
+
+DeviceState failedOpen(const std::string& device, int error) {
     switch (error) {
         case ENOENT:
         case ENODEV:
@@ -63,7 +82,7 @@ DeviceState failedOpen(int error) {
         case EACCES:
         case EPERM:
             return state(PortState::NoPermission,
-                         "exists, but this user may not open it (on Debian: group \"dialout\")");
+                         "exists, but this user may not open it: " + ownership(device));
         case EBUSY:
             // The exclusive mark: set by a program that holds the port, or left behind by one
             // that ended while the other end of a pseudo-terminal stayed open.
@@ -115,7 +134,7 @@ DeviceState probeDevice(const std::string& device, DeviceAccess& access) {
     }
     const int fd = access.open(device);
     if (fd < 0) {
-        return failedOpen(-fd);
+        return failedOpen(device, -fd);
     }
     const bool terminal = access.isTerminal(fd);
     const bool held = terminal && (access.lockedByAnother(fd) || access.lockFileHeld(device));

@@ -51,6 +51,26 @@ TEST(ChainRecords, ReadingSkipsEmptyAndDamagedRecords) {
     EXPECT_EQ(decodeChainRecords(bytes), (std::vector<std::string>{"S TXT>ISO", "U  /P"}));
 }
 
+// A chain written by hand in an editor, one step per line, is read as the steps it shows;
+// records are never taken for text (each holds a zero byte).
+TEST(ChainRecords, AChainWrittenAsTextIsReadLineByLine) {
+    const std::string longest = "U  /P" + std::string(121, '/');
+    const std::string text = "S TXT>ISO /LEADER=50 /TRAILER=50\r\n\n   \nU  /P\n" + longest + "\n" +
+                             longest + "/\nU  /K\\25";
+    EXPECT_TRUE(isTextChain(text));
+    EXPECT_EQ(decodeChainFile(text), (std::vector<std::string>{"S TXT>ISO /LEADER=50 /TRAILER=50",
+                                                               "U  /P", longest, "U  /K\\25"}));
+    const std::string records = encodeChainRecords(chainOf({"S TXT>ISO", "U  /P"}));
+    EXPECT_FALSE(isTextChain(records));
+    EXPECT_EQ(decodeChainFile(records), (std::vector<std::string>{"S TXT>ISO", "U  /P"}));
+    EXPECT_FALSE(isTextChain(""));
+
+    TempDirectory dir;
+    writeFile((dir.path() / "In.cnv").string(), "S TXT>ISO /LEADER=50\nU  /P\n");
+    EXPECT_EQ(loadChainFile(dir.path() / "In.cnv"),
+              (std::vector<std::string>{"S TXT>ISO /LEADER=50", "U  /P"}));
+}
+
 TEST(ChainRecords, LengthAbove255UsesTheHighByte) {
     std::string bytes(128, '\0');
     bytes[0] = 3;

@@ -84,3 +84,18 @@ TEST(CommandLine, HelpDemoAndTheTaskbarWord) {
 }
 
 }  // namespace
+
+// Each option is explained once, at the start of a line of the option list.
+TEST(CommandLine, TheUsageExplainsEveryOptionOnce) {
+    const std::string usage = dnc::usageText("FerixDNC");
+    for (const std::string option :
+         {"--headless", "--subnet", "--system-bus", "--config", "--check-config", "--history",
+          "--demo ", "--demo-window", "--help", "--version"}) {
+        std::size_t count = 0;
+        for (std::size_t at = usage.find("\n" + option); at != std::string::npos;
+             at = usage.find("\n" + option, at + 1)) {
+            ++count;
+        }
+        EXPECT_EQ(count, 1u) << option << " in\n" << usage;
+    }
+}

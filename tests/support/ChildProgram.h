@@ -17,7 +17,8 @@ extern char** environ;
 
 class ChildProgram {
 public:
-    ChildProgram(const std::string& program, std::vector<std::string> arguments) {
+    // `input`: a descriptor to be the child's standard input (the test closes its own copy).
+    ChildProgram(const std::string& program, std::vector<std::string> arguments, int input = -1) {
         int pipeFds[2];
         if (::pipe(pipeFds) != 0) {
             return;
@@ -27,6 +28,9 @@ public:
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
         posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 2);
         posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
+        if (input >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, input, 0);
+        }
         arguments.insert(arguments.begin(), program);
         std::vector<char*> argv;
         for (auto& a : arguments) {

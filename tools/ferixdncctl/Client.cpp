@@ -1,5 +1,6 @@
 #include "tools/ferixdncctl/Client.h"
 
+#include <pwd.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -46,6 +47,12 @@ constexpr int kInterruptCheckMs = 100;
 void print(std::FILE* stream, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), stream);
     std::fflush(stream);
+}
+
+QString refusedText(bool systemBus) {
+    const passwd* entry = ::getpwuid(::getuid());
+    const std::string user = entry != nullptr ? entry->pw_name : std::to_string(::getuid());
+    return QString::fromStdString(ferixdncctl::refusedText(user, systemBus));
 }
 
 QString json(const QJsonValue& value) {
@@ -175,6 +182,8 @@ bool Client::call(const QString& path, const QString& interface, const QString& 
         status = kFailed;
     } else if (status == kNotRunning) {
         text = QStringLiteral("no FerixDNC running (%1)").arg(text);
+    } else if (status == kRefused) {
+        text = refusedText(arguments_.systemBus);
     }
     print(stderr, QStringLiteral("ferixdncctl: %1\n").arg(text));
     return false;

@@ -212,8 +212,12 @@ std::string helpText(const std::string& program) {
            "and command show a progress bar (Ctrl-C stops the transfer).\n"
            "\n"
            "Exit status: 0 done, 1 the request failed (the reason on standard error), 2 usage\n"
-           "or arguments refused, 3 no FerixDNC running. history and show-program: 1 when\n"
-           "there is no database, it cannot be read, or no such program is kept.\n";
+           "or arguments refused, 3 no FerixDNC running, 4 the bus refused the call: on the\n"
+           "system bus only members of group " +
+           std::string(dnc::bus::kOperatorsGroup) +
+           " may drive the service. history and\n"
+           "show-program: 1 when there is no database, it cannot be read, or no such program\n"
+           "is kept.\n";
 }
 
 }  // namespace ferixdncctl

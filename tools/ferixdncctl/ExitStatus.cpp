@@ -1,5 +1,7 @@
 #include "tools/ferixdncctl/ExitStatus.h"
 
+#include "dnc/automation/BusNames.h"
+
 namespace ferixdncctl {
 
 ExitStatus statusForError(const std::string& name) {
@@ -14,10 +16,25 @@ ExitStatus statusForError(const std::string& name) {
         name == "org.freedesktop.DBus.Error.Spawn.ServiceNotFound") {
         return kNotRunning;
     }
+    if (name == "org.freedesktop.DBus.Error.AccessDenied") {
+        return kRefused;
+    }
     if (name == "org.freedesktop.DBus.Error.InvalidArgs") {
         return kUsage;
     }
     return kFailed;
+}
+
+std::string refusedText(const std::string& user, bool systemBus) {
+    const std::string group = dnc::bus::kOperatorsGroup;
+    if (!systemBus) {
+        return "the session bus refused the call (its policy does not let " + user +
+               " call FerixDNC)";
+    }
+    return "the system bus refused the call: only members of group " + group +
+           " may drive FerixDNC, and " + user +
+           " is not one (an administrator adds them: adduser " + user + " " + group +
+           "; the membership counts from the next login)";
 }
 
 }  // namespace ferixdncctl

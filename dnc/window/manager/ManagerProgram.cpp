@@ -48,7 +48,7 @@ int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& optio
         manager, QDBusConnection::sessionBus(),
         [](const std::string& text) { std::cerr << "FerixDNC: " << text << "\n"; });
     if (!bus->publish()) {
-        std::cerr << "FerixDNC: not driven over D-Bus: the session bus is not available\n";
+        std::cerr << "FerixDNC: not driven over D-Bus on the session bus (see above)\n";
     }
 
     std::unique_ptr<QSocketNotifier> stopNotifier;

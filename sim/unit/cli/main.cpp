@@ -1,6 +1,8 @@
 // ferix-unit-sim: plays Ferix units on a serial device or pseudo-terminal end for commissioning
 // a DNC line without a machine. Commands come from standard input; what the units report goes
 // to standard output.
+#include <signal.h>
+
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
@@ -19,10 +21,12 @@ using namespace sim::unit;
 
 constexpr const char* kUsage =
     "usage: ferix-unit-sim --device <path> [--line <speed,parity,data,stop>] "
-    "[--units <address,...>]\n"
+    "[--units <address,...>] [--keep-running]\n"
     "  --device   serial device or pseudo-terminal end, e.g. /dev/ttyUSB0 or /dev/pts/5\n"
     "  --line     line format of the DNC line (default 4800,n,8,2)\n"
     "  --units    addresses played, 1 to 11 (default 1)\n"
+    "  --keep-running  at the end of standard input go on playing the units until quit by\n"
+    "             SIGINT or SIGTERM (a run in the background: ... --keep-running </dev/null &)\n"
     "  --help     this text\n"
     "  --version  the program's version\n"
     "Commands are read from standard input; type help for the list.\n";
@@ -46,18 +50,36 @@ bool parseUnits(const std::string& text, std::vector<int>& out) {
     return !out.empty();
 }
 
+// Plays on after the input ended, until SIGINT or SIGTERM (blocked in every thread beforehand,
+// so that they arrive here) or a failure of the line. Status 0 for a signal, 1 for a failure.
+int playUntilStopped(const sigset_t& stops, const FdUnitLine& driver) {
+    const timespec check{1, 0};  // how soon a failed line is noticed
+    for (;;) {
+        if (::sigtimedwait(&stops, nullptr, &check) >= 0) {
+            return 0;
+        }
+        if (driver.failure() != 0) {
+            std::cerr << "ferix-unit-sim: the line failed (error " << driver.failure() << ")\n";
+            return 1;
+        }
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     std::string device;
     std::string line = "4800,n,8,2";
     std::vector<int> addresses;
+    bool keepRunning = false;
     if (sim::printedProgramInfo(argc, argv, "ferix-unit-sim", kUsage)) {
         return 0;
     }
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if ((arg == "--device" || arg == "--line" || arg == "--units") && i + 1 < argc) {
+        if (arg == "--keep-running") {
+            keepRunning = true;
+        } else if ((arg == "--device" || arg == "--line" || arg == "--units") && i + 1 < argc) {
             const std::string value = argv[++i];
             if (arg == "--device") {
                 device = value;
@@ -83,6 +105,14 @@ int main(int argc, char** argv) {
     }
     if (addresses.empty()) {
         addresses.push_back(1);
+    }
+
+    sigset_t stops;
+    sigemptyset(&stops);
+    if (keepRunning) {
+        sigaddset(&stops, SIGINT);
+        sigaddset(&stops, SIGTERM);
+        ::pthread_sigmask(SIG_BLOCK, &stops, nullptr);
     }
 
     SerialDevice port;
@@ -129,6 +159,16 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
+    int status = 0;
+    if (keepRunning && !commands.quitRequested()) {
+        {
+            std::lock_guard<std::mutex> lock(outputMutex);
+            std::cout << "ferix-unit-sim: end of the input; the units play on until SIGINT or "
+                         "SIGTERM"
+                      << std::endl;
+        }
+        status = playUntilStopped(stops, driver);
+    }
     driver.stop();
-    return 0;
+    return status;
 }
