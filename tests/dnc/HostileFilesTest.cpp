@@ -27,7 +27,7 @@ protected:
     // Downloads `name` (a work text) to unit 1 and returns what the unit was sent.
     UnitEvent download(const std::string& name, std::uint8_t address = 1) {
         unit(address).raise(RequestSpec::download(name, 1));
-        service.PollUnit(address);
+        (void)service.PollUnit(address);  // the unit's event tells the outcome
         return last(UnitEvent::ProgramReceived, address);
     }
     std::string errors() const {
