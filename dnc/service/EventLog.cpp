@@ -119,11 +119,13 @@ void EventLog::event(const SubNetEvent& e) {
             break;
         case Kind::TransferBegun:
             lastTenth_[e.subNet] = -1;
-            line(e.caption, e.unit, transferText(e, "started"));
+            // Each transfer's lines are the record of what went where: never held back.
+            line(e.caption, e.unit, transferText(e, "started"), true);
             break;
         case Kind::TransferFinished:
             line(e.caption, e.unit,
-                 transferText(e, e.outcome) + (e.description.empty() ? "" : ": " + e.description));
+                 transferText(e, e.outcome) + (e.description.empty() ? "" : ": " + e.description),
+                 true);
             break;
         case Kind::CommunicationStarted:
             line(e.caption, 0,

@@ -3,8 +3,8 @@
 // (a unit answering every poll with garbage) is held to a few lines a second: a line that
 // repeats one written within the last second, and any line beyond the budget of a second, is
 // counted instead, and the count is written as "N similar messages suppressed" before the
-// sub net's next line. The line's state changes (started, stopped, closed) and the progress
-// (already once per tenth) are always written.
+// sub net's next line. The line's state changes (started, stopped, closed), each transfer's
+// start and end, and the progress (already once per tenth) are always written.
 #pragma once
 
 #include <chrono>

@@ -1,11 +1,5 @@
 // What a line can do to the service: a unit that talks without end, a port that the settings
 // do not name. Another sub net serves its units meanwhile.
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <thread>
-
 #include "tests/hostile/HostileFixture.h"
 
 namespace {
@@ -20,22 +14,17 @@ TEST_F(HostileService, ABabblingUnitIsLoggedAndTheOtherSubNetIsServed) {
             home.string() + "/\n",
         "2=" + babbling.devicePath() + "\n", "2=True\n");
     put(1, "GOOD.STX", "%\nO0002\nM30\n%\n");
-    ::fcntl(babbling.masterFd(), F_SETFL, ::fcntl(babbling.masterFd(), F_GETFL) | O_NONBLOCK);
-    std::atomic<bool> quiet{false};
-    std::thread babbler([&] {
-        const std::string text = "N10 G01 X100. Y20. F500\r\n";
-        while (!quiet) {
-            (void)::write(babbling.masterFd(), text.data(), text.size());
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    });
+    // A unit whose line driver broke: it answers every poll and then sends zeros on and on.
+    UnitSimulator babblers;
+    babblers.addUnit(1);
+    babblers.unit(1)->injectFault(Fault::Babble, kUntilCleared);
+    FdUnitLine babbler(babblers, babbling.masterFd(), characterTime(9600, 11));
+    babbler.start();
     startService();
     raise(1, RequestSpec::download("GOOD", 0));
     EXPECT_EQ(waitForUnits(UnitEvent::ProgramReceived).data, "%\nO0002\nM30\n%\n");
-    // Needs the line's guard against babbling units: the sub net names the unit it hears.
-    EXPECT_TRUE(waitForLine({"[Babbler]", "babbl"})) << service->output();
-    quiet = true;
-    babbler.join();
+    EXPECT_TRUE(waitForLine({"[Babbler]", "does not stop sending"})) << service->output();
+    babbler.stop();
     EXPECT_EQ(stopService(), 0) << service->output();
 }
 

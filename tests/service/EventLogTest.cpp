@@ -140,6 +140,31 @@ TEST_F(Log, ATransferIsNamedOnceAtItsStartAndOnceAtItsEndWithOneHundredPercentOn
         << lines[5];
 }
 
+TEST_F(Log, EveryTransferIsWrittenEvenBeyondTheBudgetOfASecond) {
+    // Refused programs fail at once, many in one second: each is the record of what a unit
+    // asked for and must reach the log, while the memory notices around them may be counted.
+    for (int i = 0; i < 2 * dnc::EventLog::kLinesPerSecond; ++i) {
+        auto begun = event(Kind::TransferBegun);
+        begun.unit = 1;
+        begun.program = "P" + std::to_string(i) + ".WTX";
+        log.event(begun);
+        auto failed = begun;
+        failed.kind = Kind::TransferFinished;
+        failed.outcome = "failed";
+        failed.description = "not a regular file";
+        log.event(failed);
+        log.event(event(Kind::FerixMemChanged));
+    }
+    int transferLines = 0;
+    for (const auto& l : lines) {
+        transferLines += l.find(": program P") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(transferLines, 4 * dnc::EventLog::kLinesPerSecond);
+    EXPECT_NE(lines.back().find("P19.WTX, PC to unit, failed: not a regular file"),
+              std::string::npos)
+        << lines.back();
+}
+
 TEST_F(Log, AFloodIsHeldToAFewLinesASecondAndTheRestCounted) {
     auto at = std::chrono::system_clock::from_time_t(0);
     std::vector<std::string> out;
