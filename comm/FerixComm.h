@@ -122,6 +122,11 @@ public:
     bool ZerosInName() const { return zerosInName_; }
     void setZerosInName(bool value);
 
+    // Programs that arrive from a unit are held for approval instead of replacing the file in
+    // the unit directory (the host keeps them); the unit is told they were stored.
+    bool ProtectPrograms() const { return protectPrograms_; }
+    void setProtectPrograms(bool value) { protectPrograms_ = value; }
+
     const std::string& Caption() const { return caption_; }
     void setCaption(const std::string& value);
 
@@ -230,6 +235,7 @@ private:
     bool heidenhainCRLF_ = true;
     std::string heidenhainFileType_ = "N";
     bool zerosInName_ = false;
+    bool protectPrograms_ = false;
     std::string caption_;
     bool transferBusy_ = false;
     bool serviceRunning_ = false;

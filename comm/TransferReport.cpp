@@ -1,6 +1,7 @@
 #include "comm/TransferReport.h"
 
 #include "comm/FerixComm.h"
+#include "comm/files/FileIo.h"
 
 namespace comm {
 
@@ -13,8 +14,16 @@ TransferReport::TransferReport(ctrlFerixComm& control, std::uint8_t unit, Transf
     end_.path = path.string();
 }
 
+Status TransferReport::store(const std::filesystem::path& path, std::string_view bytes) {
+    if (control_.ProtectPrograms()) {
+        end_.held = true;
+        return {};
+    }
+    return replaceFileAtomically(path, bytes);
+}
+
 void TransferReport::done(std::string_view bytes) {
-    tell(TransferOutcome::Done, &bytes, {}, end_.way == TransferWay::FromUnit);
+    tell(TransferOutcome::Done, &bytes, {}, end_.way == TransferWay::FromUnit && !end_.held);
 }
 
 void TransferReport::failedBeforeAnyBytes(const std::string& error) {
@@ -40,7 +49,7 @@ void TransferReport::tell(TransferOutcome outcome, const std::string_view* bytes
     if (bytes != nullptr) {
         end_.bytes.assign(bytes->data(), bytes->size());
     }
-    end_.stored = stored;
+    end_.stored = stored && !end_.held;
     end_.error = error;
     end_.startedBy = control_.OperatorRequest() ? TransferStarter::Operator : TransferStarter::Unit;
     control_.site().TransferEnded(end_);

@@ -247,7 +247,9 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
     std::uint8_t status = kStatusComplete;
     std::optional<ComError> recorded;
     bool stored = true;
-    if (Status written = replaceFileAtomically(path.value(), data); !written) {
+    if (Status written =
+            report ? report->store(path.value(), data) : replaceFileAtomically(path.value(), data);
+        !written) {
         recorded = fromUnitStoreError(written.error());
         status = kStatusNotWritten;
         stored = false;

@@ -188,7 +188,8 @@ Status BlockReceiver::receive(const std::filesystem::path& path, std::string_vie
         return received.error();
     }
     if (!received.value().stopped) {
-        if (Status s = replaceFileAtomically(path, received.value().text); !s) {
+        const std::string& text = received.value().text;
+        if (Status s = report ? report->store(path, text) : replaceFileAtomically(path, text); !s) {
             if (report) {
                 report->failed(received.value().text, s.error().description);
             }

@@ -51,7 +51,7 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
         report.stopped(got.bytes, cut.description);
         return cut;
     }
-    if (Status s = replaceFileAtomically(path, got.bytes); !s) {
+    if (Status s = report.store(path, got.bytes); !s) {
         const int error = s.error().number;
         const ComError failed{
             isWriteFailure(error) ? kErrWriting : kObjectErrorBase + kErrWriting, "FerixComm",

@@ -10,6 +10,7 @@
 #include "dnc/automation/HeadlessBus.h"
 #include "dnc/config/ConfigStore.h"
 #include "dnc/history/HistoryLocation.h"
+#include "dnc/manager/RevisionDesk.h"
 #include "dnc/service/ConfigCheck.h"
 #include "dnc/service/HeadlessService.h"
 #include "dnc/service/HistorySettings.h"
@@ -47,11 +48,21 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     // The recorder outlives the service: the sub nets' last transfers are written before it
     // goes. Its reports come from its own thread; the log's sink writes whole lines.
     const auto historyFile = dnc::history::historyPath(line.history);
-    dnc::history::HistoryRecorder recorder(dnc::historyRecorderOptions(
-        store, historyFile, [&log](const std::string& text) { log.note(0, "FerixDNC", text); }));
+    std::atomic<dnc::RevisionDesk*> desk{nullptr};  // set before any sub net runs
+    auto recorderOptions = dnc::historyRecorderOptions(
+        store, historyFile, [&log](const std::string& text) { log.note(0, "FerixDNC", text); });
+    recorderOptions.revisionWritten = [&desk](const dnc::history::RevisionNotice& notice) {
+        if (dnc::RevisionDesk* d = desk.load()) {
+            d->revisionWritten(notice);
+        }
+    };
+    dnc::history::HistoryRecorder recorder(std::move(recorderOptions));
+    dnc::RevisionDesk revisions(historyFile, recorder);
+    desk = &revisions;
     dnc::ServiceOptions options;
     options.subNets = line.subNets;
     options.journal = &recorder;
+    options.revisions = &revisions;
     dnc::HeadlessService service(store, log, options);
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());

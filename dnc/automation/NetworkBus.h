@@ -46,6 +46,8 @@ private:
     ManagerObject manager_;
     std::map<int, std::unique_ptr<SubNetObject>> subNets_;
     bool published_ = false;
+    // Cleared when the bus goes, so that a revision announced late finds it gone.
+    std::shared_ptr<NetworkBus*> alive_ = std::make_shared<NetworkBus*>(this);
 };
 
 }  // namespace dnc::automation

@@ -26,6 +26,7 @@ public:
         if (!db_.add(record, keep)) {
             return false;
         }
+        notice_ = db_.takeRevisionNotice();
         if (keep) {
             // The transfer is recorded; a retention that fails now is done with the next one.
             db_.applyRetention(retention_, std::chrono::system_clock::now());
@@ -33,12 +34,24 @@ public:
         return true;
     }
     std::string error() const override { return openError_.empty() ? db_.error() : openError_; }
+    std::optional<RevisionNotice> takeRevisionNotice() override {
+        std::optional<RevisionNotice> notice = std::move(notice_);
+        notice_.reset();
+        return notice;
+    }
+    ActionResult apply(const RevisionAction& action) override {
+        if (!openError_.empty()) {
+            return {false, openError_, 0};
+        }
+        return db_.apply(action);
+    }
 
 private:
     HistoryDatabase db_;
     bool keepPrograms_;
     Retention retention_;
     std::string openError_;
+    std::optional<RevisionNotice> notice_;
 };
 
 }  // namespace
@@ -82,6 +95,21 @@ void HistoryRecorder::record(TransferRecord record) {
     wake_.notify_one();
 }
 
+void HistoryRecorder::apply(RevisionAction action) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopping_) {
+            queue_.push_back(std::move(action));
+            action.done = nullptr;
+        }
+    }
+    if (action.done) {
+        action.done({false, "the history is closing", 0});
+        return;
+    }
+    wake_.notify_one();
+}
+
 void HistoryRecorder::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
@@ -104,30 +132,13 @@ void HistoryRecorder::run() {
         if (queue_.empty()) {
             break;  // stopping, nothing left
         }
-        TransferRecord record = std::move(queue_.front());
+        Item item = std::move(queue_.front());
         queue_.pop_front();
         busy_ = true;
-        lock.unlock();
-        const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
-        lock.lock();
-        const bool wasFailing = failing_;
-        bool done = false;
-        for (int attempt = 1; !done; ++attempt) {
-            // After a reported failure every record gets one try, so that a database that
-            // stays broken does not fill the queue with waiting.
-            const bool lastChance = stopping_ || wasFailing || attempt >= options_.tries;
-            lock.unlock();
-            const bool ok = writeOne(prepared);
-            lock.lock();
-            if (ok) {
-                ++written_;
-                done = true;
-            } else if (lastChance) {
-                ++lost_;
-                done = true;
-            } else {
-                wake_.wait_for(lock, options_.retryPause, [this] { return stopping_; });
-            }
+        if (auto* record = std::get_if<TransferRecord>(&item)) {
+            writeRecord(lock, std::move(*record));
+        } else {
+            applyAction(lock, std::get<RevisionAction>(item));
         }
         busy_ = false;
         if (queue_.empty()) {
@@ -136,6 +147,55 @@ void HistoryRecorder::run() {
     }
     busy_ = false;
     idle_.notify_all();
+}
+
+void HistoryRecorder::writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record) {
+    lock.unlock();
+    const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
+    lock.lock();
+    const bool wasFailing = failing_;
+    bool done = false;
+    for (int attempt = 1; !done; ++attempt) {
+        // After a reported failure every record gets one try, so that a database that
+        // stays broken does not fill the queue with waiting.
+        const bool lastChance = stopping_ || wasFailing || attempt >= options_.tries;
+        lock.unlock();
+        const bool ok = writeOne(prepared);
+        std::optional<RevisionNotice> notice;
+        if (ok && writer_) {
+            notice = writer_->takeRevisionNotice();
+        }
+        if (notice && options_.revisionWritten) {
+            options_.revisionWritten(*notice);
+        }
+        lock.lock();
+        if (ok) {
+            ++written_;
+            done = true;
+        } else if (lastChance) {
+            ++lost_;
+            done = true;
+        } else {
+            wake_.wait_for(lock, options_.retryPause, [this] { return stopping_; });
+        }
+    }
+}
+
+void HistoryRecorder::applyAction(std::unique_lock<std::mutex>& lock,
+                                  const RevisionAction& action) {
+    // One try: the operator is told at once and may ask again.
+    lock.unlock();
+    if (!writer_) {
+        writer_ = options_.open();
+    }
+    const ActionResult result = writer_->apply(action);
+    if (!result.ok) {
+        writer_.reset();
+    }
+    if (action.done) {
+        action.done(result);
+    }
+    lock.lock();
 }
 
 // On the recorder's thread, without the lock.

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "dnc/history/HistoryDatabase.h"
 #include "dnc/history/TransferRecord.h"
@@ -29,6 +30,12 @@ public:
     // False with error() when the record was not written.
     virtual bool write(const PreparedRecord& record) = 0;
     virtual std::string error() const = 0;
+    // The revision the last write made, once.
+    virtual std::optional<RevisionNotice> takeRevisionNotice() { return std::nullopt; }
+    virtual ActionResult apply(const RevisionAction& action) {
+        (void)action;
+        return {false, "this history keeps no revisions", 0};
+    }
 };
 
 struct RecorderOptions {
@@ -40,6 +47,8 @@ struct RecorderOptions {
     std::chrono::milliseconds retryPause{2000};
     // Gets the recorder's reports (failures and recoveries), on the recorder's thread.
     std::function<void(const std::string&)> report;
+    // Gets each revision written from a transfer, on the recorder's thread.
+    std::function<void(const RevisionNotice&)> revisionWritten;
     // Opens the writer, on the recorder's thread; default: the database above.
     std::function<std::unique_ptr<HistoryWriter>()> open;
 };
@@ -53,6 +62,8 @@ public:
     HistoryRecorder& operator=(const HistoryRecorder&) = delete;
 
     void record(TransferRecord record) override;
+    // Queues an operator's accept, reject or restore; its `done` is always called.
+    void apply(RevisionAction action);
 
     // Waits until every record handed over so far has been written or given up.
     void flush();
@@ -61,7 +72,11 @@ public:
     std::uint64_t lost() const;  // dropped for a full queue or given up after failures
 
 private:
+    using Item = std::variant<TransferRecord, RevisionAction>;
+
     void run();
+    void writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record);
+    void applyAction(std::unique_lock<std::mutex>& lock, const RevisionAction& action);
     bool writeOne(const PreparedRecord& prepared);
     void failed(const std::string& why);
 
@@ -69,7 +84,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::deque<TransferRecord> queue_;
+    std::deque<Item> queue_;
     bool busy_ = false;  // the thread holds a record taken from the queue
     bool stopping_ = false;
     std::uint64_t written_ = 0;

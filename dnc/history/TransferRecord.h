@@ -27,6 +27,8 @@ struct TransferRecord {
     // none when the transfer ended before any program bytes were at hand.
     std::optional<std::string> content;
     bool stored = false;  // the content is what the file at `path` holds now
+    bool held = false;    // the content waits for approval; the file at `path` is untouched
+    std::string user;     // who caused the transfer; empty: the unit
     Outcome outcome = Outcome::Done;
     std::string error;
 };
