@@ -258,6 +258,7 @@ ActionResult HistoryDatabase::apply(const RevisionAction& action) {
             ok = false;
         }
     }
+    const bool refused = !ok;  // error() says why already
     if (ok && action.action == Action::Reject) {
         ok = addState(target->id, State::Rejected, action.user, action.timeUs);
         result.revision = target->id;
@@ -278,7 +279,7 @@ ActionResult HistoryDatabase::apply(const RevisionAction& action) {
             ok = result.revision != 0;
         }
     }
-    result.ok = endTransaction(ok, "cannot record the revision's change");
+    result.ok = endTransaction(ok, refused ? nullptr : "cannot record the revision's change");
     if (!result.ok) {
         result.error = error_;
     }

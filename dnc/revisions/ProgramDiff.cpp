@@ -102,6 +102,17 @@ ProgramDiff compare(std::string_view first, std::string_view second) {
         }
         diff.steps.push_back(std::move(step));
     }
+    // Within each run of changes the removed lines go first, as readers of diffs expect.
+    auto run = diff.steps.begin();
+    while (run != diff.steps.end()) {
+        run = std::find_if(run, diff.steps.end(),
+                           [](const DiffStep& s) { return s.change != LineChange::Same; });
+        const auto end = std::find_if(
+            run, diff.steps.end(), [](const DiffStep& s) { return s.change == LineChange::Same; });
+        std::stable_partition(run, end,
+                              [](const DiffStep& s) { return s.change == LineChange::Removed; });
+        run = end;
+    }
     return diff;
 }
 
