@@ -110,15 +110,21 @@ void RevisionDesk::act(SubNet& subNet, Action action, std::int64_t id, const std
     });
 }
 
-void RevisionDesk::setListener(std::function<void(const history::RevisionNotice&)> listener) {
+int RevisionDesk::addListener(std::function<void(const history::RevisionNotice&)> listener) {
     std::lock_guard<std::mutex> lock(mutex_);
-    listener_ = std::move(listener);
+    listeners_.emplace(nextListener_, std::move(listener));
+    return nextListener_++;
+}
+
+void RevisionDesk::removeListener(int number) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    listeners_.erase(number);
 }
 
 void RevisionDesk::revisionWritten(const history::RevisionNotice& notice) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (listener_) {
-        listener_(notice);
+    for (const auto& [number, listener] : listeners_) {
+        listener(notice);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -42,8 +43,10 @@ public:
     void act(SubNet& subNet, revisions::Action action, std::int64_t id, const std::string& user,
              std::function<void(const history::ActionResult&)> done);
 
-    // Who is told of each revision written from a transfer (on the history's thread).
-    void setListener(std::function<void(const history::RevisionNotice&)> listener);
+    // Who is told of each revision written from a transfer (on the history's thread); the
+    // number removes the listener again.
+    int addListener(std::function<void(const history::RevisionNotice&)> listener);
+    void removeListener(int number);
     // For the history's RecorderOptions::revisionWritten.
     void revisionWritten(const history::RevisionNotice& notice);
 
@@ -51,7 +54,8 @@ private:
     std::filesystem::path database_;
     history::HistoryRecorder& recorder_;
     mutable std::mutex mutex_;
-    std::function<void(const history::RevisionNotice&)> listener_;
+    std::map<int, std::function<void(const history::RevisionNotice&)>> listeners_;
+    int nextListener_ = 1;
 };
 
 // Puts `content` in place of the file at `path` in one step: a reader, or a process killed
