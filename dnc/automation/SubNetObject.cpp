@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "comm/dnc/UnitDirectory.h"
+#include "dnc/automation/BusCallers.h"
 #include "dnc/automation/BusNames.h"
 #include "dnc/automation/RequestArguments.h"
 #include "dnc/manager/RevisionDesk.h"
@@ -30,6 +31,9 @@ SubNetObject::SubNetObject(Network& network, int subNet, QDBusConnection connect
       connection_(std::move(connection)),
       link_(std::make_shared<Link>()) {
     link_->object = this;
+    callers_.setConnection(connection_);
+    callers_.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
+    connect(&callers_, &QDBusServiceWatcher::serviceUnregistered, this, &SubNetObject::callerLeft);
     // The state at the moment of export; from here on the events keep it.
     if (SubNet* running = network_.runningSubNet(subNet_)) {
         struct State {
@@ -130,6 +134,7 @@ void SubNetObject::failAll(const QString& why) {
         connection_.send(p.message.createErrorReply(bus::kRequestFailed, why));
     }
     pending_.clear();
+    callers_.setWatchedServices({});
     handedOver_ = false;
     requestRunning_ = false;
     requestErrors_.clear();
@@ -280,13 +285,60 @@ void SubNetObject::UnitCommand(uchar unit, const QString& command, const QString
 }
 
 void SubNetObject::enqueue(std::uint8_t unit, Work work) {
+    const std::size_t waiting = pending_.size() - (handedOver_ ? 1 : 0);
+    if (waiting >= kWaitingLimit) {
+        sendErrorReply(bus::kRequestFailed, QStringLiteral("busy"));
+        return;
+    }
+    const QString caller = message().service();
+    const std::optional<std::string> user = callerUser(connection_, caller);
+    if (!user) {
+        return;  // gone already: nobody waits for the answer
+    }
     setDelayedReply(true);
-    pending_.push_back(Pending{message(), std::move(work), unit});
+    Pending request{message(), std::move(work), unit, *user};
+    pending_.push_back(std::move(request));
+    if (!callers_.watchedServices().contains(caller)) {
+        callers_.addWatchedService(caller);
+    }
     startNext();
 }
 
+void SubNetObject::callerLeft(const QString& caller) {
+    // The front request may be handed over already: it is skipped unless it has begun.
+    for (auto it = pending_.begin(); it != pending_.end();) {
+        if (it->message.service() != caller) {
+            ++it;
+        } else if (handedOver_ && it == pending_.begin()) {
+            it->dropped->store(true);
+            ++it;
+        } else {
+            it = pending_.erase(it);
+        }
+    }
+    callers_.removeWatchedService(caller);
+}
+
+void SubNetObject::unwatchIfDone(const QString& caller) {
+    for (const Pending& p : pending_) {
+        if (p.message.service() == caller) {
+            return;
+        }
+    }
+    callers_.removeWatchedService(caller);
+}
+
 void SubNetObject::startNext() {
-    if (handedOver_ || pending_.empty()) {
+    if (handedOver_) {
+        return;
+    }
+    // The watch may have missed a caller that left right after its call: asked once more.
+    while (!pending_.empty() && !callerPresent(connection_, pending_.front().message.service())) {
+        const QString caller = pending_.front().message.service();
+        pending_.pop_front();
+        unwatchIfDone(caller);
+    }
+    if (pending_.empty()) {
         return;
     }
     SubNet* running = network_.runningSubNet(subNet_);
@@ -296,24 +348,31 @@ void SubNetObject::startNext() {
     }
     handedOver_ = true;
     Network* network = &network_;
+    const Pending& front = pending_.front();
     // Both reports travel behind the events the request raises, so the errors between them
     // are this request's own.
     running->postRequest(
-        [link = link_, network, work = pending_.front().work](comm::ctrlFerixComm& control) {
-            network->postToNetwork([link] {
-                if (link->object != nullptr) {
-                    link->object->requestBegan();
-                }
-            });
+        [link = link_, network, work = front.work,
+         dropped = front.dropped](comm::ctrlFerixComm& control) {
             Outcome outcome;
-            outcome.result = work(control);
+            if (dropped->load()) {
+                outcome.skipped = true;
+            } else {
+                network->postToNetwork([link] {
+                    if (link->object != nullptr) {
+                        link->object->requestBegan();
+                    }
+                });
+                outcome.result = work(control);
+            }
             outcome.protocol = control.Protocol();
             network->postToNetwork([link, outcome] {
                 if (link->object != nullptr) {
                     link->object->requestEnded(outcome);
                 }
             });
-        });
+        },
+        SubNet::Urgency::Operator, front.user);
 }
 
 void SubNetObject::requestBegan() {
@@ -327,6 +386,11 @@ void SubNetObject::requestEnded(const Outcome& outcome) {
     const Pending done = pending_.front();
     pending_.pop_front();
     handedOver_ = false;
+    unwatchIfDone(done.message.service());
+    if (outcome.skipped) {
+        startNext();  // its caller has left: no answer
+        return;
+    }
     const bool stopped = stopAsked_;
     stopAsked_ = false;
     const QStringList errors = requestErrors_;

@@ -2,14 +2,18 @@
 // the network's thread. Requests are queued here and handed to the sub net one at a time, so
 // that a request made while another runs waits its turn; each call is answered when the
 // control's request has ended, and fails with the text of every error the control reported
-// while it ran.
+// while it ran. A request whose caller has left the bus before it starts is dropped; beyond
+// kWaitingLimit waiting requests a new one is refused as busy. The history records each
+// request's transfers under the caller's user.
 #pragma once
 
 #include <QDBusConnection>
 #include <QDBusContext>
 #include <QDBusMessage>
+#include <QDBusServiceWatcher>
 #include <QObject>
 #include <QStringList>
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -33,6 +37,9 @@ class SubNetObject : public QObject, protected QDBusContext {
     Q_PROPERTY(QString LastError READ lastError)
 
 public:
+    // Requests that may wait while another runs; one more is refused.
+    static constexpr std::size_t kWaitingLimit = 16;
+
     SubNetObject(Network& network, int subNet, QDBusConnection connection);
     ~SubNetObject() override;
 
@@ -92,12 +99,16 @@ private:
     struct Outcome {
         Result result;
         comm::ProtocolEnum protocol = comm::ProtDNC;
+        bool skipped = false;  // its caller had left before it began
     };
     using Work = std::function<Result(comm::ctrlFerixComm&)>;
     struct Pending {
         QDBusMessage message;
         Work work;
         std::uint8_t unit = 0;
+        std::string user;  // the caller's
+        // Set when the caller has left: a request handed over but not yet begun is skipped.
+        std::shared_ptr<std::atomic<bool>> dropped = std::make_shared<std::atomic<bool>>(false);
     };
     // Cleared when the object goes, so that late reports from the sub net's thread find it
     // gone; touched on the network's thread only.
@@ -108,6 +119,8 @@ private:
     bool refuse(const std::optional<std::string>& problem);
     void enqueue(std::uint8_t unit, Work work);
     void startNext();
+    void callerLeft(const QString& caller);
+    void unwatchIfDone(const QString& caller);
     void requestBegan();
     void requestEnded(const Outcome& outcome);
     void replyWaiting(std::vector<QDBusMessage>& calls, const QString& error);
@@ -123,6 +136,7 @@ private:
     const int subNet_;
     QDBusConnection connection_;
     std::shared_ptr<Link> link_;
+    QDBusServiceWatcher callers_;
     std::deque<Pending> pending_;
     bool handedOver_ = false;  // the front request went to the sub net
     bool requestRunning_ = false;

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "dnc/history/DatabaseFile.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/history/IsoTime.h"
 
@@ -141,25 +142,32 @@ std::string jsonString(const std::string& text) {
     return json + "\"";
 }
 
-bool databaseMissing(const std::filesystem::path& file, std::ostream& err) {
-    std::error_code ec;
-    if (std::filesystem::exists(file, ec)) {
-        return false;
+// Tells why the file cannot be read as a database; false when it can be opened.
+bool databaseUnusable(const std::filesystem::path& file, const std::string& command,
+                      std::ostream& err) {
+    const DatabaseFile found = checkDatabaseFile(file);
+    switch (found.state) {
+        case DatabaseFile::State::Regular:
+            return false;
+        case DatabaseFile::State::Missing:
+            err << found.problem << " (nothing recorded yet, or give --history FILE)\n";
+            return true;
+        case DatabaseFile::State::Unusable:
+            err << command << ": " << printable(found.problem) << "\n";
+            return true;
     }
-    err << "no history database at " << file.string()
-        << " (nothing recorded yet, or give --history FILE)\n";
     return true;
 }
 
 std::string historyCommandsUsage() {
     return "history [--subnet N] [--unit U] [--name TEXT] [--since DATE] [--until DATE]\n"
            "        [--limit N] [--json] [--history FILE]\n"
-           "history --verify [--history FILE]\n"
-           "    Walks the hash chain of the records: exit status 0 when it is intact, 1 naming\n"
-           "    the first record that does not match.\n"
            "    The recorded program transfers, newest first. --name: names containing TEXT,\n"
            "    regardless of case. DATE in UTC: 2026-03-04, 2026-03-04T05:06 or\n"
            "    2026-03-04T05:06:07 (a date alone stands for the whole day, for --until too).\n"
+           "history --verify [--history FILE]\n"
+           "    Walks the hash chain of the records: exit status 0 when it is intact, 1 naming\n"
+           "    the first record that does not match.\n"
            "show-program SHA256 [--history FILE]\n"
            "    Prints a kept program unchanged (HistoryKeepPrograms=True); at least the first 8\n"
            "    hexadecimal digits of its SHA-256.\n"
@@ -227,17 +235,17 @@ void printHistoryTable(const std::vector<HistoryRow>& rows, std::ostream& out) {
         out << "No transfers recorded that match.\n";
         return;
     }
-    const std::vector<std::string> headers{"TIME (UTC)", "SUB NET", "UNIT",  "DIRECTION",
-                                           "BY",         "NAME",    "BYTES", "SHA-256",
-                                           "KEPT",       "OUTCOME"};
+    const std::vector<std::string> headers{"TIME (UTC)", "SUB NET", "UNIT",   "DIRECTION",
+                                           "BY",         "USER",    "NAME",   "BYTES",
+                                           "SHA-256",    "KEPT",    "OUTCOME"};
     std::vector<std::vector<std::string>> cells;
     cells.reserve(rows.size());
     for (const HistoryRow& row : rows) {
         cells.push_back({row.time, printable(subNetText(row)), std::to_string(row.unit),
                          std::string(toText(row.direction)), std::string(toText(row.startedBy)),
-                         printable(row.name), row.size ? std::to_string(*row.size) : "-",
-                         row.sha256.value_or("-"), row.kept ? "yes" : "-",
-                         printable(outcomeText(row))});
+                         row.user.empty() ? "-" : printable(row.user), printable(row.name),
+                         row.size ? std::to_string(*row.size) : "-", row.sha256.value_or("-"),
+                         row.kept ? "yes" : "-", printable(outcomeText(row))});
     }
     std::vector<std::size_t> widths;
     for (const std::string& h : headers) {
@@ -273,7 +281,8 @@ void printHistoryJson(const std::vector<HistoryRow>& rows, std::ostream& out) {
             << ", \"unit\": " << r.unit
             << ", \"direction\": " << jsonString(std::string(toText(r.direction)))
             << ", \"started_by\": " << jsonString(std::string(toText(r.startedBy)))
-            << ", \"name\": " << jsonString(r.name) << ", \"path\": " << jsonString(r.path)
+            << ", \"user\": " << jsonString(r.user) << ", \"name\": " << jsonString(r.name)
+            << ", \"path\": " << jsonString(r.path)
             << ", \"size\": " << (r.size ? std::to_string(*r.size) : "null")
             << ", \"sha256\": " << (r.sha256 ? jsonString(*r.sha256) : "null")
             << ", \"stored\": " << (r.stored ? "true" : "false")
@@ -308,7 +317,7 @@ int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, s
         return kExitUsage;
     }
     const std::filesystem::path file = historyPath(options->database);
-    if (databaseMissing(file, err)) {
+    if (databaseUnusable(file, "history", err)) {
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);
@@ -359,7 +368,7 @@ int runShowProgramCommand(const std::vector<std::string>& args, std::ostream& ou
         return kExitUsage;
     }
     const std::filesystem::path file = historyPath(database);
-    if (databaseMissing(file, err)) {
+    if (databaseUnusable(file, "show-program", err)) {
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);

@@ -46,8 +46,9 @@ std::string jsonString(const std::string& text);
 // Reads "--name VALUE" or "--name=VALUE" at args[i] (see HistoryCommands.cpp).
 std::optional<std::string> optionValue(const std::vector<std::string>& args, std::size_t& i,
                                        const std::string& name, std::string& error);
-// True, with the reason on `err`, when there is no database at `file`.
-bool databaseMissing(const std::filesystem::path& file, std::ostream& err);
+// True, with the reason on `err`, when `file` cannot be read as a database.
+bool databaseUnusable(const std::filesystem::path& file, const std::string& command,
+                      std::ostream& err);
 
 // The rows as a table for people, or as a JSON array for programs.
 void printHistoryTable(const std::vector<HistoryRow>& rows, std::ostream& out);

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "dnc/history/DatabaseFile.h"
 #include "dnc/history/IsoTime.h"
 #include "dnc/history/Sha256.h"
 #include "dnc/history/SqliteStatement.h"
@@ -15,8 +16,8 @@ namespace dnc::history {
 
 namespace {
 
-// A moment of waiting for another process's write; longer and the write is reported as failed
-// and retried later by the recorder, which never holds up a line.
+// A moment of waiting for another process's write; longer and the write fails as busy, and the
+// recorder (which never holds up a line) tries it again.
 constexpr int kBusyMilliseconds = 250;
 constexpr std::size_t kShortestHashPrefix = 8;
 
@@ -46,7 +47,7 @@ std::string immutableUri(const std::filesystem::path& file) {
     return uri + "?immutable=1";
 }
 
-constexpr const char* kSchema = R"sql(
+constexpr const char* kSchemaVersion1 = R"sql(
 CREATE TABLE transfers(
     id         INTEGER PRIMARY KEY,
     time       TEXT    NOT NULL,
@@ -75,9 +76,14 @@ CREATE INDEX programs_by_last_sent ON programs(last_sent);
 PRAGMA user_version = 1;
 )sql";
 
+// Who asked for a transfer recorded before that was kept: a unit's request names itself; an
+// operator's is not known.
+constexpr const char* kUserBeforeVersion2 =
+    "CASE WHEN started_by = 'unit' THEN 'unit ' || unit ELSE '' END";
+
 // Version 2: the revisions of the programs in the unit directories, and the hash chain over
 // every record. The chains begin here: records written before have no seal.
-constexpr const char* kUpgradeTo2 = R"sql(
+constexpr const char* kRevisionsAndChain = R"sql(
 ALTER TABLE transfers ADD COLUMN chain TEXT;
 CREATE TABLE revisions(
     id         INTEGER PRIMARY KEY,
@@ -111,8 +117,12 @@ CREATE TABLE chain_start(
 INSERT INTO chain_start(tbl, first)
     VALUES('transfers', (SELECT COALESCE(MAX(id), 0) + 1 FROM transfers)),
           ('revisions', 1), ('revision_states', 1);
-PRAGMA user_version = 2;
 )sql";
+
+bool busyCode(int code) {
+    const int primary = code & 0xFF;
+    return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
+}
 
 std::string lowered(std::string text) {
     for (char& c : text) {
@@ -134,6 +144,13 @@ PreparedRecord prepare(TransferRecord record) {
 }
 
 HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access access) {
+    // SQLite would wait for ever on a FIFO and fail obscurely on a folder or a device.
+    const DatabaseFile found = checkDatabaseFile(file);
+    if (found.state == DatabaseFile::State::Unusable ||
+        (found.state == DatabaseFile::State::Missing && access == Access::Read)) {
+        error_ = found.problem;
+        return;
+    }
     int flags = SQLITE_OPEN_NOMUTEX;
     if (access == Access::Write) {
         std::error_code ec;
@@ -165,7 +182,6 @@ HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access acces
     if (access == Access::Read) {
         if (checkVersion(version)) {
             empty_ = version == 0;
-            version_ = version;
         }
         return;
     }
@@ -187,20 +203,25 @@ HistoryDatabase::~HistoryDatabase() {
 
 bool HistoryDatabase::fail(const std::string& what) {
     error_ = what;
+    busy_ = false;
     if (db_ != nullptr) {
         error_ += std::string(": ") + sqlite3_errmsg(db_);
+        busy_ = busyCode(sqlite3_extended_errcode(db_));
     }
     return false;
 }
 
 bool HistoryDatabase::exec(const char* sql) {
     char* message = nullptr;
-    if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, &message);
+    if (rc != SQLITE_OK) {
         error_ = message != nullptr ? message : sqlite3_errmsg(db_);
+        busy_ = busyCode(rc);
         sqlite3_free(message);
         return false;
     }
     error_.clear();
+    busy_ = false;
     return true;
 }
 
@@ -210,6 +231,7 @@ bool HistoryDatabase::checkVersion(int& version) {
         return fail("cannot read the schema version");
     }
     version = static_cast<int>(read.integer(0));
+    version_ = version;
     if (version > kSchemaVersion) {
         error_ = "the history database has schema version " + std::to_string(version) +
                  ", newer than this program's " + std::to_string(kSchemaVersion);
@@ -226,15 +248,37 @@ bool HistoryDatabase::createSchema() {
         return false;
     }
     int version = 0;
-    const bool ok = checkVersion(version) && (version != 0 || exec(kSchema)) &&
-                    (version == kSchemaVersion || upgrade(version == 0 ? 1 : version));
-    version_ = ok ? kSchemaVersion : version;
-    return endTransaction(ok, nullptr);
+    bool ok = checkVersion(version);
+    if (ok && version == 0) {
+        ok = createVersion1();
+        version = 1;
+    }
+    if (ok && version == 1) {
+        ok = upgradeFrom1To2();
+        version = 2;
+    }
+    if (!endTransaction(ok, nullptr)) {
+        return false;
+    }
+    version_ = version;
+    return true;
 }
 
-bool HistoryDatabase::upgrade(int from) {
-    // In place, inside the transaction that found the older version.
-    return from == 1 && exec(kUpgradeTo2);
+bool HistoryDatabase::createVersion1() {
+    return exec(kSchemaVersion1);
+}
+
+// The user who asked for each transfer (rows already there keep what can be known of it),
+// the revisions of the programs and the hash chain.
+bool HistoryDatabase::upgradeFrom1To2() {
+    const std::string sql = std::string(
+                                "ALTER TABLE transfers ADD COLUMN user TEXT NOT NULL "
+                                "DEFAULT '';"
+                                "UPDATE transfers SET user = ") +
+                            kUserBeforeVersion2 +
+                            ";"
+                            "PRAGMA user_version = 2;";
+    return exec(sql.c_str()) && exec(kRevisionsAndChain);
 }
 
 bool HistoryDatabase::endTransaction(bool ok, const char* failure) {
@@ -245,8 +289,10 @@ bool HistoryDatabase::endTransaction(bool ok, const char* failure) {
         fail(failure);
     }
     const std::string why = error_;  // the rollback must not hide the cause
+    const bool busy = busy_;
     exec("ROLLBACK");
     error_ = why;
+    busy_ = busy;
     return false;
 }
 
@@ -272,8 +318,8 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
     {
         Statement insert(db_,
                          "INSERT INTO transfers(time, subnet, caption, unit, direction, "
-                         "started_by, name, path, size, sha256, stored, outcome, error) "
-                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
+                         "started_by, name, path, size, sha256, stored, outcome, error, user) "
+                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)");
         if (insert.prepared()) {
             insert.bind(1, time);
             insert.bind(2, std::int64_t{r.subNet});
@@ -293,6 +339,7 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
             insert.bind(11, std::int64_t{r.stored ? 1 : 0});
             insert.bind(12, toText(r.outcome));
             insert.bind(13, r.error);
+            insert.bind(14, r.user);
             written = insert.step() == SQLITE_DONE;
         }
     }
@@ -379,11 +426,13 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
     if (empty_) {
         return rows;
     }
+    // A database of an older version opened for reading is not upgraded: its users are
+    // derived as the upgrade would.
     std::string sql =
         "SELECT t.id, t.time, t.subnet, t.caption, t.unit, t.direction, t.started_by, t.name, "
         "t.path, t.size, t.sha256, t.stored, t.outcome, t.error, "
-        "EXISTS(SELECT 1 FROM programs p WHERE p.sha256 = t.sha256) "
-        "FROM transfers t WHERE 1";
+        "EXISTS(SELECT 1 FROM programs p WHERE p.sha256 = t.sha256), " +
+        std::string(version_ >= 2 ? "t.user" : kUserBeforeVersion2) + " FROM transfers t WHERE 1";
     if (filter.subNet) {
         sql += " AND t.subnet = ?1";
     }
@@ -440,6 +489,7 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
         row.outcome = outcomeFromText(select.text(12)).value_or(Outcome::Failed);
         row.error = select.text(13);
         row.kept = select.integer(14) != 0;
+        row.user = select.text(15);
         rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {

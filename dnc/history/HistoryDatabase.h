@@ -37,6 +37,8 @@ struct HistoryRow {
     int unit = 0;
     Direction direction = Direction::ToUnit;
     StartedBy startedBy = StartedBy::Unit;
+    // Who asked; rows written before it was recorded say "" (an operator) or "unit N".
+    std::string user;
     std::string name;
     std::string path;
     std::optional<std::int64_t> size;
@@ -77,6 +79,8 @@ public:
     bool ok() const { return error_.empty(); }
     // Why the last operation failed.
     const std::string& error() const { return error_; }
+    // The last operation failed because another connection held the database: it passes.
+    bool busy() const { return busy_; }
 
     // Writes the row and, with keepProgram, keeps its content under its hash. A record that
     // changed a program in a unit directory, or holds one for approval, also makes a revision
@@ -108,12 +112,15 @@ private:
     bool exec(const char* sql);
     bool fail(const std::string& what);
     bool createSchema();
+    // Each step of the schema brings a database of the version before to the next, in the
+    // transaction that createSchema holds.
+    bool createVersion1();
+    bool upgradeFrom1To2();
     bool prepareForWriting();
     // Commits, or rolls back keeping the cause (with `failure` as its summary, if given).
     bool endTransaction(bool ok, const char* failure);
     bool runWithText(const char* sql, std::string_view text);
     bool checkVersion(int& version);
-    bool upgrade(int from);
     // Seals record `id` of `table` onto the chain of the table.
     bool seal(const char* table, std::int64_t id);
     bool keepContent(const std::string& sha256, std::string_view content, const std::string& time);
@@ -129,10 +136,11 @@ private:
 
     sqlite3* db_ = nullptr;
     std::string error_;
+    bool busy_ = false;
+    int version_ = 0;        // the schema version of the open database
     bool empty_ = false;     // a database without the schema, opened for reading
     bool writable_ = false;  // opened for writing, with this program's schema
     bool opensForWriting_ = false;
-    int version_ = 0;
     std::optional<RevisionNotice> notice_;
 };
 

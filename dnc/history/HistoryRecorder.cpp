@@ -4,6 +4,9 @@ namespace dnc::history {
 
 namespace {
 
+// Between two writes to a held database; each write itself waits a while for the lock.
+constexpr std::chrono::milliseconds kHeldPause{20};
+
 class DatabaseWriter : public HistoryWriter {
 public:
     DatabaseWriter(const std::filesystem::path& file, bool keepPrograms, Retention retention)
@@ -34,6 +37,7 @@ public:
         return true;
     }
     std::string error() const override { return openError_.empty() ? db_.error() : openError_; }
+    bool busy() const override { return db_.busy(); }
     std::optional<RevisionNotice> takeRevisionNotice() override {
         std::optional<RevisionNotice> notice = std::move(notice_);
         notice_.reset();
@@ -88,9 +92,10 @@ void HistoryRecorder::record(TransferRecord record) {
         std::lock_guard<std::mutex> lock(mutex_);
         if (queue_.size() >= options_.capacity) {
             ++lost_;
-            return;
+            ++overflowed_;
+        } else {
+            queue_.push_back(std::move(record));
         }
-        queue_.push_back(std::move(record));
     }
     wake_.notify_one();
 }
@@ -127,16 +132,25 @@ std::uint64_t HistoryRecorder::lost() const {
 
 void HistoryRecorder::run() {
     std::unique_lock<std::mutex> lock(mutex_);
+    bool heldAtEnd = false;  // ending while the database is held: the rest is not waited for
     while (true) {
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty(); });
+        reportOverflow(lock);
+        wake_.wait(lock, [this] { return stopping_ || !queue_.empty() || overflowed_ > 0; });
         if (queue_.empty()) {
-            break;  // stopping, nothing left
+            if (stopping_) {
+                break;
+            }
+            continue;
         }
         Item item = std::move(queue_.front());
         queue_.pop_front();
         busy_ = true;
         if (auto* record = std::get_if<TransferRecord>(&item)) {
-            writeRecord(lock, std::move(*record));
+            if (heldAtEnd) {
+                ++lost_;
+            } else {
+                writeRecord(lock, std::move(*record), heldAtEnd);
+            }
         } else {
             applyAction(lock, std::get<RevisionAction>(item));
         }
@@ -149,33 +163,43 @@ void HistoryRecorder::run() {
     idle_.notify_all();
 }
 
-void HistoryRecorder::writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record) {
+void HistoryRecorder::writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record,
+                                  bool& heldAtEnd) {
     lock.unlock();
     const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
     lock.lock();
     const bool wasFailing = failing_;
     bool done = false;
-    for (int attempt = 1; !done; ++attempt) {
+    for (int attempt = 1; !done;) {
         // After a reported failure every record gets one try, so that a database that
         // stays broken does not fill the queue with waiting.
         const bool lastChance = stopping_ || wasFailing || attempt >= options_.tries;
         lock.unlock();
-        const bool ok = writeOne(prepared);
+        const Written result = writeOne(prepared);
+        if (result == Written::Held && options_.heldOff) {
+            options_.heldOff();
+        }
         std::optional<RevisionNotice> notice;
-        if (ok && writer_) {
+        if (result == Written::Yes && writer_) {
             notice = writer_->takeRevisionNotice();
         }
         if (notice && options_.revisionWritten) {
             options_.revisionWritten(*notice);
         }
         lock.lock();
-        if (ok) {
+        if (result == Written::Yes) {
             ++written_;
             done = true;
+        } else if (result == Written::Held && !stopping_) {
+            // Another process's transaction ends; the record keeps its place meanwhile.
+            reportOverflow(lock);
+            wake_.wait_for(lock, kHeldPause, [this] { return stopping_; });
         } else if (lastChance) {
             ++lost_;
+            heldAtEnd = result == Written::Held;
             done = true;
         } else {
+            ++attempt;
             wake_.wait_for(lock, options_.retryPause, [this] { return stopping_; });
         }
     }
@@ -198,8 +222,29 @@ void HistoryRecorder::applyAction(std::unique_lock<std::mutex>& lock,
     lock.lock();
 }
 
+void HistoryRecorder::reportOverflow(std::unique_lock<std::mutex>& lock) {
+    if (overflowed_ == 0) {
+        return;
+    }
+    const std::uint64_t dropped = overflowed_;
+    overflowed_ = 0;
+    if (failing_) {
+        return;  // counted; the recovery tells how many
+    }
+    failing_ = true;
+    lostReported_ += dropped;
+    lock.unlock();
+    if (options_.report) {
+        options_.report("history: " + std::to_string(dropped) +
+                        " transfer record(s) lost: the queue of " +
+                        std::to_string(options_.capacity) + " records waiting for the database " +
+                        options_.database.string() + " is full");
+    }
+    lock.lock();
+}
+
 // On the recorder's thread, without the lock.
-bool HistoryRecorder::writeOne(const PreparedRecord& prepared) {
+HistoryRecorder::Written HistoryRecorder::writeOne(const PreparedRecord& prepared) {
     if (!writer_) {
         writer_ = options_.open();
     }
@@ -218,11 +263,14 @@ bool HistoryRecorder::writeOne(const PreparedRecord& prepared) {
                                 " transfer record(s) were lost meanwhile");
             }
         }
-        return true;
+        return Written::Yes;
     }
-    failed(writer_->error());
+    const bool held = writer_->busy();
+    if (!held) {
+        failed(writer_->error());
+    }
     writer_.reset();  // opened afresh for the next try: the cause may have gone
-    return false;
+    return held ? Written::Held : Written::Failed;
 }
 
 void HistoryRecorder::failed(const std::string& why) {

@@ -1,8 +1,10 @@
 // Writes the transfer records of every sub net into the history database on a thread of its
 // own. A line's thread only hands its record over (a bounded queue; a record that does not fit
 // is dropped and counted), so a slow, full, read-only or locked database never holds up a
-// line. A failure to write is reported once, as is the return to normal; a record that could
-// not be written is tried again a few times before it is given up.
+// line. A database that another process holds is waited for, however long: the records wait
+// in the queue and only those that do not fit are lost, which is reported when it first
+// happens. A failure to write is reported once, as is the return to normal; a record that
+// could not be written is tried again a few times before it is given up.
 #pragma once
 
 #include <chrono>
@@ -36,6 +38,8 @@ public:
         (void)action;
         return {false, "this history keeps no revisions", 0};
     }
+    // The failed write found the database held by another process; it is tried again.
+    virtual bool busy() const { return false; }
 };
 
 struct RecorderOptions {
@@ -43,7 +47,7 @@ struct RecorderOptions {
     bool keepPrograms = false;  // programs sent to a unit are kept by their hash
     Retention retention;
     std::size_t capacity = 1000;  // records waiting at most
-    int tries = 3;                // writes of one record before it is given up
+    int tries = 3;  // writes of one record before it is given up (a held database is waited for)
     std::chrono::milliseconds retryPause{2000};
     // Gets the recorder's reports (failures and recoveries), on the recorder's thread.
     std::function<void(const std::string&)> report;
@@ -51,6 +55,8 @@ struct RecorderOptions {
     std::function<void(const RevisionNotice&)> revisionWritten;
     // Opens the writer, on the recorder's thread; default: the database above.
     std::function<std::unique_ptr<HistoryWriter>()> open;
+    // Told, on the recorder's thread, each time a write found the database held.
+    std::function<void()> heldOff;
 };
 
 class HistoryRecorder : public TransferJournal {
@@ -72,13 +78,16 @@ public:
     std::uint64_t lost() const;  // dropped for a full queue or given up after failures
 
 private:
+    enum class Written { Yes, Held, Failed };
     using Item = std::variant<TransferRecord, RevisionAction>;
+    void writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record, bool& heldAtEnd);
+    void applyAction(std::unique_lock<std::mutex>& lock, const RevisionAction& action);
 
     void run();
-    void writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record);
-    void applyAction(std::unique_lock<std::mutex>& lock, const RevisionAction& action);
-    bool writeOne(const PreparedRecord& prepared);
+    Written writeOne(const PreparedRecord& prepared);
     void failed(const std::string& why);
+    // With the lock held: tells of records dropped for a full queue, once until the recovery.
+    void reportOverflow(std::unique_lock<std::mutex>& lock);
 
     RecorderOptions options_;
     mutable std::mutex mutex_;
@@ -90,7 +99,8 @@ private:
     std::uint64_t written_ = 0;
     std::uint64_t lost_ = 0;
     std::uint64_t lostReported_ = 0;
-    bool failing_ = false;  // the failure has been reported; the recovery will be
+    std::uint64_t overflowed_ = 0;  // dropped for a full queue since the last report
+    bool failing_ = false;          // the failure has been reported; the recovery will be
     std::unique_ptr<HistoryWriter> writer_;
     std::thread thread_;
 };

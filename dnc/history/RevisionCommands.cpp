@@ -226,7 +226,7 @@ int runRevisionsCommand(const std::vector<std::string>& args, std::ostream& out,
         return usage("revisions", error, err);
     }
     const std::filesystem::path file = historyPath(words.database);
-    if (databaseMissing(file, err)) {
+    if (databaseUnusable(file, "revisions", err)) {
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);
@@ -264,7 +264,7 @@ int runDiffCommand(const std::vector<std::string>& args, std::ostream& out, std:
         return usage("diff", error, err);
     }
     const std::filesystem::path file = historyPath(words.database);
-    if (databaseMissing(file, err)) {
+    if (databaseUnusable(file, "diff", err)) {
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);
@@ -292,7 +292,7 @@ int runShowRevisionCommand(const std::vector<std::string>& args, std::ostream& o
         return usage("show-revision", error, err);
     }
     const std::filesystem::path file = historyPath(words.database);
-    if (databaseMissing(file, err)) {
+    if (databaseUnusable(file, "show-revision", err)) {
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);

@@ -21,6 +21,8 @@ struct TransferRecord {
     int unit = 0;
     Direction direction = Direction::ToUnit;
     StartedBy startedBy = StartedBy::Unit;
+    // Who asked: the login name (or number) of the operator's user, or "unit N".
+    std::string user;
     std::string name;  // the program's file name
     std::string path;  // its full path on the PC
     // The bytes that went over the line or were stored (size and hash are taken from them);
@@ -28,7 +30,6 @@ struct TransferRecord {
     std::optional<std::string> content;
     bool stored = false;  // the content is what the file at `path` holds now
     bool held = false;    // the content waits for approval; the file at `path` is untouched
-    std::string user;     // who caused the transfer; empty: the unit
     Outcome outcome = Outcome::Done;
     std::string error;
 };

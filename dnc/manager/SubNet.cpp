@@ -1,5 +1,6 @@
 #include "dnc/manager/SubNet.h"
 
+#include "dnc/common/UserNames.h"
 #include "dnc/config/SettingRules.h"
 #include "dnc/config/SettingsCheck.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -59,7 +60,8 @@ public:
     }
     void TransferEnded(const comm::TransferEnd& end) override {
         if (subNet_.journal_ != nullptr) {
-            subNet_.journal_->record(transferRecord(subNet_.id_, subNet_.control_->Caption(), end));
+            subNet_.journal_->record(
+                transferRecord(subNet_.id_, subNet_.control_->Caption(), end, subNet_.requester_));
         }
     }
 
@@ -68,7 +70,7 @@ private:
 };
 
 history::TransferRecord transferRecord(int subNet, const std::string& caption,
-                                       const comm::TransferEnd& end) {
+                                       const comm::TransferEnd& end, const std::string& requester) {
     history::TransferRecord record;
     record.time = std::chrono::system_clock::now();
     record.subNet = subNet;
@@ -79,6 +81,11 @@ history::TransferRecord transferRecord(int subNet, const std::string& caption,
     record.startedBy = end.startedBy == comm::TransferStarter::Operator
                            ? history::StartedBy::Operator
                            : history::StartedBy::Unit;
+    if (record.startedBy == history::StartedBy::Unit) {
+        record.user = unitRequester(end.unit);
+    } else {
+        record.user = requester.empty() ? processUserName() : requester;
+    }
     record.name = end.name;
     record.path = end.path;
     if (end.hasBytes) {
@@ -167,13 +174,17 @@ void SubNet::post(Operation operation) {
     });
 }
 
-void SubNet::postRequest(Operation request, Urgency urgency) {
-    postRequestAgain(std::move(request), urgency, std::nullopt);
+void SubNet::postRequest(Operation request, Urgency urgency, std::string requester) {
+    if (requester.empty()) {
+        requester = processUserName();
+    }
+    postRequestAgain(std::move(request), urgency, std::move(requester), std::nullopt);
 }
 
-void SubNet::postRequestAgain(Operation request, Urgency urgency,
+void SubNet::postRequestAgain(Operation request, Urgency urgency, std::string requester,
                               std::optional<std::chrono::milliseconds> firstTry) {
-    queue_.post([this, request = std::move(request), urgency, firstTry] {
+    queue_.post([this, request = std::move(request), urgency, requester = std::move(requester),
+                 firstTry] {
         if (closeRequested_) {
             return;
         }
@@ -184,12 +195,15 @@ void SubNet::postRequestAgain(Operation request, Urgency urgency,
         // another operator's request that waits on the line.
         const bool lineFree = givesWay ? control_->LineQuiet() : control_->LineAtRest();
         if (control_->TransferBusy() || !lineFree || requestRunning_) {
-            postRequestAgain(request, urgency, since);  // again at the next turn of the queue
+            // again at the next turn of the queue
+            postRequestAgain(request, urgency, requester, since);
             return;
         }
         requestRunning_ = true;
+        requester_ = requester;
         request(*control_);
         requestRunning_ = false;
+        requester_.clear();
     });
 }
 

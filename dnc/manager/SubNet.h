@@ -66,8 +66,11 @@ public:
     // operator's would: units that keep the line busy must not keep a view stale for ever.
     static constexpr std::chrono::milliseconds kBackgroundPatience{5000};
     // Runs an operator request on the sub net's thread once the line serves no other request
-    // (the control drops a request made meanwhile; the operator's must not be lost).
-    void postRequest(Operation request, Urgency urgency = Urgency::Operator);
+    // (the control drops a request made meanwhile; the operator's must not be lost). The
+    // transfers it makes are recorded as asked for by `requester` (empty: the user this
+    // process runs as, the one at its windows).
+    void postRequest(Operation request, Urgency urgency = Urgency::Operator,
+                     std::string requester = {});
     // Runs `change` on the sub net's thread once the line stands between two exchanges and no
     // request runs, so that nothing on the line sees a part of it; it must not wait. Unlike a
     // request it is not dropped when the sub net closes: it runs before the configuration is
@@ -93,7 +96,7 @@ private:
     void reportSettingProblems();
     void postNeverWaits(std::function<void()> message);
     void postChangeAgain(Operation change);
-    void postRequestAgain(Operation request, Urgency urgency,
+    void postRequestAgain(Operation request, Urgency urgency, std::string requester,
                           std::optional<std::chrono::milliseconds> firstTry);
     void deliver(SubNetEvent event);
 
@@ -116,6 +119,7 @@ private:
     std::atomic<bool> closed_{false};
     bool starting_ = false;
     bool requestRunning_ = false;         // an operator's request runs (on the sub net's thread)
+    std::string requester_;               // who asked for the request that runs
     std::atomic<int> changesPending_{0};  // posted changes that have not run yet
     std::thread thread_;
 };
@@ -129,9 +133,10 @@ R SubNet::call(std::function<R(comm::ctrlFerixComm&)> query) {
     return result.get();
 }
 
-// What the history records of a transfer the control reports, stamped now.
+// What the history records of a transfer the control reports, stamped now; `requester` is
+// who asked when an operator's request made it.
 history::TransferRecord transferRecord(int subNet, const std::string& caption,
-                                       const comm::TransferEnd& end);
+                                       const comm::TransferEnd& end, const std::string& requester);
 
 // The device of port N from the store's "Ports" section (default /dev/ttyS<N-1>).
 std::string portDevice(const ConfigStore& store, int port);

@@ -70,9 +70,9 @@ HistoryView::HistoryView(std::filesystem::path database, int subNet, const QStri
     list_->setColumnCount(static_cast<int>(kHistoryColumnCount));
     QVariantList headerTags;
     QStringList headers;
-    for (int n = 0; n < static_cast<int>(kHistoryColumnCount); ++n) {
-        headerTags << histr::kFirstColumn + n;
-        headers << QString::number(histr::kFirstColumn + n);
+    for (const int title : histr::kColumnTitles) {
+        headerTags << title;
+        headers << QString::number(title);
     }
     list_->setHeaderLabels(headers);
     list_->setProperty("headerTags", headerTags);

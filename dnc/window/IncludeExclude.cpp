@@ -4,6 +4,7 @@
 
 #include "comm/files/FileIo.h"
 #include "comm/files/PlainName.h"
+#include "dnc/common/UserNames.h"
 #include "dnc/config/ChainFile.h"
 #include "dnc/window/ChainRunner.h"
 #include "dnc/window/TargetNames.h"
@@ -49,6 +50,7 @@ void recordFile(const IncludeExcludeRequest& request, const std::filesystem::pat
                            ? history::Direction::Include
                            : history::Direction::Exclude;
     record.startedBy = history::StartedBy::Window;
+    record.user = processUserName();
     record.name = target.filename().string();
     record.path = target.string();
     record.outcome = failure.empty() ? history::Outcome::Done : history::Outcome::Failed;

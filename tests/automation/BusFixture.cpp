@@ -130,7 +130,10 @@ void BusTest::writeSettings(const fs::path& file, const fs::path& home, const si
 
 std::unique_ptr<ChildProgram> BusTest::startService(const fs::path& settings) {
     auto program = std::make_unique<ChildProgram>(
-        FERIXDNC_PROGRAM, std::vector<std::string>{"--headless", "--config", settings.string()});
+        FERIXDNC_PROGRAM,
+        std::vector<std::string>{
+            "--headless", "--config", settings.string(), "--history",
+            (settings.parent_path() / (settings.stem().string() + ".db")).string()});
     const bool named =
         program->waitForOutput("D-Bus: owns org.ferixdnc.DNC.instance", std::chrono::seconds(30));
     const bool serving =

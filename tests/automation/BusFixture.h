@@ -65,7 +65,8 @@ protected:
     static void writeSettings(const std::filesystem::path& file, const std::filesystem::path& home,
                               const sim::PtyPair& line, const sim::PtyPair& plainLine,
                               const std::string& caption);
-    // Starts a headless FerixDNC; returns when it owns its instance name and sub net 1 serves.
+    // Starts a headless FerixDNC, its history beside the settings (DNC.ini: DNC.db); returns
+    // when it owns its instance name and sub net 1 serves.
     std::unique_ptr<ChildProgram> startService(const std::filesystem::path& settings);
 
     // Runs Qt's events until `done` holds; false when it did not within `limit`.

@@ -1,8 +1,11 @@
 // ferixdncctl's history and show-program as a script runs them: a child program reading a
 // database that the recorder wrote, with no bus anywhere (both bus addresses lead nowhere).
+#include <sys/stat.h>
+#include <unistd.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -73,11 +76,14 @@ protected:
         options.keepPrograms = true;
         options.report = [this](const std::string& text) { reports += text + "\n"; };
         HistoryRecorder recorder(options);
-        recorder.record(transfer("MILL1.WTX", kMill, 0, 1, 2));
+        TransferRecord sent = transfer("MILL1.WTX", kMill, 0, 1, 2);
+        sent.user = "unit 2";
+        recorder.record(sent);
 
         TransferRecord pulled = transfer("TOOLS.WTX", kReceived, 60, 1, 2);
         pulled.direction = Direction::FromUnit;
         pulled.startedBy = StartedBy::Operator;
+        pulled.user = "anna";
         pulled.stored = true;
         recorder.record(pulled);
 
@@ -91,6 +97,17 @@ protected:
 
     CtlRun ctl(std::vector<std::string> arguments) {
         ChildProgram program(FERIXDNCCTL_PROGRAM, std::move(arguments));
+        const int status = program.exitCode(std::chrono::seconds(60));
+        return {status, program.output()};
+    }
+    // As an unprivileged user when the test runs as root, whom permissions do not stop.
+    CtlRun ctlUnprivileged(std::vector<std::string> arguments) {
+        if (::geteuid() != 0) {
+            return ctl(std::move(arguments));
+        }
+        arguments.insert(arguments.begin(), {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                             "--", FERIXDNCCTL_PROGRAM});
+        ChildProgram program("/usr/bin/setpriv", std::move(arguments));
         const int status = program.exitCode(std::chrono::seconds(60));
         return {status, program.output()};
     }
@@ -127,7 +144,8 @@ TEST_F(CtlHistory, TheTableListsEveryTransferNewestFirstWithoutABus) {
     EXPECT_NE(table[1].find("stopped: Transfer stopped by the operator"), std::string::npos);
     EXPECT_NE(table[1].find(sha256Hex(kLathe.substr(0, 8))), std::string::npos);
     EXPECT_NE(table[2].find("TOOLS.WTX"), std::string::npos);
-    EXPECT_NE(table[2].find("from-unit  operator"), std::string::npos) << table[2];
+    EXPECT_NE(table[2].find("from-unit  operator  anna"), std::string::npos) << table[2];
+    EXPECT_NE(table[3].find("to-unit    unit      unit 2"), std::string::npos) << table[3];
     EXPECT_NE(table[2].find(sha256Hex(kReceived)), std::string::npos);
     EXPECT_NE(table[3].find("MILL1.WTX"), std::string::npos);
     EXPECT_NE(table[3].find(" " + std::to_string(kMill.size()) + " "), std::string::npos)
@@ -152,6 +170,8 @@ TEST_F(CtlHistory, JsonAndFiltersForScripts) {
     EXPECT_EQ(mill["unit"].toInt(), 2);
     EXPECT_EQ(mill["direction"].toString(), "to-unit");
     EXPECT_EQ(mill["started_by"].toString(), "unit");
+    EXPECT_EQ(mill["user"].toString(), "unit 2");
+    EXPECT_EQ(rows[1].toObject()["user"].toString(), "anna");
     EXPECT_EQ(mill["name"].toString(), "MILL1.WTX");
     EXPECT_EQ(mill["path"].toString(), "/srv/dnc/Ferix2/MILL1.WTX");
     EXPECT_EQ(mill["size"].toInt(), static_cast<int>(kMill.size()));
@@ -240,6 +260,26 @@ TEST_F(CtlHistory, ExitStatusesForMissingDatabasesAndWrongArguments) {
     EXPECT_EQ(r.output.rfind("ferixdncctl: history: " + (dir / "notes.db").string(), 0), 0u)
         << r.output;
 
+    // A folder and a FIFO are refused before anything opens them as a database.
+    const auto folder = dir / "folder.db";
+    std::filesystem::create_directories(folder);
+    r = ctl({"history", "--history", folder.string()});
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output, "ferixdncctl: history: " + folder.string() +
+                            " is a folder, not a history database\n");
+    const auto fifo = dir / "fifo.db";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string command : {"history", "show-program"}) {
+        std::vector<std::string> line{command, "--history", fifo.string()};
+        if (command == "show-program") {
+            line.push_back(sha256Hex(kMill));
+        }
+        r = ctl(line);
+        EXPECT_EQ(r.status, 1) << command << " must not wait on the FIFO: " << r.output;
+        EXPECT_EQ(r.output, "ferixdncctl: " + command + ": " + fifo.string() +
+                                " is a FIFO, not a history database\n");
+    }
+
     for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
              {"history", "--subnet", "17"},
              {"history", "--unit"},
@@ -269,6 +309,34 @@ TEST_F(CtlHistory, ExitStatusesForMissingDatabasesAndWrongArguments) {
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.output.find("$XDG_STATE_HOME/DNC/history.db"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("~/.local/state/DNC/history.db"), std::string::npos);
+}
+
+TEST_F(CtlHistory, AFileThatCannotBeReadIsSaidToBeUnreadable) {
+    // Readable folders down to it, the file itself for its owner only.
+    std::filesystem::permissions(dir, std::filesystem::perms::owner_all |
+                                          std::filesystem::perms::group_exec |
+                                          std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        db.parent_path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+    std::filesystem::permissions(
+        db, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    CtlRun r = ctlUnprivileged({"history", "--history", db.string()});
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output, "ferixdncctl: history: cannot read the history database " + db.string() +
+                            ": Permission denied\n");
+    r = ctlUnprivileged({"show-program", sha256Hex(kMill), "--history", db.string()});
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_EQ(r.output.rfind("ferixdncctl: show-program: cannot read the history database", 0), 0u)
+        << r.output;
+
+    // A folder on the way that may not be searched hides whether the file is there at all.
+    std::filesystem::permissions(db.parent_path(), std::filesystem::perms::owner_all);
+    r = ctlUnprivileged({"history", "--history", db.string()});
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(
+        r.output.find("cannot read the history database " + db.string() + ": Permission denied"),
+        std::string::npos)
+        << r.output;
 }
 
 }  // namespace

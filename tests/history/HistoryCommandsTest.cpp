@@ -20,6 +20,7 @@ protected:
         failed.outcome = Outcome::Failed;
         failed.direction = Direction::FromUnit;
         failed.startedBy = StartedBy::Operator;
+        failed.user = "anna";
         failed.error = "Error \"while\" receiving\n\x1b[31m";
         failed.caption = "Halle \xC3\x9C \xFC";  // UTF-8 and a byte of the 8-bit code page
         EXPECT_TRUE(writer.add(prepare(failed), false));
@@ -50,7 +51,9 @@ TEST_F(Commands, TheTableShowsEveryTransferNewestFirst) {
     EXPECT_EQ(first.rfind("2026-03-05T05:06:07.000Z", 0), 0u);
     EXPECT_NE(first.find("LATHE.WTX"), std::string::npos);
     EXPECT_NE(first.find("from-unit"), std::string::npos);
-    EXPECT_NE(first.find("operator"), std::string::npos);
+    EXPECT_NE(first.find("operator  anna "), std::string::npos) << first;
+    EXPECT_NE(header.find("BY        USER"), std::string::npos) << header;
+    EXPECT_NE(second.find("unit      -  "), std::string::npos) << "no user recorded: " << second;
     EXPECT_NE(first.find("failed: Error \"while\" receiving??[31m"), std::string::npos)
         << "control characters never reach the terminal: " << first;
     EXPECT_NE(second.find(sha256Hex("G01 X1\r\n")), std::string::npos);
@@ -80,7 +83,8 @@ TEST_F(Commands, JsonForScripts) {
     EXPECT_EQ(json.front(), '[');
     EXPECT_NE(json.find("\"time\": \"2026-03-05T05:06:07.000Z\", \"subnet\": 2, \"caption\": "
                         "\"Halle \xC3\x9C \\u00fc\", \"unit\": 3, \"direction\": \"from-unit\", "
-                        "\"started_by\": \"operator\", \"name\": \"LATHE.WTX\""),
+                        "\"started_by\": \"operator\", \"user\": \"anna\", "
+                        "\"name\": \"LATHE.WTX\""),
               std::string::npos)
         << json;
     EXPECT_NE(json.find("\"size\": null, \"sha256\": null, \"stored\": false, \"outcome\": "

@@ -1,6 +1,7 @@
 // The history database: rows and their filters, kept programs, retention, the schema version,
 // and several writers on one file.
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <fstream>
@@ -300,6 +301,87 @@ TEST_F(Database, TwoProcessesWriteOneFile) {
               static_cast<std::size_t>(kEach));
     EXPECT_EQ(rows(where([&](HistoryFilter& f) { f.subNet = 4; })).size(),
               static_cast<std::size_t>(kEach));
+}
+
+// A file as the first version of the schema left it, with a unit's and an operator's transfer.
+void writeVersion1(const std::filesystem::path& file) {
+    std::filesystem::create_directories(file.parent_path());
+    sqlite3* raw = nullptr;
+    ASSERT_EQ(sqlite3_open(file.c_str(), &raw), SQLITE_OK);
+    const char* sql = R"sql(
+PRAGMA journal_mode=WAL;
+CREATE TABLE transfers(id INTEGER PRIMARY KEY, time TEXT NOT NULL, subnet INTEGER NOT NULL,
+    caption TEXT NOT NULL, unit INTEGER NOT NULL, direction TEXT NOT NULL,
+    started_by TEXT NOT NULL, name TEXT NOT NULL, path TEXT NOT NULL, size INTEGER,
+    sha256 TEXT, stored INTEGER NOT NULL, outcome TEXT NOT NULL, error TEXT NOT NULL);
+CREATE TABLE programs(sha256 TEXT PRIMARY KEY, size INTEGER NOT NULL, content BLOB NOT NULL,
+    kept TEXT NOT NULL, last_sent TEXT NOT NULL);
+INSERT INTO transfers VALUES(1, '2026-03-04T05:06:07.000Z', 1, 'Hall', 4, 'to-unit', 'unit',
+    'A.WTX', '/p/A.WTX', NULL, NULL, 0, 'done', '');
+INSERT INTO transfers VALUES(2, '2026-03-04T05:06:08.000Z', 1, 'Hall', 2, 'from-unit',
+    'operator', 'B.WTX', '/p/B.WTX', NULL, NULL, 0, 'done', '');
+PRAGMA user_version = 1;
+)sql";
+    EXPECT_EQ(sqlite3_exec(raw, sql, nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(raw);
+    sqlite3_close(raw);
+}
+
+int fileVersion(const std::filesystem::path& file) {
+    sqlite3* raw = nullptr;
+    sqlite3_open_v2(file.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_stmt* stmt = nullptr;
+    sqlite3_prepare_v2(raw, "PRAGMA user_version", -1, &stmt, nullptr);
+    const int version = sqlite3_step(stmt) == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    sqlite3_finalize(stmt);
+    sqlite3_close(raw);
+    return version;
+}
+
+TEST_F(Database, TheUserIsRecordedAndAnOlderFileIsUpgradedInPlace) {
+    writeVersion1(db);
+    // Reading changes nothing; the rows say what can be known of who asked.
+    auto before = rows();
+    ASSERT_EQ(before.size(), 2u);
+    EXPECT_EQ(before[0].user, "") << "an operator not recorded";
+    EXPECT_EQ(before[1].user, "unit 4");
+    EXPECT_EQ(fileVersion(db), 1);
+
+    TransferRecord asked = transfer("C.WTX", "x", 60);
+    asked.startedBy = StartedBy::Operator;
+    asked.user = "anna";
+    {
+        HistoryDatabase writer(db, HistoryDatabase::Access::Write);
+        ASSERT_TRUE(writer.ok()) << writer.error();
+        ASSERT_TRUE(writer.add(prepare(asked), false)) << writer.error();
+    }
+    EXPECT_EQ(fileVersion(db), kSchemaVersion);
+    const auto after = rows();
+    ASSERT_EQ(after.size(), 3u);
+    EXPECT_EQ(after[0].name, "C.WTX");
+    EXPECT_EQ(after[0].user, "anna");
+    EXPECT_EQ(after[1].user, "");
+    EXPECT_EQ(after[2].user, "unit 4");
+    EXPECT_EQ(after[2].name, "A.WTX") << "the old rows stay as they were";
+}
+
+TEST_F(Database, OnlyARegularFileIsOpened) {
+    const auto folder = dir / "folder.db";
+    std::filesystem::create_directories(folder);
+    HistoryDatabase reader(folder, HistoryDatabase::Access::Read);
+    EXPECT_EQ(reader.error(), folder.string() + " is a folder, not a history database");
+    EXPECT_FALSE(reader.query({}));
+
+    // A writer would otherwise wait for ever for a FIFO's other end.
+    const auto fifo = dir / "fifo.db";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    HistoryDatabase writer(fifo, HistoryDatabase::Access::Write);
+    EXPECT_EQ(writer.error(), fifo.string() + " is a FIFO, not a history database");
+    EXPECT_FALSE(writer.add(prepare(transfer("P", "x")), false));
+    EXPECT_FALSE(writer.busy());
+
+    HistoryDatabase missing(dir / "none.db", HistoryDatabase::Access::Read);
+    EXPECT_EQ(missing.error(), "no history database at " + (dir / "none.db").string());
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.db"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 // The recorder: the line's side never waits for the database, failures are reported once, and
 // what could be written is written.
+#include <sqlite3.h>
+
 #include <condition_variable>
 #include <mutex>
 
@@ -52,8 +54,52 @@ private:
     std::atomic<int>& attempts_;
 };
 
+// Another process's transaction on the database, held until released.
+class Holder {
+public:
+    explicit Holder(const std::filesystem::path& file) {
+        EXPECT_EQ(sqlite3_open(file.c_str(), &db_), SQLITE_OK);
+        EXPECT_EQ(sqlite3_exec(db_, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK)
+            << sqlite3_errmsg(db_);
+    }
+    ~Holder() { sqlite3_close(db_); }
+    void release() { EXPECT_EQ(sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr), SQLITE_OK); }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
 class Recorder : public HistoryFolder {
 protected:
+    // The recorder on the test's database; counts the writes that found it held.
+    RecorderOptions heldCounting() {
+        {
+            HistoryDatabase made(db, HistoryDatabase::Access::Write);
+            EXPECT_TRUE(made.ok()) << made.error();
+        }
+        RecorderOptions options;
+        options.database = db;
+        options.tries = 3;
+        options.retryPause = std::chrono::milliseconds(1);
+        options.report = [this](const std::string& text) {
+            note(text);
+            changed.notify_all();
+        };
+        options.heldOff = [this] {
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                ++heldOffs;
+            }
+            changed.notify_all();
+        };
+        return options;
+    }
+    // Waits until `done` holds, checked whenever the recorder tells something.
+    bool waitFor(const std::function<bool()>& done) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(60), done);
+    }
+
     void note(const std::string& text) {
         std::lock_guard<std::mutex> lock(mutex);
         reports.push_back(text);
@@ -63,7 +109,9 @@ protected:
         return reports;
     }
     std::mutex mutex;
+    std::condition_variable changed;
     std::vector<std::string> reports;
+    int heldOffs = 0;
 };
 
 TEST_F(Recorder, AHeldDatabaseNeverHoldsTheLine) {
@@ -166,6 +214,52 @@ TEST_F(Recorder, WritesTheDatabaseAndKeepsProgramsSentToAUnit) {
     EXPECT_FALSE(reader.program(sha256Hex("from the unit")))
         << "what came from a unit is in its directory";
     EXPECT_FALSE(reader.program(sha256Hex("half a prog"))) << "no machine ran a cut program";
+}
+
+TEST_F(Recorder, ADatabaseHeldByAnotherProcessIsWaitedForAndNothingIsLost) {
+    RecorderOptions options = heldCounting();
+    Holder holder(db);
+    HistoryRecorder recorder(options);
+    for (int i = 0; i < 5; ++i) {
+        recorder.record(transfer("P" + std::to_string(i), std::to_string(i), i));
+    }
+    // Many more refusals than a failing database is tried: the records still wait.
+    ASSERT_TRUE(waitFor([this] { return heldOffs >= 10; }));
+    EXPECT_EQ(recorder.lost(), 0u);
+    holder.release();
+    recorder.flush();
+    EXPECT_EQ(recorder.written(), 5u);
+    EXPECT_EQ(recorder.lost(), 0u);
+    EXPECT_TRUE(reported().empty()) << reported()[0];
+    HistoryDatabase reader(db, HistoryDatabase::Access::Read);
+    const auto rows = reader.query({});
+    ASSERT_TRUE(rows) << reader.error();
+    ASSERT_EQ(rows->size(), 5u);
+    EXPECT_EQ(rows->front().name, "P4");
+}
+
+TEST_F(Recorder, OnlyWhatDoesNotFitTheQueueIsLostAndThatIsReported) {
+    RecorderOptions options = heldCounting();
+    options.capacity = 3;
+    Holder holder(db);
+    HistoryRecorder recorder(options);
+    recorder.record(transfer("FIRST", "f"));
+    ASSERT_TRUE(waitFor([this] { return heldOffs >= 1; }));  // taken, waiting for the lock
+    for (int i = 0; i < 5; ++i) {
+        recorder.record(transfer("P" + std::to_string(i), std::to_string(i), i + 1));
+    }
+    EXPECT_EQ(recorder.lost(), 2u);
+    ASSERT_TRUE(waitFor([this] { return !reports.empty(); }));
+    EXPECT_NE(reported()[0].find("record(s) lost: the queue of 3 records waiting for the "
+                                 "database " +
+                                 db.string() + " is full"),
+              std::string::npos)
+        << reported()[0];
+    holder.release();
+    recorder.flush();
+    EXPECT_EQ(recorder.written(), 4u) << "the one taken and the three that waited";
+    ASSERT_EQ(reported().size(), 2u);
+    EXPECT_NE(reported()[1].find("is written again"), std::string::npos) << reported()[1];
 }
 
 }  // namespace

@@ -195,8 +195,8 @@ TEST_F(Revisions, TheChainFindsAChangedRemovedOrInsertedRecord) {
     EXPECT_NE(check.reason.find("missing"), std::string::npos);
 
     fresh();
-    sql("INSERT INTO transfers SELECT 4, time, subnet, caption, unit, direction, started_by, "
-        "name, path, size, sha256, stored, outcome, error, chain FROM transfers WHERE id = 3");
+    sql("CREATE TEMP TABLE copy AS SELECT * FROM transfers WHERE id = 3; "
+        "UPDATE copy SET id = 4; INSERT INTO transfers SELECT * FROM copy");
     check = verify();
     EXPECT_FALSE(check.intact);
     EXPECT_EQ(check.id, 4);

@@ -2,8 +2,10 @@
 // pseudo-terminal pair, simulated units on the other, in real time; the hashes are checked
 // against sha256sum.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 
@@ -136,6 +138,7 @@ TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
     EXPECT_EQ(down.caption, "Hall A");
     EXPECT_EQ(down.direction, Direction::ToUnit);
     EXPECT_EQ(down.startedBy, StartedBy::Unit);
+    EXPECT_EQ(down.user, "unit 1");
     EXPECT_EQ(down.name, "PRG1.WTX");
     EXPECT_EQ(down.path, sent.string());
     EXPECT_EQ(down.size, 300);
@@ -144,6 +147,7 @@ TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
     EXPECT_TRUE(down.kept);
 
     EXPECT_EQ(up.unit, 2);
+    EXPECT_EQ(up.user, "unit 2");
     EXPECT_EQ(up.direction, Direction::FromUnit);
     EXPECT_EQ(up.size, 200);
     EXPECT_EQ(up.sha256, sha256sum(received));
@@ -168,6 +172,57 @@ TEST_F(ServiceRecords, ADatabaseThatCannotBeWrittenLeavesTheLineAlone) {
         EXPECT_EQ(u.eventsOf(UnitEvent::ProgramReceived).back().data, program(300, 16));
     });
     EXPECT_EQ(linesWith("history: cannot write the database " + database.string()), 1);
+}
+
+TEST_F(ServiceRecords, AnOperatorsRequestIsRecordedUnderTheUserWhoAsked) {
+    const fs::path database = dir / "state" / "history.db";
+    std::ofstream(dir / "home" / "Ferix1" / "PRG1.WTX", std::ios::binary) << program(120, 5);
+    driver.withUnits([](UnitSimulator& u) {
+        u.unit(2)->memory().store({"PRG2", 1, program(90, 7)});
+    });
+    {
+        HistoryRecorder recorder(dnc::historyRecorderOptions(
+            *store, database, [this](const std::string& text) { note(text); }));
+        dnc::EventLog log([this](const std::string& text) { note(text); });
+        dnc::ServiceOptions options;
+        options.subNets = {1};
+        options.journal = &recorder;
+        dnc::HeadlessService service(*store, log, options);
+        ASSERT_EQ(service.start(), 1);
+        dnc::SubNet* subNet = service.runningSubNet(1);
+        ASSERT_NE(subNet, nullptr);
+        std::atomic<int> done = 0;
+        // One asked for by a caller named by the bus, one by the windows' own user.
+        subNet->postRequest(
+            [&done](comm::ctrlFerixComm& c) {
+                c.DoPcRequestFileToFerix(1, "PRG1.WTX");
+                ++done;
+            },
+            dnc::SubNet::Urgency::Operator, "anna");
+        subNet->postRequest([&done](comm::ctrlFerixComm& c) {
+            c.DoPcRequestFileFromFerix(2, "PRG2", 0);
+            ++done;
+        });
+        for (int turn = 0; turn < 1500 && done < 2; ++turn) {
+            service.serviceOnce(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(done, 2);
+        service.closeAll();
+        recorder.flush();
+    }
+    HistoryDatabase reader(database, HistoryDatabase::Access::Read);
+    const auto rows = reader.query({});
+    ASSERT_TRUE(rows) << reader.error();
+    ASSERT_EQ(rows->size(), 2u);
+    const HistoryRow& sent = rows->at(0).unit == 1 ? rows->at(0) : rows->at(1);
+    const HistoryRow& received = rows->at(0).unit == 1 ? rows->at(1) : rows->at(0);
+    EXPECT_EQ(sent.startedBy, StartedBy::Operator);
+    EXPECT_EQ(sent.outcome, Outcome::Done) << sent.error;
+    EXPECT_EQ(sent.user, "anna");
+    EXPECT_EQ(received.startedBy, StartedBy::Operator);
+    EXPECT_EQ(received.outcome, Outcome::Done) << received.error;
+    const passwd* self = ::getpwuid(::getuid());
+    EXPECT_EQ(received.user, self != nullptr ? self->pw_name : std::to_string(::getuid()));
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ HistoryRow sampleRow() {
     row.unit = 3;
     row.direction = dnc::history::Direction::FromUnit;
     row.startedBy = dnc::history::StartedBy::Operator;
+    row.user = "anna";
     row.name = "SHAFT.WTX";
     row.size = 1234;
     row.sha256 = std::string(64, 'a').replace(0, 4, "0f3c");
@@ -116,6 +117,7 @@ TEST(HistoryRowTexts, EveryColumnInTheProgramsLanguage) {
     EXPECT_EQ(texts[static_cast<int>(HistoryColumn::Unit)], "3");
     EXPECT_EQ(texts[static_cast<int>(HistoryColumn::Direction)], "from the unit");
     EXPECT_EQ(texts[static_cast<int>(HistoryColumn::StartedBy)], "operator");
+    EXPECT_EQ(texts[static_cast<int>(HistoryColumn::User)], "anna");
     EXPECT_EQ(texts[static_cast<int>(HistoryColumn::Name)], "SHAFT.WTX");
     EXPECT_EQ(texts[static_cast<int>(HistoryColumn::Size)], "1234");
     EXPECT_EQ(texts[static_cast<int>(HistoryColumn::Outcome)], "failed");

@@ -104,6 +104,8 @@ private slots:
         auto failed = transfer("shaft-back.wtx", 20, 1, 1, Direction::FromUnit);
         failed.outcome = Outcome::Failed;
         failed.error = "the unit did not answer";
+        failed.startedBy = StartedBy::Operator;
+        failed.user = "anna";
         failed.content.reset();
         recorder.record(failed);
         recorder.record(transfer("BRACKET.WTX", 30, 1, 1));
@@ -138,6 +140,8 @@ private slots:
         QCOMPARE(view.statusText(), QStringLiteral("3 transfers"));
         QCOMPARE(list->headerItem()->text(static_cast<int>(C::StartedBy)),
                  QStringLiteral("Started by"));
+        QCOMPARE(list->headerItem()->text(static_cast<int>(C::User)), QStringLiteral("User"));
+        QCOMPARE(column(list, C::User), (QStringList{"", "anna", ""}));
         QVERIFY(view.windowTitle().endsWith(QStringLiteral("Hall A")));
 
         // The window's unit follows the window.

@@ -1,6 +1,7 @@
 // The sub-net window on the offscreen platform, against a real sub net: its control runs on the
 // sub net's own thread on a pseudo-terminal, with simulated units on the other end where the
 // case needs them.
+#include <pwd.h>
 #include <unistd.h>
 
 #include <QAction>
@@ -517,6 +518,10 @@ private slots:
         QCOMPARE(row.unit, 1);
         QCOMPARE(row.direction, dnc::history::Direction::ToUnit);
         QCOMPARE(row.startedBy, dnc::history::StartedBy::Operator);
+        // Recorded under the user at the window, the one this process runs as.
+        const passwd* self = ::getpwuid(::getuid());
+        QCOMPARE(row.user,
+                 std::string(self != nullptr ? self->pw_name : std::to_string(::getuid())));
         QCOMPARE(row.outcome, dnc::history::Outcome::Done);
         std::ifstream in(line.root() / "Machine1" / "SHAFT.WTX", std::ios::binary);
         const std::string sent((std::istreambuf_iterator<char>(in)), {});

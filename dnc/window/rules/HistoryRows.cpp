@@ -115,6 +115,7 @@ std::array<std::string, kHistoryColumnCount> historyRowTexts(const history::Hist
             row.unit > 0 ? std::to_string(row.unit) : std::string(),
             directionText(row.direction, strings),
             startedByText(row.startedBy, strings),
+            row.user,
             row.name,
             row.size ? std::to_string(*row.size) : std::string(),
             outcomeText(row.outcome, strings),

@@ -16,8 +16,19 @@ namespace dnc::window {
 inline constexpr int kHistoryViewLimit = 1000;
 
 // The view's columns, in order.
-enum class HistoryColumn { Time, Unit, Direction, StartedBy, Name, Size, Outcome, Error, Sha256 };
-inline constexpr std::size_t kHistoryColumnCount = 9;
+enum class HistoryColumn {
+    Time,
+    Unit,
+    Direction,
+    StartedBy,
+    User,
+    Name,
+    Size,
+    Outcome,
+    Error,
+    Sha256
+};
+inline constexpr std::size_t kHistoryColumnCount = 10;
 
 // The string numbers of the view's texts.
 namespace histr {
@@ -25,7 +36,9 @@ inline constexpr int kMenuItem = 1450;
 inline constexpr int kTitle = 1451;
 inline constexpr int kAllUnits = 1452;
 inline constexpr int kSearch = 1453;
-inline constexpr int kFirstColumn = 1454;  // 1454..1462, in column order
+// The columns' titles, in column order.
+inline constexpr std::array<int, kHistoryColumnCount> kColumnTitles{1454, 1455, 1456, 1457, 1484,
+                                                                    1458, 1459, 1460, 1461, 1462};
 inline constexpr int kToUnit = 1463;
 inline constexpr int kFromUnit = 1464;
 inline constexpr int kInclude = 1465;
