@@ -105,10 +105,11 @@ int main(int argc, char** argv) {
     for (double v : handOver) {
         sum += v;
     }
-    std::printf("hand-over on the line's thread: mean %.2f us, median %.2f us, 99th %.2f us, "
-                "max %.1f us\n",
-                sum / static_cast<double>(handOver.size()), handOver[handOver.size() / 2],
-                handOver[handOver.size() * 99 / 100], handOver.back());
+    std::printf(
+        "hand-over on the line's thread: mean %.2f us, median %.2f us, 99th %.2f us, "
+        "max %.1f us\n",
+        sum / static_cast<double>(handOver.size()), handOver[handOver.size() / 2],
+        handOver[handOver.size() * 99 / 100], handOver.back());
     std::printf("written by the history's thread: %.0f revisions/s (%.1f s)\n",
                 records / writeSeconds, writeSeconds);
 

@@ -22,8 +22,7 @@ using dnc::window::RevisionsView;
 
 namespace {
 
-TransferRecord upload(const std::string& name, const std::string& content, bool held,
-                      long second) {
+TransferRecord upload(const std::string& name, const std::string& content, bool held, long second) {
     TransferRecord r;
     r.time = std::chrono::system_clock::from_time_t(1772600767) + std::chrono::seconds(second);
     r.subNet = 1;
@@ -123,8 +122,9 @@ private slots:
 
         view.select(0);  // line ends only
         view.compareSelected();
-        QVERIFY(field<QLabel>(&view, "lblCompare")->text().contains(
-            QStringLiteral("Only the line ends differ")));
+        QVERIFY(field<QLabel>(&view, "lblCompare")
+                    ->text()
+                    .contains(QStringLiteral("Only the line ends differ")));
         QCOMPARE(table->item(1, 4)->text(), QString::fromUtf8("\xC2\xB6"));
     }
 
