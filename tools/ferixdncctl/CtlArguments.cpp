@@ -80,7 +80,10 @@ ParseResult historyCommand(CtlArguments a, const std::string& command,
             rest.insert(rest.begin(), "--json");
         }
     } else if (a.json) {
-        return {std::nullopt, command + " prints text or a program: --json does not apply"};
+        return {std::nullopt,
+                command +
+                    (a.verb == Verb::Diff ? " prints a difference" : " prints the program itself") +
+                    ": --json does not apply"};
     }
     a.historyArguments = std::move(rest);
     return {a, {}};
