@@ -43,6 +43,8 @@ public:
     // A program transfer has ended (once per transfer, on the control's thread). The host
     // must not wait here: the line is still held by the control.
     virtual void TransferEnded(const TransferEnd& end) { (void)end; }
+    // A program transfer begins: its unit, way and name are set (the rest comes at its end).
+    virtual void TransferBegun(const TransferEnd& transfer) { (void)transfer; }
 };
 
 }  // namespace comm

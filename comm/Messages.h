@@ -39,6 +39,7 @@ inline constexpr int RequestNotAccepted = 439;
 inline constexpr int BlockTimeout = 440;
 inline constexpr int NameTooLong = 441;
 inline constexpr int DeviceLost = 442;
+inline constexpr int UnitKeepsSending = 443;
 inline constexpr int GetFerixReady = 500;
 }  // namespace msg
 
@@ -47,5 +48,8 @@ std::string message(int number);
 
 // "<message> (<detail>)", the usual composition of a message with its cause.
 std::string messageWithDetail(int number, const std::string& detail);
+
+// Message `number` with its "%1" replaced by `argument`.
+std::string messageWith(int number, const std::string& argument);
 
 }  // namespace comm

@@ -12,6 +12,8 @@ TransferReport::TransferReport(ctrlFerixComm& control, std::uint8_t unit, Transf
     end_.way = way;
     end_.name = std::move(name);
     end_.path = path.string();
+    end_.startedBy = control_.OperatorRequest() ? TransferStarter::Operator : TransferStarter::Unit;
+    control_.site().TransferBegun(end_);
 }
 
 Status TransferReport::store(const std::filesystem::path& path, std::string_view bytes) {

@@ -1,6 +1,8 @@
 #include "comm/dnc/BlockProtocol.h"
 
+#include <algorithm>
 #include <chrono>
+#include <optional>
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
@@ -18,6 +20,10 @@ using std::chrono::milliseconds;
 constexpr int kBlockWaitPauses = 100;
 
 const std::string kFill(1, static_cast<char>(FILL));
+
+// The longest block a unit sends: DLE STX, code, every data byte a doubled DLE, DLE END,
+// check byte and 0x00.
+constexpr std::size_t kLongestUnitBlock = 3 + 2 * kMaxUnitBlockData + 4;
 
 ComError blockError(std::int32_t number, std::string description) {
     return ComError{number, "FerixComm", std::move(description), "", 0};
@@ -76,6 +82,35 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
     const std::string ack = ackFrame();
     const milliseconds requestPause(timing::requestFramePause(link.lineSpeed()));
     const milliseconds pollPause(timing::blockPollPause(link.lineSpeed()));
+    // A unit that keeps sending (a babbling unit, a line stuck at one level) never lets the
+    // block end, and each byte starts the character time-out afresh: one attempt may take at
+    // most the bytes of two of the longest blocks, and the time of such a block plus one
+    // character time-out once its first byte is in.
+    const milliseconds arrivalLimit(
+        timing::blockArrivalLimit(kLongestUnitBlock, link.lineSpeed(), pollPause.count()));
+    // A stop lets the block under way arrive: one block's time from the stop, or from the
+    // start of the block when the stop came before it. A closed port ends the receive at once.
+    const milliseconds blockTime(timing::blockTime(kLongestUnitBlock, link.lineSpeed()));
+    std::optional<milliseconds> stoppedAt;
+    milliseconds firstByteAt = host.now();
+    const auto stopDue = [&] {
+        if (!link.isOpen()) {
+            return true;
+        }
+        if (!link.StopRequested()) {
+            return false;
+        }
+        if (!stoppedAt) {
+            stoppedAt = host.now();
+        }
+        return host.now() - std::max(*stoppedAt, firstByteAt) > blockTime;
+    };
+    const auto interrupted = [&] {
+        link.flushInput();
+        return blockError(
+            kErrReceiveBlockFailed,
+            messageWithDetail(msg::BlockNotReceived, message(msg::TransferInterrupted)));
+    };
     link.flushInput();
 
     BlockReceiver receiver(expectedCode);
@@ -83,6 +118,9 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
     // forgiven once per allowed attempt, so a unit stuck repeating cannot hold the line forever.
     int repeatsForgiven = 0;
     for (int attempt = 1; attempt <= maxAttempts(); ++attempt) {
+        if (attempt > 1 && link.StopRequested()) {
+            return interrupted();  // no more attempts after a stop
+        }
         if (Status s = link.WriteFrames(request); !s) {
             return s.error();
         }
@@ -91,8 +129,20 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
             return s.error();
         }
         receiver.reset();
+        std::size_t taken = 0;
+        firstByteAt = host.now();
         while (link.bytesWaiting() > 0) {
             while (link.bytesWaiting() > 0) {
+                if (stopDue()) {
+                    return interrupted();
+                }
+                if (++taken > 2 * kLongestUnitBlock || host.now() - firstByteAt > arrivalLimit) {
+                    link.flushInput();
+                    return blockError(kErrReceiveBlockFailed,
+                                      messageWithDetail(msg::BlockNotReceived,
+                                                        messageWith(msg::UnitKeepsSending,
+                                                                    std::to_string(address))));
+                }
                 switch (receiver.feed(link.readByte())) {
                     case BlockReceiver::Outcome::Continue:
                         break;
@@ -111,6 +161,7 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
                         }
                         break;
                     case BlockReceiver::Outcome::FlushInput:
+                        taken += link.bytesWaiting();  // dropped, but they did arrive
                         link.flushInput();
                         break;
                 }
@@ -118,8 +169,12 @@ Expected<std::string> BlockProtocol::ReceiveBlock(std::uint8_t address, std::uin
             if (Status s = link.WritePort(kFill); !s) {
                 return s.error();
             }
+            host.pump();
             link.waitForInput(pollPause);
             for (int look = 0; look < kBlockWaitPauses && link.bytesWaiting() == 0; ++look) {
+                if (stopDue()) {
+                    return interrupted();
+                }
                 link.waitForInput(pollPause);
                 if (Status s = link.WritePort(kFill); !s) {
                     return s.error();

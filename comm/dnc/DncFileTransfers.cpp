@@ -65,23 +65,17 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
     if (!path) {
         return failBeforeBytes(kStatusFailed, path.error());
     }
-    std::string content;
-    std::error_code ec;
-    bool missing = false;
-    if (!std::filesystem::exists(path.value(), ec) && !ec) {
-        // A program that is not there is answered like an empty one; nothing is created.
+    // A program that cannot be read (also one that is not there) fails: the unit hears
+    // status 3 and the operator the reason, instead of an empty program.
+    Expected<std::string> read = readWholeFile(path.value());
+    if (!read) {
+        return failBeforeBytes(kStatusFailed, read.error());
+    }
+    std::string content = std::move(read.value());
+    if (content.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(path.value(), ec);
         status = kStatusEmptyFile;
-        missing = true;
-    } else {
-        Expected<std::string> read = readWholeFile(path.value());
-        if (!read) {
-            return failBeforeBytes(kStatusFailed, read.error());
-        }
-        content = read.value();
-        if (content.empty()) {
-            std::filesystem::remove(path.value(), ec);
-            status = kStatusEmptyFile;
-        }
     }
 
     std::string_view payload = content;
@@ -138,6 +132,9 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
         }
     }
 
+    if (payload.empty()) {
+        events.ProgressChanged(100);  // nothing to send is all sent: the bar does not stay at 0
+    }
     const Status closed =
         blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(sent), status);
     events.ShowStop(false, kToUnit);
@@ -146,12 +143,7 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
         report.failed(payload, failed.description);
         return failed;
     }
-    if (missing) {
-        // The unit was answered with an empty program; the history says why.
-        report.failedBeforeAnyBytes(systemDescription(ENOENT));
-    } else {
-        report.done(payload);
-    }
+    report.done(payload);
     if (!partial) {
         control_.host().sleep(std::chrono::milliseconds(timing::kAfterFileSendPause));
         events.FerixMemChanged(unit);
@@ -175,6 +167,9 @@ Expected<bool> DncTransfers::receiveBlocks(std::uint8_t unit, std::int32_t expec
     while (true) {
         control_.indicator().StepIndicator();
         Expected<std::string> piece = blocks_.ReceiveBlock(unit, block);
+        if (!piece && link.StopRequested()) {
+            break;  // a stop while the block was arriving: stopped, not failed
+        }
         if (!piece) {
             if (reportProgress) {
                 events.ProgressChanged(100);
@@ -196,16 +191,17 @@ Expected<bool> DncTransfers::receiveBlocks(std::uint8_t unit, std::int32_t expec
         block = nextBlockNumber(block);
         control_.host().pump();
         if (link.StopRequested()) {
-            events.ShowStop(false, kFromUnit);
-            if (reportProgress) {
-                events.ProgressChanged(100);
-            }
-            link.setStopRequested(false);  // the closing block must reach the unit whole
-            (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
-                                                kStatusStopped);
-            return false;
+            break;
         }
     }
+    events.ShowStop(false, kFromUnit);
+    if (reportProgress) {
+        events.ProgressChanged(100);
+    }
+    link.setStopRequested(false);  // the closing block must reach the unit whole
+    (void)blocks_.SendFinalConfirmation(unit, static_cast<std::uint32_t>(data.size()),
+                                        kStatusStopped);
+    return false;
 }
 
 Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& fileName,

@@ -83,7 +83,11 @@ void DncService::refuse(const std::string& detail) {
 }
 
 void DncService::ServeUnitRequest(std::uint8_t unit) {
+    // A stop asked for while the line was idle is not one for this request; one asked for
+    // while its block arrives ends the receive.
+    control_.link().setStopRequested(false);
     const Expected<std::string> block = transfers_.blocks().ReceiveBlock(unit, kRequestCode);
+    control_.link().setStopRequested(false);
     if (!block) {
         const ComError& e = block.error();
         control_.site().OnError(false, messageWithDetail(msg::ReceivingRequest, e.description),

@@ -17,6 +17,8 @@ namespace {
 
 constexpr int kPictureActive = 2;
 constexpr int kTrailingBytePauses = 10;
+// Far above any program line a control sends in one block.
+constexpr std::size_t kLongestReceivedBlock = 4096;
 
 }  // namespace
 
@@ -38,6 +40,10 @@ public:
                 check_ ^= byte;
                 if (byte == ascii::ETB) {
                     state_ = State::CheckByte;
+                } else if (block_.size() >= kLongestReceivedBlock) {
+                    // A sender that never ends its block (a babbling line) would hold the
+                    // line and grow the block without end.
+                    return transferError(msg::BlockTooLong);
                 } else {
                     block_ += static_cast<char>(byte);
                 }

@@ -43,6 +43,9 @@ public:
     std::size_t outputBufferSize() const override { return current_->outputBufferSize(); }
     void purgeOutput() override { current_->purgeOutput(); }
     int deviceLost() override { return current_->deviceLost(); }
+    std::string failureText(int systemError) const override {
+        return current_->failureText(systemError);
+    }
     bool waitForInput(std::chrono::milliseconds timeout) override {
         return current_->waitForInput(timeout);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 namespace comm::timing {
@@ -41,6 +42,19 @@ inline constexpr int heidenhainPollPause(std::int32_t speed) {
 // Pause between looks while a plain receive waits for data.
 inline constexpr int plainReceivePollPause(std::int32_t speed) {
     return static_cast<int>(roundedDiv(1000000, speed)) + 1;
+}
+
+// The time of a block of `longestBlock` characters of up to 12 bits each (start, 8 data,
+// parity and two stop bits).
+inline constexpr int blockTime(std::size_t longestBlock, std::int32_t speed) {
+    return static_cast<int>(roundedDiv(static_cast<std::int64_t>(longestBlock) * 12 * 1000, speed));
+}
+
+// The longest time one block may take to arrive once its first byte is in: the time of two
+// such blocks plus one character time-out of `pause` milliseconds 100 times. A peer that is
+// still sending after that never ends its block.
+inline constexpr int blockArrivalLimit(std::size_t longestBlock, std::int32_t speed, int pause) {
+    return 2 * blockTime(longestBlock, speed) + 100 * pause;
 }
 
 inline constexpr int kWrongReplyPause = 10;

@@ -1,5 +1,7 @@
 #include "comm/link/NetworkSerialPort.h"
 
+#include "comm/files/FileIo.h"
+
 #include "comm/link/PacedWrite.h"
 #include "comm/link/PortError.h"
 
@@ -122,6 +124,7 @@ Status NetworkSerialPort::connectTo(const NetworkAddress& address) {
     addrinfo* found = nullptr;
     const std::string service = std::to_string(address.port);
     const std::string where = address.host + ":" + service;
+    where_ = where;
     if (const int rc = getaddrinfo(address.host.c_str(), service.c_str(), &hints, &found);
         rc != 0) {
         return portFailure(EHOSTUNREACH, "Cannot find " + where + ": " + gai_strerror(rc));
@@ -317,12 +320,10 @@ void NetworkSerialPort::receive() {
     if (fd_ < 0 || lost_ != 0) {
         return;
     }
-    if (inputPos_ == input_.size()) {
-        input_.clear();
-        inputPos_ = 0;
-    }
+    compactInput(input_, inputPos_);
     std::uint8_t buffer[4096];
-    while (true) {
+    // A server that floods the line is held back by TCP once this much waits unread.
+    while (input_.size() - inputPos_ < kInputLimit) {
         const ssize_t n = ::recv(fd_, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n > 0) {
             if (telnet_) {
@@ -404,7 +405,8 @@ WriteProgress NetworkSerialPort::waitWrite(int timeoutMs) {
              receive();
              pollfd p{fd_, static_cast<short>(wireOut_.empty() ? POLLIN : POLLOUT), 0};
              ::poll(&p, 1, ms);
-         }});
+         },
+         2});
 }
 
 std::size_t NetworkSerialPort::bytesWaiting() {
@@ -469,6 +471,25 @@ int NetworkSerialPort::deviceLost() {
     }
     receive();
     return inputPos_ < input_.size() ? 0 : lost_;
+}
+
+std::string NetworkSerialPort::failureText(int systemError) const {
+    if (where_.empty()) {
+        return {};
+    }
+    switch (systemError) {
+        case EPIPE:
+        case ECONNRESET:
+            return "connection closed by " + where_;
+        case ECONNREFUSED:
+            return "connection refused by " + where_;
+        case ETIMEDOUT:
+            return "no answer from " + where_;
+        case EBADF:
+            return "not connected to " + where_;
+        default:
+            return systemDescription(systemError) + " (" + where_ + ")";
+    }
 }
 
 }  // namespace comm

@@ -51,6 +51,7 @@ public:
     std::size_t outputBufferSize() const override { return kOutputBufferSize; }
     void purgeOutput() override;
     int deviceLost() override;
+    std::string failureText(int systemError) const override;
     bool waitForInput(std::chrono::milliseconds timeout) override;
 
     // The socket, for poll loops; -1 when closed.
@@ -78,6 +79,7 @@ private:
     int fd_ = -1;
     bool telnet_ = false;
     std::string device_;
+    std::string where_;  // HOST:PORT of the server
     LineSettings settings_;
     LineControl control_;
     telnet::TelnetCodec codec_;

@@ -23,7 +23,8 @@ WriteProgress waitPacedWrite(const LinePacing& pacing, int timeoutMs, int chunk,
         } else {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count();
-            steps.waitForDevice(static_cast<int>(std::clamp<std::int64_t>(left, 1, 2)));
+            steps.waitForDevice(static_cast<int>(
+                std::clamp<std::int64_t>(left, 1, std::max(steps.longestDeviceWaitMs, 1))));
         }
     }
 }

@@ -15,6 +15,8 @@ struct PacedWriteSteps {
     std::function<bool()> waitsForTime;   // nothing blocks the next bytes but their time
     // The device takes no more for now: wait for it at most this many milliseconds.
     std::function<void(int)> waitForDevice;
+    // The longest of those waits; a device that drains at its own speed may take longer ones.
+    int longestDeviceWaitMs = 2;
 };
 
 // Pushes until the write is no longer pending or `timeoutMs` passed. Between pushes it sleeps

@@ -55,7 +55,7 @@ Status PosixSerialPort::open(const std::string& device, const LineSettings& sett
     settings_ = settings;
     control_ = control;
     int lines = 0;
-    paced_ = ioctl(fd_, TIOCMGET, &lines) != 0 && modemCallRefused(errno);
+    paced_ = io_->modemLines(fd_, TIOCMGET, &lines) != 0 && modemCallRefused(errno);
     if (paced_) {
         LinePacing::preciseWaits();
     }
@@ -72,6 +72,9 @@ void PosixSerialPort::close() {
         if (!pacing_.empty()) {
             (void)waitWrite(drainTimeMs(pacing_, kCloseDrainLimit));
         }
+        // The exclusive mark outlives the descriptor on a pseudo-terminal whose other end is
+        // still open: every later open by a user other than root would fail as "busy".
+        ioctl(fd_, TIOCNXCL);
         ::close(fd_);
         fd_ = -1;
     }
@@ -155,12 +158,12 @@ Status PosixSerialPort::applyTermios() {
     }
 
     int dtr = TIOCM_DTR;
-    if (ioctl(fd_, TIOCMBIS, &dtr) != 0 && !modemCallRefused(errno)) {
+    if (io_->modemLines(fd_, TIOCMBIS, &dtr) != 0 && !modemCallRefused(errno)) {
         return portError("Cannot raise DTR", errno);
     }
     if (!(control_.handshaking & kHandshakeRts)) {
         int rts = TIOCM_RTS;
-        if (ioctl(fd_, TIOCMBIC, &rts) != 0 && !modemCallRefused(errno)) {
+        if (io_->modemLines(fd_, TIOCMBIC, &rts) != 0 && !modemCallRefused(errno)) {
             return portError("Cannot drop RTS", errno);
         }
     }
@@ -177,7 +180,7 @@ WriteProgress PosixSerialPort::pushPending() {
         if (due.empty()) {
             break;
         }
-        const ssize_t n = ::write(fd_, due.data(), due.size());
+        const ssize_t n = io_->write(fd_, due.data(), due.size());
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -200,7 +203,22 @@ bool PosixSerialPort::outputDrained() const {
         return true;  // the pacing tells
     }
     int queued = 0;
-    return ioctl(fd_, TIOCOUTQ, &queued) != 0 || queued == 0;
+    return io_->outputQueued(fd_, &queued) != 0 || queued == 0;
+}
+
+void PosixSerialPort::waitForDevice(int ms) {
+    int queued = 0;
+    if (!paced_ && pacing_.allHandedOn() && io_->outputQueued(fd_, &queued) == 0 && queued > 0) {
+        // A device that sends at its own speed (a UART) holds the rest of the write: it has
+        // left when that many characters' time is over. Its driver reports room for output
+        // long before, so a wait for that would return at once, again and again.
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(settings_.characterTime() * queued);
+        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(std::max(ms, 1))));
+        return;
+    }
+    // A full buffer: wait until the device takes more.
+    io_->waitWritable(fd_, ms);
 }
 
 WriteProgress PosixSerialPort::startWrite(std::span<const std::uint8_t> data) {
@@ -226,11 +244,10 @@ WriteProgress PosixSerialPort::waitWrite(int timeoutMs) {
     }
     return waitPacedWrite(pacing_, timeoutMs, kChunkCharacters,
                           {[this] { return pushPending(); }, [this] { return paced_; },
-                           [this](int ms) {
-                               // A full buffer, or a real port draining.
-                               pollfd p{fd_, POLLOUT, 0};
-                               ::poll(&p, 1, ms);
-                           }});
+                           [this](int ms) { waitForDevice(ms); },
+                           // A port that paces itself waits for its time instead; a device
+                           // draining is waited for as long as it needs.
+                           paced_ ? 2 : timeoutMs});
 }
 
 std::size_t PosixSerialPort::bytesWaiting() {
@@ -249,12 +266,10 @@ void PosixSerialPort::takeInput() {
     if (fd_ < 0) {
         return;
     }
-    if (inputPos_ == input_.size()) {
-        input_.clear();
-        inputPos_ = 0;
-    }
+    compactInput(input_, inputPos_);
     std::uint8_t buffer[4096];
-    while (true) {
+    // A peer that floods the line is held back by the driver's buffer once this much waits.
+    while (input_.size() - inputPos_ < kInputLimit) {
         const ssize_t n = ::read(fd_, buffer, sizeof buffer);
         if (n > 0) {
             input_.insert(input_.end(), buffer, buffer + n);
@@ -313,7 +328,7 @@ void PosixSerialPort::flushInput() {
 
 void PosixSerialPort::flushOutput() {
     if (fd_ >= 0) {
-        tcflush(fd_, TCOFLUSH);
+        io_->flushOutput(fd_);
     }
     pacing_.clear();
 }

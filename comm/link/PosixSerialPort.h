@@ -12,12 +12,15 @@
 #include "comm/Export.h"
 #include "comm/link/LinePacing.h"
 #include "comm/link/SerialPort.h"
+#include "comm/link/TerminalIo.h"
 
 namespace comm {
 
 class FERIXCOMM_API PosixSerialPort : public SerialPort {
 public:
     PosixSerialPort() = default;
+    // With the output calls of `io` instead of the system's (a model of a device).
+    explicit PosixSerialPort(TerminalIo& io) : io_(&io) {}
     ~PosixSerialPort() override;
     PosixSerialPort(const PosixSerialPort&) = delete;
     PosixSerialPort& operator=(const PosixSerialPort&) = delete;
@@ -63,7 +66,9 @@ private:
     void takeInput();
     WriteProgress pushPending();
     bool outputDrained() const;
+    void waitForDevice(int ms);
 
+    TerminalIo* io_ = &systemTerminalIo();
     int fd_ = -1;
     bool paced_ = false;
     bool emulated_ = false;

@@ -127,9 +127,13 @@ Status SerialLink::waitWritten(WriteProgress progress, std::size_t size) {
         }
     }
     if (progress.state == WriteProgress::Failed) {
+        // A network port names its server and the reason; a serial port has its number.
+        std::string cause = port_->failureText(progress.systemError);
+        if (cause.empty()) {
+            cause = "GetLastError:" + std::to_string(progress.systemError);
+        }
         return ComError{kObjectErrorBase, "FerixComm",
-                        message(msg::WriteError) + "(GetLastError:" +
-                            std::to_string(progress.systemError) + ")   " + std::to_string(size) +
+                        message(msg::WriteError) + "(" + cause + ")   " + std::to_string(size) +
                             message(msg::BlockTimeout) + " " + std::to_string(progress.written),
                         "", 0};
     }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "comm/ComError.h"
 #include "comm/link/LineSettings.h"
@@ -33,6 +34,22 @@ struct WriteProgress {
     std::size_t written = 0;  // bytes handed to the line so far
     int systemError = 0;      // with Failed
 };
+
+// What a port keeps of its received bytes beyond the device's own buffer: several seconds of
+// the fastest line. A peer that floods the line cannot make it grow further.
+inline constexpr std::size_t kInputLimit = 64 * 1024;
+
+// Drops the bytes before `pos` that were read already (all of them, or the first half once
+// they are many), so that a buffer read only in part while more keeps coming stays bounded.
+inline void compactInput(std::vector<std::uint8_t>& input, std::size_t& pos) {
+    if (pos == input.size()) {
+        input.clear();
+        pos = 0;
+    } else if (pos >= kInputLimit / 2) {
+        input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(pos));
+        pos = 0;
+    }
+}
 
 class SerialPort {
 public:
@@ -81,6 +98,13 @@ public:
     // end of a pseudo-terminal closed); 0 while it works. A line that only listens would
     // otherwise wait on a dead port for ever. Ports that cannot tell answer 0.
     virtual int deviceLost() { return 0; }
+
+    // A failure of this port in words that name its far end ("connection closed by
+    // 127.0.0.1:7001"); empty when the system error number is all there is to say.
+    virtual std::string failureText(int systemError) const {
+        (void)systemError;
+        return {};
+    }
 };
 
 }  // namespace comm

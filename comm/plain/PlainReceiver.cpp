@@ -51,6 +51,11 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
         report.stopped(got.bytes, cut.description);
         return cut;
     }
+    if (got.bytes.empty()) {
+        // Nothing arrived: an older program of that name stays, and no empty file is made.
+        report.stopped(got.bytes);
+        return {};
+    }
     if (Status s = report.store(path, got.bytes); !s) {
         const int error = s.error().number;
         const ComError failed{

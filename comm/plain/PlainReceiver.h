@@ -1,6 +1,8 @@
 // The plain receive of ProtNone and ProtNoneEOF: every byte the machine sends is kept until the
 // operator stops the reception or, with ProtNoneEOF, the end-of-file character 0x1A arrives;
-// what has arrived is then put in place of the file in one step. With ProtNoneEOF a reception
+// what has arrived is then put in place of the file in one step. A reception that brought no
+// byte stores nothing: the file stays as it was (or is not made), and the transfer ends as
+// stopped with no bytes. With ProtNoneEOF a reception
 // that ends without 0x1A (a torn tape, stopped by the operator) is incomplete: it is reported
 // and the file stays as it was.
 #pragma once

@@ -1,6 +1,7 @@
 #include "dnc/automation/RequestArguments.h"
 
 #include <array>
+#include <cctype>
 
 namespace dnc::automation {
 
@@ -75,6 +76,20 @@ std::optional<std::string> dncSendNameProblem(const std::string& name) {
                "extension";
     }
     return std::nullopt;
+}
+
+std::string dncReceiveName(const std::string& name, const std::string& workTextExtension) {
+    const auto dot = name.rfind('.');
+    if (dot == std::string::npos || dot == 0 || name.size() - dot - 1 != workTextExtension.size()) {
+        return name;
+    }
+    for (std::size_t i = 0; i < workTextExtension.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(name[dot + 1 + i])) !=
+            std::toupper(static_cast<unsigned char>(workTextExtension[i]))) {
+            return name;
+        }
+    }
+    return name.substr(0, dot);
 }
 
 const UnitCommand* findUnitCommand(const std::string& name) {

@@ -18,6 +18,10 @@ std::optional<std::string> fileNameProblem(const std::string& name);
 // Why `name` cannot be sent to a unit of a DNC line, which needs a name of 1 to 8 characters,
 // a dot and an extension (the control would drop anything else without a word).
 std::optional<std::string> dncSendNameProblem(const std::string& name);
+// The name a unit of a DNC line is asked for: a receive takes the same form as a send,
+// "NAME.EXT" with the line's work text extension (which the control adds itself), or the
+// bare NAME as before.
+std::string dncReceiveName(const std::string& name, const std::string& workTextExtension);
 
 struct UnitCommand {
     const char* name;

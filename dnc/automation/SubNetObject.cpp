@@ -110,6 +110,8 @@ void SubNetObject::onEvent(const SubNetEvent& event) {
         case Kind::SettingProblem:  // logged by the service
         case Kind::ConfigChanged:   // what the bus shows is read when it is asked for
         case Kind::Closing:
+        case Kind::TransferBegun:  // the log's; the bus tells the end through History
+        case Kind::TransferFinished:
             break;
     }
 }
@@ -236,8 +238,10 @@ void SubNetObject::ReceiveFile(uchar unit, const QString& name, int length) {
         sendErrorReply(bus::kInvalidArgs, QStringLiteral("the length must not be negative"));
         return;
     }
-    enqueue(unit, [unit, file, length](comm::ctrlFerixComm& c) -> Result {
-        c.DoPcRequestFileFromFerix(unit, file, length);
+    const bool dnc = protocol_ == comm::ProtDNC;
+    enqueue(unit, [unit, file, length, dnc](comm::ctrlFerixComm& c) -> Result {
+        c.DoPcRequestFileFromFerix(unit, dnc ? dncReceiveName(file, c.WorkTextExt()) : file,
+                                   length);
         return {};
     });
 }

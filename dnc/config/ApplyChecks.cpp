@@ -24,9 +24,15 @@ std::optional<std::string> applyProblem(const ConfigFields& fields, const std::s
                    "\n(" + unit + ")";
         }
     }
-    const std::string editor = trimmed(fields.editor);
-    if (!FileExistsOnPath(editor, searchPath)) {
-        return strings(kEditorMissing) + " (" + editor + ")";
+    (void)searchPath;
+    return std::nullopt;
+}
+
+std::optional<std::string> editorProblem(const std::string& editor, const std::string& searchPath,
+                                         const Strings& strings) {
+    const std::string name = trimmed(editor);
+    if (!FileExistsOnPath(name, searchPath)) {
+        return strings(kEditorMissing) + " (" + name + ")";
     }
     return std::nullopt;
 }

@@ -21,10 +21,15 @@ inline constexpr int kUnitMissingEnd = 772;
 inline constexpr int kEditorMissing = 773;
 
 // The first failed check's message, or nullopt when the fields may be applied: the root
-// directory, then each connected unit's directory (root text + unit text), then the editor
-// (found as written or along `searchPath`).
+// directory, then each connected unit's directory (root text + unit text). The editor is not
+// among them: without it only editing is impossible.
 std::optional<std::string> applyProblem(const ConfigFields& fields, const std::string& searchPath,
                                         const Strings& strings);
+
+// The warning for an editor that is found neither as written nor along `searchPath`; nullopt
+// when it is found.
+std::optional<std::string> editorProblem(const std::string& editor, const std::string& searchPath,
+                                         const Strings& strings);
 
 // The text a unit directory field takes when the operator picked `chosen`: the part after the
 // root, ending with "/" unless empty; nullopt when `chosen` does not lie beneath `root` (names

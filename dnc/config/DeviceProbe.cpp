@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -37,6 +38,10 @@ public:
         return uucpLockHeld(device, "/run/lock") || uucpLockHeld(device, "/var/lock");
     }
     void close(int fd) override { ::close(fd); }
+    bool markedExclusive(int fd) override {
+        int exclusive = 0;
+        return ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
+    }
 };
 
 std::string baseName(const std::string& path) {
@@ -60,7 +65,11 @@ DeviceState failedOpen(int error) {
             return state(PortState::NoPermission,
                          "exists, but this user may not open it (on Debian: group \"dialout\")");
         case EBUSY:
-            return state(PortState::Used, "exists, but another program holds it");
+            // The exclusive mark: set by a program that holds the port, or left behind by one
+            // that ended while the other end of a pseudo-terminal stayed open.
+            return state(PortState::Used,
+                         "exists, but is marked for exclusive use: another program holds it, or "
+                         "one that ended left the mark (only root may open it then)");
         default:
             return state(PortState::Error,
                          std::string("exists, but cannot be opened: ") + std::strerror(error));
@@ -110,6 +119,7 @@ DeviceState probeDevice(const std::string& device, DeviceAccess& access) {
     }
     const bool terminal = access.isTerminal(fd);
     const bool held = terminal && (access.lockedByAnother(fd) || access.lockFileHeld(device));
+    const bool markLeft = terminal && !held && access.markedExclusive(fd);
     // Closing is not the last close while another program holds the device, so its line
     // settings and modem lines stay as they are.
     access.close(fd);
@@ -118,6 +128,13 @@ DeviceState probeDevice(const std::string& device, DeviceAccess& access) {
     }
     if (held) {
         return state(PortState::Used, "exists, but another program holds it");
+    }
+    if (markLeft) {
+        // Only root gets this far past the mark; the service's user would be refused.
+        return state(PortState::Used,
+                     "exists, no program holds it, but one that ended left it marked for "
+                     "exclusive use: users other than root cannot open it until it is closed "
+                     "on both ends");
     }
     return state(PortState::Free, "exists, can be opened");
 }

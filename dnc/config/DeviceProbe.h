@@ -37,6 +37,12 @@ public:
     // Whether a live process owns a UUCP lock file of the device (terminal programs use them).
     virtual bool lockFileHeld(const std::string& device) = 0;
     virtual void close(int fd) = 0;
+    // Whether an open descriptor carries the exclusive mark (TIOCEXCL); false when it cannot
+    // tell.
+    virtual bool markedExclusive(int fd) {
+        (void)fd;
+        return false;
+    }
 };
 
 // The real system; UUCP lock files are looked for in /run/lock and /var/lock.

@@ -70,6 +70,7 @@ constexpr KeyRule kSubNetRules[] = {
     {"Width", 0, ValueRule::Decimal, nullptr},
     {"Height", 0, ValueRule::Decimal, nullptr},
     {"listDirPath", 10, ValueRule::Text, nullptr},
+    {"SelectedUnit", 0, ValueRule::Integer, "0", 0, 10},  // 0: none
 };
 
 // Section "Ports": key N, the device of port N.

@@ -52,7 +52,7 @@ public:
         // The active picture after a start means the line is open and being served.
         if (picture == kPictureActive && subNet_.starting_) {
             subNet_.starting_ = false;
-            subNet_.deliver(SubNetEvent(SubNetEvent::Kind::CommunicationStarted));
+            subNet_.deliver(subNet_.startedEvent());
         }
     }
     void ConfirmPrompt(const std::string& caption, const std::string& text) override {
@@ -63,9 +63,27 @@ public:
             subNet_.journal_->record(
                 transferRecord(subNet_.id_, subNet_.control_->Caption(), end, subNet_.requester_));
         }
+        SubNetEvent e = transferEvent(SubNetEvent::Kind::TransferFinished, end);
+        e.outcome = end.outcome == comm::TransferOutcome::Done     ? "done"
+                    : end.outcome == comm::TransferOutcome::Failed ? "failed"
+                                                                   : "stopped";
+        e.description = end.error;
+        subNet_.deliver(e);
+    }
+    void TransferBegun(const comm::TransferEnd& transfer) override {
+        subNet_.deliver(transferEvent(SubNetEvent::Kind::TransferBegun, transfer));
     }
 
 private:
+    static SubNetEvent transferEvent(SubNetEvent::Kind kind, const comm::TransferEnd& transfer) {
+        SubNetEvent e(kind);
+        e.unit = transfer.unit;
+        e.program = transfer.name;
+        e.direction = transfer.way == comm::TransferWay::ToUnit ? 0 : 1;
+        e.transfer = std::make_shared<const comm::TransferEnd>(transfer);
+        return e;
+    }
+
     SubNet& subNet_;
 };
 
@@ -113,6 +131,38 @@ std::string portDevice(const ConfigStore& store, int port) {
     return store.section("Ports").readString(std::to_string(port), fallback);
 }
 
+std::string SubNet::deviceFor(int port) {
+    if (const auto known = devices_.find(port); known != devices_.end()) {
+        return known->second;
+    }
+    const std::optional<std::string> configured =
+        store_.section("Ports").find(std::to_string(port));
+    const std::string device = configured ? *configured : portDevice(store_, port);
+    devices_[port] = device;
+    defaulted_[port] = !configured;
+    return device;
+}
+
+std::string SubNet::defaultNote() const {
+    const int port = control_ ? control_->CommPort() : 0;
+    const auto defaulted = defaulted_.find(port);
+    if (defaulted == defaulted_.end() || !defaulted->second) {
+        return {};
+    }
+    return " on " + devices_.at(port) +
+           " (the default: section \"Ports\" names no device for port " + std::to_string(port) +
+           ")";
+}
+
+SubNetEvent SubNet::startedEvent() const {
+    SubNetEvent e(SubNetEvent::Kind::CommunicationStarted);
+    const int port = control_ ? control_->CommPort() : 0;
+    if (const auto device = devices_.find(port); device != devices_.end()) {
+        e.description = defaulted_.at(port) ? defaultNote().substr(1) : "on " + device->second;
+    }
+    return e;
+}
+
 SubNet::SubNet(int ID, ConfigStore& store, SubNetOwner& owner, PortFactory ports, Operation setup,
                history::TransferJournal* journal)
     : id_(ID),
@@ -141,7 +191,7 @@ void SubNet::run() {
     site_ = std::make_unique<Site>(*this);
     host_ = std::make_unique<comm::RealHost>([this] { queue_.runPending(); });
     control_ = std::make_unique<comm::ctrlFerixComm>(*host_, *site_, ports_ ? ports_() : nullptr);
-    control_->setPortDevices([this](int port) { return portDevice(store_, port); });
+    control_->setPortDevices([this](int port) { return deviceFor(port); });
     if (setup_) {
         setup_(*control_);
     }
@@ -274,7 +324,7 @@ void SubNet::startOnThread() {
     if (!status.ok()) {
         starting_ = false;
         SubNetEvent e(SubNetEvent::Kind::StartFailed);
-        e.description = status.error().description;
+        e.description = status.error().description + defaultNote();
         e.helpFile = status.error().helpFile;
         e.context = status.error().helpContext;
         deliver(e);
@@ -284,7 +334,7 @@ void SubNet::startOnThread() {
         // A protocol that opened nothing (ProtFerix) or a line that was switched off at once.
         starting_ = false;
         if (stillActive) {
-            deliver(SubNetEvent(SubNetEvent::Kind::CommunicationStarted));
+            deliver(startedEvent());
         }
         return;
     }

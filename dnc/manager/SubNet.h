@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <future>
+#include <map>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -118,6 +119,15 @@ private:
     std::atomic<bool> closeRequested_{false};
     std::atomic<bool> closed_{false};
     bool starting_ = false;
+    // The device of each port as chosen at its first open; it stays for the life of the sub
+    // net, so that a settings file changed or moved under a running line never switches it
+    // to another device. True in `defaulted`: the file named none, the default was taken.
+    std::string deviceFor(int port);
+    SubNetEvent startedEvent() const;
+    // " on <device> (the default: ...)" when the port's device is the default; else empty.
+    std::string defaultNote() const;
+    std::map<int, std::string> devices_;
+    std::map<int, bool> defaulted_;
     bool requestRunning_ = false;         // an operator's request runs (on the sub net's thread)
     std::string requester_;               // who asked for the request that runs
     std::atomic<int> changesPending_{0};  // posted changes that have not run yet

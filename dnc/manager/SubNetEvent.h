@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "comm/TransferEnd.h"
 #include "dnc/config/SettingsCheck.h"
 #include "dnc/manager/ControlSettings.h"
 
@@ -24,6 +25,8 @@ struct SubNetEvent {
         Closing,               // the sub net has stored its configuration and ends
         SettingProblem,        // a stored value of the sub net's section does not hold
         ConfigChanged,         // settings were loaded or applied: settings holds them
+        TransferBegun,         // a program transfer begins: unit, program, direction
+        TransferFinished,      // it ended: the same, with outcome (and the error in description)
     };
 
     explicit SubNetEvent(Kind k) : kind(k) {}
@@ -38,11 +41,15 @@ struct SubNetEvent {
     std::string helpFile;
     std::int32_t context = 0;
     bool showButton = false;     // ShowStop
-    std::uint8_t direction = 0;  // ShowStop
+    std::uint8_t direction = 0;  // ShowStop, TransferBegun, TransferFinished
+    std::string program;         // TransferBegun, TransferFinished: its file name
+    std::string outcome;         // TransferFinished: "done", "failed", "stopped"
     // SettingProblem: one per problem of section "Config"N, sent once when the sub net has
     // read its configuration (before communication starts); description holds its text.
     dnc::SettingProblem setting;
     std::shared_ptr<const ControlSettings> settings;  // ConfigChanged
+    // TransferBegun, TransferFinished: the whole account (who started it, the bytes)
+    std::shared_ptr<const comm::TransferEnd> transfer;
 };
 
 // The owner of sub nets. Called on the sub net's thread: an owner hands the event over to its

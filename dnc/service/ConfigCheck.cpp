@@ -10,18 +10,24 @@
 #include "dnc/service/HeadlessService.h"
 #include "localizing/lookup/ResourceStrings.h"
 
+#include <map>
+
 namespace dnc {
 
 namespace {
 
-void listSubNets(const ConfigStore& store, std::vector<int> subNets, std::ostream& out) {
+// Returns how many sub nets share a device with one listed before them: only the first of
+// them could open it.
+int listSubNets(const ConfigStore& store, std::vector<int> subNets, std::ostream& out) {
     if (subNets.empty()) {
         subNets = HeadlessService::flaggedSubNets(store);
     }
     if (subNets.empty()) {
         out << "no sub net is flagged for start-up (section \"Common\", keys \"1\" to \"16\")\n";
-        return;
+        return 0;
     }
+    std::map<std::string, int> firstOnDevice;
+    int shared = 0;
     // Captions in the language that the sub nets would take.
     loc::selectLanguage(static_cast<std::uint16_t>(
         CheckedSection("Common", store.section("Common")).integer("LangID")));
@@ -33,7 +39,15 @@ void listSubNets(const ConfigStore& store, std::vector<int> subNets, std::ostrea
         const std::string device = portDevice(store, port);
         out << "sub net " << n << " \"" << s.text("Caption", defaults.defaultCaption(n))
             << "\": port " << port << ", " << device << ": " << probeDevice(device).text << "\n";
+        const auto [first, isFirst] = firstOnDevice.try_emplace(device, n);
+        if (!isFirst) {
+            ++shared;
+            out << "sub net " << n << ": port " << port << " (" << device
+                << ") is also the port of sub net " << first->second
+                << ": only one of them can open it\n";
+        }
     }
+    return shared;
 }
 
 }  // namespace
@@ -51,13 +65,13 @@ int checkConfiguration(const std::filesystem::path& file, const std::vector<int>
         out << problem.text() << "\n";
     }
     const ConfigStore store(file, [](const std::string&) {});
-    listSubNets(store, subNets, out);
-    if (problems.empty()) {
+    const std::size_t count =
+        problems.size() + static_cast<std::size_t>(listSubNets(store, subNets, out));
+    if (count == 0) {
         out << file.string() << ": no problems\n";
         return 0;
     }
-    out << file.string() << ": " << problems.size()
-        << (problems.size() == 1 ? " problem\n" : " problems\n");
+    out << file.string() << ": " << count << (count == 1 ? " problem\n" : " problems\n");
     return 1;
 }
 

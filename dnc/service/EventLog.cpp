@@ -1,5 +1,6 @@
 #include "dnc/service/EventLog.h"
 
+#include <algorithm>
 #include <ctime>
 
 #include "localizing/lookup/ResourceStrings.h"
@@ -19,6 +20,11 @@ std::string timestamp(std::chrono::system_clock::time_point when) {
     return text;
 }
 
+// "program PRG1.WTX, PC to unit, started"
+std::string transferText(const SubNetEvent& e, const std::string& what) {
+    return "program " + e.program + (e.direction == 0 ? ", PC to unit, " : ", unit to PC, ") + what;
+}
+
 }  // namespace
 
 EventLog::EventLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(std::move(clock)) {
@@ -27,12 +33,37 @@ EventLog::EventLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(std:
     }
 }
 
-void EventLog::line(const std::string& caption, int unit, const std::string& text) {
-    std::string out = timestamp(clock_()) + " [" + caption + "]";
-    if (unit > 0) {
-        out += " unit " + std::to_string(unit);
+void EventLog::line(const std::string& caption, int unit, const std::string& text, bool always) {
+    using std::chrono::seconds;
+    const auto now = clock_();
+    const std::string what = (unit > 0 ? " unit " + std::to_string(unit) : "") + ": " + text;
+    Flood& flood = floods_[caption];
+    if (now - flood.windowStart >= seconds(1)) {
+        flood.windowStart = now;
+        flood.written = 0;
+        std::erase_if(flood.recent,
+                      [now](const auto& entry) { return now - entry.second >= seconds(1); });
     }
-    sink_(out + ": " + text);
+    const auto seen = flood.recent.find(what);
+    const bool repeated = seen != flood.recent.end() && now - seen->second < seconds(1);
+    if (!always && (repeated || flood.written >= kLinesPerSecond)) {
+        ++flood.suppressed;
+        return;
+    }
+    if (flood.suppressed > 0) {
+        write(now, caption,
+              ": " + std::to_string(flood.suppressed) + " similar messages suppressed");
+        flood.suppressed = 0;
+        ++flood.written;
+    }
+    write(now, caption, what);
+    ++flood.written;
+    flood.recent[what] = now;
+}
+
+void EventLog::write(std::chrono::system_clock::time_point when, const std::string& caption,
+                     const std::string& text) {
+    sink_(timestamp(when) + " [" + caption + "]" + text);
 }
 
 void EventLog::note(int subNet, const std::string& caption, const std::string& text) {
@@ -49,14 +80,13 @@ void EventLog::event(const SubNetEvent& e) {
             line(e.caption, e.unit, "program received into the unit directory");
             break;
         case Kind::ProgressChanged: {
-            const int tenth = e.progress / 10;
+            // A transfer tells 100 % more than once (its last block, then its end): the
+            // tenth stays until the next transfer begins.
+            const int tenth = std::min(e.progress / 10, 10);
             auto& last = lastTenth_.try_emplace(e.subNet, -1).first->second;
             if (tenth != last) {
                 last = tenth;
-                line(e.caption, 0, "progress " + std::to_string(e.progress) + " %");
-            }
-            if (e.progress >= 100) {
-                last = -1;
+                line(e.caption, 0, "progress " + std::to_string(e.progress) + " %", true);
             }
             break;
         }
@@ -66,22 +96,33 @@ void EventLog::event(const SubNetEvent& e) {
                      (e.reqSidePC ? " (operator request)" : " (unit request)"));
             break;
         case Kind::ShowStop:
+            // Commands and listings show the button too: the program transfers are logged
+            // from their own events, with their unit and program.
+            if (e.showButton) {
+                lastTenth_[e.subNet] = -1;
+            }
+            break;
+        case Kind::TransferBegun:
             lastTenth_[e.subNet] = -1;
-            line(e.caption, 0,
-                 std::string(e.showButton ? "transfer started" : "transfer ended") +
-                     (e.direction == 0 ? ", PC to unit" : ", unit to PC"));
+            line(e.caption, e.unit, transferText(e, "started"));
+            break;
+        case Kind::TransferFinished:
+            line(e.caption, e.unit,
+                 transferText(e, e.outcome) + (e.description.empty() ? "" : ": " + e.description));
             break;
         case Kind::CommunicationStarted:
-            line(e.caption, 0, "communication started");
+            line(e.caption, 0,
+                 "communication started" + (e.description.empty() ? "" : " " + e.description),
+                 true);
             break;
         case Kind::CommunicationStopped:
-            line(e.caption, 0, "communication stopped");
+            line(e.caption, 0, "communication stopped", true);
             break;
         case Kind::StartFailed:
             line(e.caption, 0, loc::resString(kStringError) + " " + e.description);
             break;
         case Kind::Closing:
-            line(e.caption, 0, "closed, configuration stored");
+            line(e.caption, 0, "closed, configuration stored", true);
             break;
         case Kind::SettingProblem:
             line(e.caption, 0, "settings: " + e.setting.text());

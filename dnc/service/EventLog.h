@@ -1,5 +1,10 @@
 // One line per event of the running sub nets: time, sub net caption, unit, what happened.
-// Progress is written at most once per tenth of a transfer.
+// Progress is written at most once per tenth of a transfer. A sub net that floods the log
+// (a unit answering every poll with garbage) is held to a few lines a second: a line that
+// repeats one written within the last second, and any line beyond the budget of a second, is
+// counted instead, and the count is written as "N similar messages suppressed" before the
+// sub net's next line. The line's state changes (started, stopped, closed) and the progress
+// (already once per tenth) are always written.
 #pragma once
 
 #include <chrono>
@@ -22,12 +27,27 @@ public:
     // A line of the service itself (start, stop, retries), with the sub net it concerns.
     void note(int subNet, const std::string& caption, const std::string& text);
 
+    // Lines a sub net may write in one second.
+    static constexpr int kLinesPerSecond = 10;
+
 private:
-    void line(const std::string& caption, int unit, const std::string& text);
+    struct Flood {
+        std::chrono::system_clock::time_point windowStart{};
+        int written = 0;
+        // The lines written in the last second, with when.
+        std::map<std::string, std::chrono::system_clock::time_point> recent;
+        int suppressed = 0;
+    };
+
+    // `always`: a change of the line's state, written even beyond the budget.
+    void line(const std::string& caption, int unit, const std::string& text, bool always = false);
+    void write(std::chrono::system_clock::time_point when, const std::string& caption,
+               const std::string& text);
 
     Sink sink_;
     Clock clock_;
-    std::map<int, int> lastTenth_;  // per sub net, -1 when no transfer is running
+    std::map<int, int> lastTenth_;         // per sub net, -1 when no transfer is running
+    std::map<std::string, Flood> floods_;  // per caption
 };
 
 }  // namespace dnc

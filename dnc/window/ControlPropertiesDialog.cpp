@@ -1,6 +1,7 @@
 #include "dnc/window/ControlPropertiesDialog.h"
 #include "dnc/window/ControlPropertiesStrings.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPushButton>
@@ -69,6 +70,17 @@ ControlPropertiesDialog::ControlPropertiesDialog(ControlPropertiesAccess& access
 
     reload();
     setCommunicating(communicating);
+    // A list box is named by its label: a screen reader would name it by its value.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        auto* box = qobject_cast<QComboBox*>(label->buddy());
+        if (box != nullptr && box->accessibleName().isEmpty()) {
+            QString name = label->text().remove(QLatin1Char('&')).trimmed();
+            if (name.endsWith(QLatin1Char(':'))) {
+                name.chop(1);
+            }
+            box->setAccessibleName(name);
+        }
+    }
 }
 
 std::vector<comm::widgets::PropertyPage*> ControlPropertiesDialog::pages() const {

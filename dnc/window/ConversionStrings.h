@@ -44,6 +44,7 @@ inline constexpr int kExcluding = 1611;
 inline constexpr int kTipUp = 1612;
 inline constexpr int kTipDown = 1613;
 inline constexpr int kChainFile = 1614;
+inline constexpr int kStepList = 1813;
 inline constexpr int kName = 1615;
 
 }  // namespace dnc::window::convstr

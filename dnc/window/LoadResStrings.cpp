@@ -128,6 +128,10 @@ void otherWidget(QWidget* widget, const QtStringLookup& strings) {
     }
     if (const int tip = keepNumber(widget, "toolTipTag", widget->toolTip()); tip >= 1) {
         widget->setToolTip(strings(tip));
+        auto* button = qobject_cast<QAbstractButton*>(widget);
+        if (button != nullptr && button->text().isEmpty()) {
+            button->setAccessibleName(strings(tip));  // icon-only: the tip is its name
+        }
     }
 }
 
@@ -137,8 +141,13 @@ void whatsThis(QWidget* widget, const QtStringLookup& strings) {
     }
 }
 
-// An accessible name from the element's label (its "labelledBy" property names the label).
-void accessibleName(QWidget* form, QWidget* widget) {
+// An accessible name from the element's label (its "labelledBy" property names the label), or
+// a text of its own (its "accessibleTag" property is the text's number).
+void accessibleName(QWidget* form, QWidget* widget, const QtStringLookup& strings) {
+    if (const int n = widget->property("accessibleTag").toInt(); n > 0) {
+        widget->setAccessibleName(strings(n));
+        return;
+    }
     const QString labelName = widget->property("labelledBy").toString();
     if (labelName.isEmpty()) {
         return;
@@ -197,7 +206,7 @@ void LoadResStrings(QWidget* form, const QtStringLookup& strings) {
         whatsThis(widget, strings);
     }
     for (QWidget* widget : children) {
-        accessibleName(form, widget);
+        accessibleName(form, widget, strings);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "dnc/window/SubNetWindows.h"
 
+#include "dnc/window/QtLanguage.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -51,35 +53,13 @@ int stopSignalDescriptor() {
     return g_signalPipe[0];
 }
 
-namespace {
-
-// Qt's own buttons and dialogs in the language of the program's texts.
-void installQtTranslation(QApplication& app, std::uint16_t language) {
-    const int primary = language & 0x3FF;
-    QString name;
-    if (primary == (loc::kGerman & 0x3FF)) {
-        name = QStringLiteral("qtbase_de");
-    } else if (primary == (loc::kCzech & 0x3FF)) {
-        name = QStringLiteral("qtbase_cs");
-    } else {
-        return;
-    }
-    auto* translator = new QTranslator(&app);
-    if (translator->load(name, QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        QApplication::installTranslator(translator);
-        QLocale::setDefault(
-            QLocale(primary == (loc::kGerman & 0x3FF) ? QLocale::German : QLocale::Czech));
-    }
-}
-
-}  // namespace
-
 void prepareApplication(QApplication& app, const ConfigStore& store) {
     QApplication::setApplicationName(QStringLiteral("FerixDNC"));
     QApplication::setOrganizationName(QStringLiteral("DNC"));
     const auto language =
         static_cast<std::uint16_t>(store.section("Common").readInt("LangID", 0, 0, 0xFFFF));
-    installQtTranslation(app, loc::selectLanguage(language));
+    (void)app;
+    applyQtLanguage(loc::selectLanguage(language));
 }
 
 bool displayAvailable() {

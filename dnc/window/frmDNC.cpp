@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -35,6 +37,7 @@
 #include "dnc/window/ControlPropertiesDialog.h"
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
+#include "dnc/window/QtLanguage.h"
 #include "dnc/window/WindowLink.h"
 #include "dnc/window/config/frmConfigDNC.h"
 #include "dnc/window/frmAboutDNC.h"
@@ -76,13 +79,18 @@ frmDNC::frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options opt
     // Window load: the language of this thread, the texts, the default shares, the limits.
     const auto language =
         static_cast<std::uint16_t>(store_.section("Common").readInt("LangID", 0, 0, 0xFFFF));
-    loc::selectLanguage(language);
+    // Qt's own texts and the date follow too: the whole window is in the language chosen last.
+    applyQtLanguage(loc::selectLanguage(language));
     buildMenus();
     buildToolBar();
     buildPanes();
     buildStatusBar();
     loadTexts();
-    setMinimumSize(kMinWidthPixels, kMinHeightPixels);
+    applyLineState();
+    // No smaller than every element can be read at in this language (the panes do not fold
+    // away), and never below the window's fixed limit.
+    splitter_->setChildrenCollapsible(false);
+    applyMinimumSize();
     resize(kDefaultWidth, kDefaultHeight);
     configDialog_ = new frmConfigDNC(store_, dialogs_, this);
     // The chain editor belongs to the configuration dialog: made at its first use, gone with it.
@@ -163,8 +171,13 @@ void frmDNC::Initialize() {
     comboDirPattern_->setCurrentText(q(section.readString("DirPattern", "*.*")));
     comboFerixDirPattern_->setCurrentText(q(section.readString("FerixDirPattern", "*.*")));
     initialized_ = true;
-    comboFerixAdr_->setCurrentIndex(
-        settings_.protocol == comm::ProtDNC || comboFerixAdr_->count() == 0 ? -1 : 0);
+    // A DNC line shows the unit that was shown when the window last closed (none the first
+    // time); the other lines have one unit.
+    comboFerixAdr_->setCurrentIndex(settings_.protocol == comm::ProtDNC
+                                        ? comboFerixAdr_->findData(static_cast<int>(section.readInt(
+                                              "SelectedUnit", 0, 0, comm::kUnitCount)))
+                                    : comboFerixAdr_->count() == 0 ? -1
+                                                                   : 0);
     onUnitSelected();
     if (selectedUnit() == 0) {
         setMemoryLabels(true, false);
@@ -174,6 +187,10 @@ void frmDNC::Initialize() {
                                  static_cast<float>(section.readDouble("RightSize", 0.333)));
     loadGeometry();
     applyShares();
+    // Every size label has its number (and "Select None") from the start.
+    updateSummary(listDir_, lblDirSelFile_, lblDirSelSize_);
+    updateSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_);
+    updateSummary(listFerixLst_, lblFerixLstSelFile_, lblFerixLstSelSize_);
 }
 
 void frmDNC::loadGeometry() {
@@ -192,8 +209,15 @@ void frmDNC::loadGeometry() {
         section.readInt("Height", twipsFromPixels(now.height(), dpi), INT32_MIN, INT32_MAX);
     const TwipsRect limited = limitStoredGeometry(stored, twipsFromPixels(available.width(), dpi),
                                                   twipsFromPixels(available.height(), dpi));
-    move(pixelsFromTwips(limited.left, dpi), pixelsFromTwips(limited.top, dpi));
-    resize(pixelsFromTwips(limited.width, dpi), pixelsFromTwips(limited.height, dpi));
+    const PixelRect restored = restoredWindowGeometry(limited, dpi);
+    move(restored.x, restored.y);  // the frame's position, as stored
+    resize(restored.width, restored.height);
+}
+
+void frmDNC::applyMinimumSize() {
+    setMinimumSize(QSize(kMinWidthPixels, kMinHeightPixels));
+    const QSize least = minimumSizeHint().expandedTo(QSize(kMinWidthPixels, kMinHeightPixels));
+    setMinimumSize(least);
 }
 
 void frmDNC::applyShares() {
@@ -207,6 +231,7 @@ void frmDNC::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (!sharesApplied_) {
         sharesApplied_ = true;
+        applyMinimumSize();  // the texts and lists are in place now
         applyShares();
     }
 }
@@ -269,7 +294,14 @@ void frmDNC::handle(const SubNetEvent& event) {
             if (event.reqSidePC) {
                 tellError(lastErrorDescription_, lastErrorHelpFile_, lastErrorContext_);
             } else {
-                setInfo(q(unitErrorText(event.description, lookup)));
+                setInfo(q(unitErrorText(event.description, lookup, failedUnit_)));
+            }
+            failedUnit_ = 0;
+            break;
+        case Kind::TransferBegun:
+        case Kind::TransferFinished:
+            if (event.transfer) {
+                transferNoted(event.kind == Kind::TransferBegun, *event.transfer);
             }
             break;
         case Kind::ShowStop:
@@ -278,15 +310,20 @@ void frmDNC::handle(const SubNetEvent& event) {
         case Kind::CommunicationStarted:
             communicating_ = true;
             startFromMenu_ = false;
+            lineError_.clear();
             updateControlPropertiesAvailability();
+            applyLineState();
             break;
         case Kind::CommunicationStopped:
             communicating_ = false;
             updateControlPropertiesAvailability();
+            applyLineState();
             break;
         case Kind::StartFailed:
             communicating_ = false;
+            lineError_ = q(event.description);
             updateControlPropertiesAvailability();
+            applyLineState();
             if (startFromMenu_) {
                 startFromMenu_ = false;
                 tellError(q(event.description), q(event.helpFile), event.context);
@@ -304,6 +341,33 @@ void frmDNC::handle(const SubNetEvent& event) {
             break;
         case Kind::Closing:
             break;
+    }
+}
+
+void frmDNC::transferNoted(bool began, const comm::TransferEnd& transfer) {
+    const bool byUnit = transfer.startedBy == comm::TransferStarter::Unit;
+    const bool toUnit = transfer.way == comm::TransferWay::ToUnit;
+    if (began) {
+        failedUnit_ = 0;
+        if (byUnit) {
+            // The unit's own request: the bar says who asks for what while it runs.
+            unitTransferInfo_ = q(unitTransferText(transfer.unit, toUnit, transfer.name, lookup));
+            setInfo(unitTransferInfo_);
+        }
+        return;
+    }
+    if (byUnit) {
+        // A failure is told next (OnError); its text names the unit.
+        failedUnit_ = transfer.outcome == comm::TransferOutcome::Failed ? transfer.unit : 0;
+        if (!unitTransferInfo_.isEmpty() && infoText() == unitTransferInfo_) {
+            setInfo({});
+        }
+        unitTransferInfo_.clear();
+        return;
+    }
+    if (!toUnit && transfer.outcome == comm::TransferOutcome::Stopped && transfer.bytes.empty() &&
+        transfer.error.empty()) {
+        setInfo(q(nothingReceivedText(transfer.name, lookup)));
     }
 }
 
@@ -355,6 +419,9 @@ void frmDNC::configChanged(const ControlSettings& settings) {
 
 void frmDNC::layoutPanes() {
     applyProtocolTable();
+    if (sharesApplied_) {
+        applyMinimumSize();
+    }
     if (transferRunning_) {
         applyShowStop(true, stopDirection_);
     }
@@ -405,6 +472,12 @@ void frmDNC::applyShowStop(bool showButton, std::uint8_t direction) {
     for (const std::string& name : commandsSwitchedByShowStop(settings_.protocol)) {
         setElementEnabled(q(name), !showButton);
     }
+    applyLineState();
+    if (!showButton) {
+        // A transfer that ended without reaching 100 (an empty program, a receive of unknown
+        // length) leaves no bar behind.
+        progressBar_->hide();
+    }
 }
 
 void frmDNC::placeStopButton() {
@@ -419,6 +492,31 @@ bool frmDNC::eventFilter(QObject* watched, QEvent* event) {
     if ((watched == cmdTransferPCFerix_ || watched == cmdTransferFerixPC_) &&
         (event->type() == QEvent::Move || event->type() == QEvent::Resize)) {
         placeStopButton();
+    }
+    const bool ontoUnitDirectory = watched == listFerixDir_->viewport();
+    if ((ontoUnitDirectory || watched == listFerixLst_->viewport()) &&
+        (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove ||
+         event->type() == QEvent::Drop)) {
+        auto* drop = static_cast<QDropEvent*>(event);
+        const QString from =
+            QString::fromUtf8(drop->mimeData()->data(QString::fromLatin1(kListDragFormat)));
+        const QListWidget* expected = ontoUnitDirectory ? listDir_ : listFerixDir_;
+        if (from != expected->objectName() || transferRunning_ || closed_) {
+            event->ignore();
+            return true;
+        }
+        drop->setDropAction(Qt::CopyAction);
+        drop->accept();
+        if (event->type() == QEvent::Drop) {
+            // The dragged entries are the list's selection: the command acts on them.
+            QMetaObject::invokeMethod(
+                this,
+                [this, ontoUnitDirectory] {
+                    ontoUnitDirectory ? actConversionIn() : actTransferPCFerix();
+                },
+                Qt::QueuedConnection);
+        }
+        return true;
     }
     return QMainWindow::eventFilter(watched, event);
 }
@@ -470,8 +568,30 @@ void frmDNC::actConfigDNC() {
 
 void frmDNC::StopCommunication() {
     if (subNet_ && !closed_) {
+        if (transferRunning_) {
+            setInfo(text(str::kStopWaitsForTransfer));  // the line goes off after it
+        }
         subNet_->StopCommunication();
     }
+}
+
+// Only the command that changes the line's state is offered; while a transfer runs neither.
+// The status bar says how the line is.
+void frmDNC::applyLineState() {
+    setElementEnabled(QStringLiteral("mnuSystemStart"), !communicating_);
+    setElementEnabled(QStringLiteral("mnuSystemStop"), communicating_);
+    setElementEnabled(QStringLiteral("btnStartCommunication"),
+                      !communicating_ && !transferRunning_);
+    setElementEnabled(QStringLiteral("btnStopCommunication"), communicating_ && !transferRunning_);
+    const QString state = communicating_ ? text(str::kLineRunning)
+                          : lineError_.isEmpty()
+                              ? text(str::kLineStopped)
+                              : q(filled(lookup(str::kLineStoppedBy), s(lineError_)));
+    constexpr int kLinePanelWidth = 260;  // the whole text is in the tip
+    linePanel_->setText(
+        linePanel_->fontMetrics().elidedText(state, Qt::ElideRight, kLinePanelWidth));
+    linePanel_->setToolTip(state);
+    linePanel_->setAccessibleName(state);
 }
 
 // ---- closing --------------------------------------------------------------------------------
@@ -512,16 +632,21 @@ void frmDNC::saveViewState() {
     for (int n = 1; n <= comm::kUnitCount; ++n) {
         values.emplace_back("listDirPath" + std::to_string(n), s(listDirPath(n)));
     }
+    values.emplace_back("SelectedUnit", std::to_string(selectedUnit()));
     values.emplace_back("LeftSize", share(shares_.left));
     values.emplace_back("MiddleSize", share(shares_.middle));
     values.emplace_back("RightSize", share(shares_.right));
     QScreen* screen = this->screen() != nullptr ? this->screen() : QApplication::primaryScreen();
     const double dpi = screen != nullptr ? screen->logicalDotsPerInch() : 96.0;
-    const QRect frame = geometry();
-    values.emplace_back("Left", std::to_string(twipsFromPixels(frame.x(), dpi)));
-    values.emplace_back("Top", std::to_string(twipsFromPixels(frame.y(), dpi)));
-    values.emplace_back("Width", std::to_string(twipsFromPixels(frame.width(), dpi)));
-    values.emplace_back("Height", std::to_string(twipsFromPixels(frame.height(), dpi)));
+    const QRect frame = frameGeometry();
+    const QRect inner = geometry();
+    const TwipsRect stored =
+        storedWindowGeometry({frame.x(), frame.y(), frame.width(), frame.height()},
+                             {inner.x(), inner.y(), inner.width(), inner.height()}, dpi);
+    values.emplace_back("Left", std::to_string(stored.left));
+    values.emplace_back("Top", std::to_string(stored.top));
+    values.emplace_back("Width", std::to_string(stored.width));
+    values.emplace_back("Height", std::to_string(stored.height));
     store_.write(subNetSection(id_), values);
 }
 

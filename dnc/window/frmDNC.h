@@ -44,6 +44,9 @@ class QToolBar;
 
 namespace dnc::window {
 
+// The format by which a dragged list entry names the list it comes from.
+inline constexpr char kListDragFormat[] = "application/x-ferixdnc-list";
+
 class WindowLink;
 class frmConfigDNC;
 
@@ -58,6 +61,7 @@ signals:
 protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 };
 
 struct frmDNCOptions {
@@ -204,11 +208,15 @@ private:
     void editFile(const QString& path);
     void saveViewState();
     void applyShares();
+    void applyMinimumSize();
     void placeStopButton();
     void loadGeometry();
     QString text(int id) const;
     QString appTitle() const;
     void tellError(const QString& description, const QString& helpFile, int context);
+    // A program transfer began or ended on the line.
+    void transferNoted(bool began, const comm::TransferEnd& transfer);
+    void applyLineState();
     void runConversion(bool include);
     void updateControlPropertiesAvailability();
 
@@ -226,11 +234,14 @@ private:
     QString lastErrorHelpFile_;
     int lastErrorContext_ = 0;
     bool hasLastError_ = false;
+    int failedUnit_ = 0;           // the unit whose own transfer failed just now (0: none)
+    QString unitTransferInfo_;     // the bar's text of the unit's transfer that runs
     QStringList settingProblems_;  // the stored settings' problems, as reported at start
     bool batchRunning_ = false;
     // Shared with the requests on the sub net's thread, which may outlast a closing window.
     std::shared_ptr<QueuedRefreshes> queuedRefreshes_ = std::make_shared<QueuedRefreshes>();
     bool communicating_ = false;
+    QString lineError_;  // why the line could not be switched on (empty: it could)
     bool startFromMenu_ = false;
     bool transferRunning_ = false;
     std::uint8_t stopDirection_ = 0;
@@ -284,6 +295,7 @@ private:
     InfoBar* infoBar_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QWidget* progressPanel_ = nullptr;
+    QLabel* linePanel_ = nullptr;
     QLabel* timePanel_ = nullptr;
     QLabel* datePanel_ = nullptr;
     QToolBar* toolBar_ = nullptr;

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QMenuBar>
 #include <QMetaObject>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -24,6 +25,8 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 #include <QStyle>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QTime>
 #include <QTimer>
 #include <QToolBar>
@@ -103,8 +106,24 @@ QLineEdit* labelledEdit(QWidget* parent, QLabel* label, const char* name) {
     return edit;
 }
 
+// A list whose dragged entries say which list they come from, so that a drop onto another list
+// knows what to do with them.
+class FileList : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+
+protected:
+    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override {
+        QMimeData* data = QListWidget::mimeData(items);
+        if (data != nullptr) {
+            data->setData(QString::fromLatin1(kListDragFormat), objectName().toUtf8());
+        }
+        return data;
+    }
+};
+
 QListWidget* fileList(QWidget* parent, const char* name, const char* labelledBy) {
-    auto* list = new QListWidget(parent);
+    auto* list = new FileList(parent);
     list->setObjectName(QString::fromLatin1(name));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setProperty("labelledBy", QString::fromLatin1(labelledBy));
@@ -116,9 +135,22 @@ QListWidget* fileList(QWidget* parent, const char* name, const char* labelledBy)
 InfoBar::InfoBar(QWidget* parent) : QLabel(parent) {
     setObjectName(QStringLiteral("InfoBar"));
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    setFocusPolicy(Qt::TabFocus);
+    // The interaction flags set the focus policy too: the bar's own policy comes after them.
     setTextInteractionFlags(Qt::NoTextInteraction);
+    setFocusPolicy(Qt::StrongFocus);
     setMinimumHeight(fontMetrics().height() + 6);
+}
+
+void InfoBar::paintEvent(QPaintEvent* event) {
+    QLabel::paintEvent(event);
+    if (hasFocus()) {
+        // A label draws no focus of its own; the keyboard user must see where it is.
+        QStylePainter painter(this);
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = contentsRect().adjusted(1, 1, -1, -1);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, option);
+    }
 }
 
 void InfoBar::mouseReleaseEvent(QMouseEvent* event) {
@@ -222,6 +254,7 @@ void frmDNC::buildMenus() {
     whatsThis->setShortcut(QKeySequence::WhatsThis);
     connect(whatsThis, &QAction::triggered, this, [] { QWhatsThis::enterWhatsThisMode(); });
     help->addAction(whatsThis);
+    help->addAction(action("mnuHelpLastError", str::kLastErrorMenu, &frmDNC::showLastError));
     help->addSeparator();
     help->addAction(action("mnuHelpAbout", str::kAbout, &frmDNC::showAbout));
     help->addAction(action("mnuHelpAboutFerixComm", str::kAboutControl, &frmDNC::showControlAbout));
@@ -276,6 +309,10 @@ void frmDNC::buildPanes() {
     QLabel* lblFerixAdr = label(central, "lblFerixAdr", str::kSelectedFerix);
     comboFerixAdr_ = new QComboBox(central);
     comboFerixAdr_->setObjectName(QStringLiteral("comboFerixAdr"));
+    // A long unit directory must not widen the window's least size.
+    constexpr int kUnitSelectorCharacters = 24;
+    comboFerixAdr_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    comboFerixAdr_->setMinimumContentsLength(kUnitSelectorCharacters);
     comboFerixAdr_->setProperty("labelledBy", QStringLiteral("lblFerixAdr"));
     comboFerixAdr_->setProperty("whatsThisTag", str::kWhatsThisFirst);
     comboFerixAdr_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -308,7 +345,7 @@ void frmDNC::buildPanes() {
     listDir_ = fileList(frDir_, "listDir", "frDir");
     lblDirSelFile_ = dataLabel(frDir_, "lblDirSelFile");
     lblDirSelSize_ = dataLabel(frDir_, "lblDirSelSize");
-    QPushButton* cmdRefreshDir = button(frDir_, "cmdRefreshDir", 0, str::kTipRefresh);
+    QPushButton* cmdRefreshDir = button(frDir_, "cmdRefreshDir", 0, str::kTipRefreshDir);
     cmdRefreshDir->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     dirLayout->addWidget(lblPath, 0, 0);
     dirLayout->addWidget(txtListDirPath_, 0, 1);
@@ -348,14 +385,14 @@ void frmDNC::buildPanes() {
     // The unit directory.
     frFerixDir_ = pane(splitter_, "frFerixDir", str::kUnitDirectory, str::kWhatsThisFirst + 2);
     auto* ferixDirLayout = new QGridLayout(frFerixDir_);
-    QLabel* lblFerixDirPattern = label(frFerixDir_, "lblFerixDirPattern", str::kMask);
+    QLabel* lblFerixDirPattern = label(frFerixDir_, "lblFerixDirPattern", str::kUnitMask);
     comboFerixDirPattern_ = new QComboBox(frFerixDir_);
     comboFerixDirPattern_->setObjectName(QStringLiteral("comboFerixDirPattern"));
     comboFerixDirPattern_->setEditable(true);
     comboFerixDirPattern_->setProperty("labelledBy", QStringLiteral("lblFerixDirPattern"));
     lblFerixDirPattern->setBuddy(comboFerixDirPattern_);
     QPushButton* cmdRefreshFerixDir =
-        button(frFerixDir_, "cmdRefreshFerixDir", 0, str::kTipRefresh);
+        button(frFerixDir_, "cmdRefreshFerixDir", 0, str::kTipRefreshFerixDir);
     cmdRefreshFerixDir->setIcon(style()->standardIcon(QStyle::SP_BrowserReload));
     // Captioned: no standard icon says "through the conversion chain".
     QPushButton* cmdConversionIn =
@@ -503,9 +540,42 @@ void frmDNC::buildPanes() {
         shares_ = sharesOfWidths(sizes.value(0), sizes.value(1), sizes.value(2));
     });
 
+    // Each list offers the commands that act on its selection, and a double click in the
+    // memory list fetches the entry.
+    const auto offer = [this](QListWidget* list, std::initializer_list<const char*> names) {
+        list->setContextMenuPolicy(Qt::ActionsContextMenu);
+        for (const char* name : names) {
+            if (QAction* a = findChild<QAction*>(QString::fromLatin1(name))) {
+                list->addAction(a);
+            }
+        }
+    };
+    offer(listDir_, {"mnuEditSource", "mnuConversionIn"});
+    offer(listFerixDir_,
+          {"mnuTransferPCFerix", "mnuEditFerixSource", "mnuConversionOut", "mnuConversionRemove"});
+    offer(listFerixLst_,
+          {"mnuTransferFerixPC", "mnuFerixSelectFile", "mnuTransferRemove", "mnuTransferLst"});
+    // Dragged from the PC programs onto the unit directory: include; from the unit directory
+    // onto the memory list: send to the unit.
+    for (QListWidget* source : {listDir_, listFerixDir_}) {
+        source->setDragEnabled(true);
+        source->setDragDropMode(QAbstractItemView::DragOnly);
+    }
+    for (QListWidget* target : {listFerixDir_, listFerixLst_}) {
+        target->setAcceptDrops(true);
+        target->viewport()->setAcceptDrops(true);
+        target->viewport()->installEventFilter(this);
+    }
+    connect(listFerixLst_, &QListWidget::itemDoubleClicked, this, [this] {
+        if (!transferRunning_) {
+            actTransferFerixPC();
+        }
+    });
+
     infoBar_ = new InfoBar(central);
     infoBar_->setProperty("toolTipTag", str::kTipInfoBar);
     infoBar_->setProperty("whatsThisTag", str::kWhatsThisFirst + 5);
+    infoBar_->setProperty("accessibleTag", str::kInformationBar);  // the text is its description
     outer->addWidget(infoBar_);
     connect(infoBar_, &InfoBar::clicked, this, &frmDNC::showLastError);
     setCentralWidget(central);
@@ -532,6 +602,10 @@ void frmDNC::buildStatusBar() {
     progressBar_->hide();
     layout->addWidget(progressBar_);
     bar->addWidget(progressPanel_, 1);
+    linePanel_ = new QLabel(bar);
+    linePanel_->setObjectName(QStringLiteral("LineState"));
+    linePanel_->setMinimumWidth(1);  // its whole text is in its tip
+    bar->addPermanentWidget(linePanel_);
     timePanel_ = new QLabel(bar);
     timePanel_->setObjectName(QStringLiteral("Time"));
     datePanel_ = new QLabel(bar);
@@ -573,7 +647,7 @@ void frmDNC::loadTexts() {
             b->setText(b->text().remove(QLatin1Char('&')));
         }
     }
-    lblFerixLstChanged_->setToolTip(text(str::kUpdateMemoryList));
+    lblFerixLstChanged_->setToolTip(text(str::kUpdateMemoryList).remove(QLatin1Char('&')));
     // The stop button takes a transfer button's place: both are as large as it needs.
     const QSize stopSize = cmdStop_->sizeHint();
     cmdTransferPCFerix_->setMinimumSize(stopSize);

@@ -109,6 +109,7 @@ void frmDNC::onUnitSelected() {
     if (unit == 0) {
         return;
     }
+    lblFerixNotSelected_->hide();  // also when no list is read now
     RefreshPCDirectory({});
     RefreshFerixDirectory(unit);
     if (settings_.autoFerixLst &&
@@ -201,6 +202,14 @@ void frmDNC::fillMemoryList(int unit, const comm::MemoryList& list) {
     lblFerixFreeMem_->setText(
         list.freeMemory ? QString::number(static_cast<qint64>(*list.freeMemory)) : QString());
     lblFerixMemSection_->setText(list.section ? QString::number(*list.section) : QString());
+    if (settings_.protocol == comm::ProtTavro1) {
+        // The machine's listing has no free memory and no section: nothing is shown for them.
+        for (QWidget* w : {static_cast<QWidget*>(lblFree_), static_cast<QWidget*>(lblFerixFreeMem_),
+                           static_cast<QWidget*>(lblFreeBytes_), static_cast<QWidget*>(lblSection_),
+                           static_cast<QWidget*>(lblFerixMemSection_)}) {
+            w->hide();
+        }
+    }
     std::vector<ListEntry> entries;
     for (const comm::MemoryListEntry& e : list.entries) {
         entries.push_back({e.name, static_cast<std::int64_t>(e.size)});
@@ -342,7 +351,16 @@ void frmDNC::runBatch(const TransferPlan& plan, const std::vector<QString>& info
             request(c, plan.unit, plan.files[i]);
         }
         QMetaObject::invokeMethod(
-            this, [this, plan] { finishBatch(plan); }, Qt::QueuedConnection);
+            this,
+            [this, plan, last = infos.empty() ? QString() : infos.back()] {
+                finishBatch(plan);
+                // A request that ended says nothing more: its text goes, unless an error or a
+                // note took its place.
+                if (!closed_ && !last.isEmpty() && infoText() == last) {
+                    setInfo({});
+                }
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -46,8 +46,8 @@ bool SimulatedUnit::takeFault(Fault fault) {
     }
     if (fault != Fault::Silence) {
         UnitEvent e = event(UnitEvent::FaultPlayed);
-        static const char* const kNames[kFaultKinds] = {"wrong check byte", "repeated block",
-                                                        "missing acknowledgement", "silence"};
+        static const char* const kNames[kFaultKinds] = {
+            "wrong check byte", "repeated block", "missing acknowledgement", "silence", "babble"};
         e.detail = kNames[static_cast<int>(fault)];
         report_(e);
     }
@@ -107,6 +107,9 @@ SimulatedUnit::Reply SimulatedUnit::answerPoll() {
         phase_ = Phase::Announced;
         requestReported_ = false;
         report_(event(UnitEvent::Announced));
+    }
+    if (takeFault(Fault::Babble)) {
+        return {unitAcknowledge() + std::string(babbleLength_, '\0'), false};
     }
     if (phase_ == Phase::Announced) {
         return {unitAcknowledge(), false};

@@ -28,8 +28,12 @@ enum class Fault {
                          // sent again when the PC asks for the following one
     MissingAcknowledge,  // the next good block from the PC is not acknowledged
     Silence,             // the next frames addressed to the unit get no answer at all
+    Babble,              // the next poll is answered with DLE OK and then the unit keeps
+                         // sending zeros (a broken line driver) for kBabbleLength bytes
 };
-inline constexpr int kFaultKinds = 4;
+inline constexpr int kFaultKinds = 5;
+// About a minute of bytes at 4800 baud.
+inline constexpr std::size_t kBabbleLength = 26000;
 // A fault count that does not run out.
 inline constexpr int kUntilCleared = -1;
 
@@ -68,6 +72,8 @@ public:
     ListingForm listingForm() const { return listingForm_; }
     // A unit that refuses commands leaves the PC's command blocks unacknowledged.
     void setRefuseCommands(bool refuse) { refuseCommands_ = refuse; }
+    // How many zero bytes a babbling unit sends after its DLE OK.
+    void setBabbleLength(std::size_t bytes) { babbleLength_ = bytes; }
     bool refusesCommands() const { return refuseCommands_; }
     Activity activity() const { return activity_; }
     // The program chosen with the PC's select command; empty when none.
@@ -112,6 +118,7 @@ private:
     // The PC's requests.
     ListingForm listingForm_ = ListingForm::Binary;
     bool refuseCommands_ = false;
+    std::size_t babbleLength_ = kBabbleLength;
     Activity activity_ = Activity::None;
     std::string selected_;
     bool directoryFileReady_ = false;  // a short-answer unit after STR

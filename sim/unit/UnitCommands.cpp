@@ -109,7 +109,7 @@ std::string UnitCommands::help() {
            "  capacity <unit> <bytes>           size of the memory (free memory = the rest)\n"
            "  listing <unit> binary|short       answer to the PC's memory-list request\n"
            "  commands <unit> accept|refuse     acknowledge the PC's commands or not\n"
-           "  fault <unit> checkbyte|repeat|noack|silence [<times>|forever]\n"
+           "  fault <unit> checkbyte|repeat|noack|silence|babble [<times>|forever]\n"
            "  fault <unit> clear\n"
            "  units | help | quit\n"
            "kinds: 0 source text, 1 work text, 4 source macro, 5 work macro, 6 source test,\n"
@@ -261,7 +261,7 @@ std::string UnitCommands::memory(UnitSimulator& units, const std::vector<std::st
 }
 
 std::string UnitCommands::fault(UnitSimulator& units, const std::vector<std::string>& words) {
-    need(words, 3, "fault <unit> checkbyte|repeat|noack|silence|clear [<times>|forever]");
+    need(words, 3, "fault <unit> checkbyte|repeat|noack|silence|babble|clear [<times>|forever]");
     SimulatedUnit& unit = unitOf(units, words[1]);
     const std::string& what = words[2];
     if (what == "clear") {
@@ -277,8 +277,10 @@ std::string UnitCommands::fault(UnitSimulator& units, const std::vector<std::str
         fault = Fault::MissingAcknowledge;
     } else if (what == "silence") {
         fault = Fault::Silence;
+    } else if (what == "babble") {
+        fault = Fault::Babble;
     } else {
-        throw CommandError("fault must be checkbyte, repeat, noack, silence or clear");
+        throw CommandError("fault must be checkbyte, repeat, noack, silence, babble or clear");
     }
     int times = 1;
     if (words.size() > 3) {

@@ -37,6 +37,15 @@ TEST(RequestArguments, ADncUnitGetsANameOfEightADotAndAnExtension) {
     }
 }
 
+TEST(RequestArguments, AReceiveTakesTheNameASendTakes) {
+    EXPECT_EQ(a::dncReceiveName("TOOLS.WTX", "WTX"), "TOOLS");
+    EXPECT_EQ(a::dncReceiveName("tools.wtx", "WTX"), "tools");
+    EXPECT_EQ(a::dncReceiveName("TOOLS", "WTX"), "TOOLS") << "the bare name as before";
+    // Another extension is the unit's name as typed: the control refuses it as too long.
+    EXPECT_EQ(a::dncReceiveName("TOOLS.SMC", "WTX"), "TOOLS.SMC");
+    EXPECT_EQ(a::dncReceiveName(".WTX", "WTX"), ".WTX");
+}
+
 TEST(RequestArguments, UnitCommandsByNameWithTheirArguments) {
     EXPECT_EQ(a::unitCommandNames(),
               "select, reader, puncher, read, section1, section2, section3, section4, join, "

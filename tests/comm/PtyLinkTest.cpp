@@ -1,5 +1,9 @@
 // The control's serial link over a real pseudo-terminal pair.
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
@@ -13,6 +17,7 @@
 #include "localizing/lookup/ResourceStrings.h"
 #include "sim/fakes/RecordingSite.h"
 #include "sim/pty/PtyPair.h"
+#include "sim/uart/UartModel.h"
 
 namespace {
 
@@ -229,6 +234,70 @@ TEST_F(PtyLink, ANonTerminalIsNotASerialPort) {
     const comm::Status refused = port.open("/dev/null", *comm::parseLineSettings("9600,n,8,1"), {});
     ASSERT_FALSE(refused.ok());
     EXPECT_NE(refused.error().description.find("is not a serial port"), std::string::npos);
+}
+
+// Root opens a port past its exclusive mark; the service's user does not. The port is closed
+// and opened again by a child process that runs as "nobody".
+TEST(PtyExclusive, AClosedPortCanBeOpenedAgainByAUserOtherThanRoot) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root, to run the reopen as the user nobody (root ignores the "
+                        "exclusive mark)";
+    }
+    const sim::PtyPair pty;
+    ASSERT_EQ(::chmod(pty.devicePath().c_str(), 0666), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        constexpr uid_t kNobody = 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(kNobody) != 0 || ::setuid(kNobody) != 0) {
+            ::_exit(2);
+        }
+        comm::PosixSerialPort port;
+        comm::LineSettings settings;
+        for (int round = 0; round < 3; ++round) {
+            if (!port.open(pty.devicePath(), settings, {}).ok()) {
+                ::_exit(10 + round);
+            }
+            port.close();
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_NE(WEXITSTATUS(status), 2) << "could not become the user nobody";
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "open number " << WEXITSTATUS(status) - 9 << " failed";
+}
+
+// A UART sends at its own speed and its driver says it takes more output long before a write
+// has left: the wait for the write to leave the line must sleep for what is still queued
+// instead of asking the driver again and again.
+TEST(UartWrite, AWriteWaitsForTheQueuedBytesWithoutSpinning) {
+    const sim::PtyPair pty;  // the terminal settings; the output goes to the model
+    comm::LineSettings settings;
+    settings.speed = 9600;
+    sim::UartModel uart(settings.characterTime());
+    comm::PosixSerialPort port(uart);
+    ASSERT_TRUE(port.open(pty.devicePath(), settings, {}).ok());
+    ASSERT_FALSE(port.pacesItself());
+    const std::vector<std::uint8_t> block(200, 'x');  // about 230 ms at 9600 baud
+    const auto before = uart.calls();
+    comm::WriteProgress progress = port.startWrite(block);
+    int waits = 0;
+    while (progress.state == comm::WriteProgress::Pending) {
+        progress = port.waitWrite(100);
+        ++waits;
+    }
+    ASSERT_EQ(progress.state, comm::WriteProgress::Done);
+    EXPECT_EQ(progress.written, block.size());
+    int queued = -1;
+    ASSERT_EQ(uart.outputQueued(0, &queued), 0);
+    EXPECT_EQ(queued, 0) << "done before the bytes had left";
+    const auto calls = uart.calls();
+    // A few looks per wait step (a step is 100 ms), not one per poll of the driver.
+    EXPECT_LE(calls.queueQueries - before.queueQueries, 4 * waits + 4)
+        << calls.waits - before.waits << " waits for room";
+    EXPECT_EQ(calls.writes - before.writes, 1);
 }
 
 }  // namespace

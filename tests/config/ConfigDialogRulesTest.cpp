@@ -145,7 +145,7 @@ TEST_F(ConfigDialogRules, UnitRulesFollowProtocolAndTicks) {
     }
 }
 
-TEST_F(ConfigDialogRules, RootUnitsAndEditorAreCheckedInTurn) {
+TEST_F(ConfigDialogRules, RootAndUnitsAreCheckedInTurnTheEditorOnlyWarned) {
     const Folder folder;
     ConfigFields f = goodFields(folder);
     const std::string path = folder.path().string();
@@ -165,10 +165,12 @@ TEST_F(ConfigDialogRules, RootUnitsAndEditorAreCheckedInTurn) {
     f.connected[3] = false;  // a unit that is not connected needs no directory
     EXPECT_FALSE(applyProblem(f, path, english));
 
+    // A missing editor is a warning of its own, never a reason to refuse the settings.
     f.editor = "nosucheditor";
-    EXPECT_EQ(applyProblem(f, path, english), english(773) + " (nosucheditor)");
-    f.editor = (folder.path() / "myeditor").string();  // a path as written
-    EXPECT_FALSE(applyProblem(f, "/nonexistent", english));
+    EXPECT_FALSE(applyProblem(f, path, english));
+    EXPECT_EQ(editorProblem(f.editor, path, english), english(773) + " (nosucheditor)");
+    EXPECT_FALSE(editorProblem((folder.path() / "myeditor").string(), "/nonexistent", english))
+        << "a path as written";
 }
 
 TEST_F(ConfigDialogRules, EditorIsLookedUpAlongColonSeparatedPath) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -133,6 +134,26 @@ TEST(PortProbe, ALineOfThisProgramIsUsedAndKeepsItsSettings) {
     EXPECT_EQ(std::string(got.begin(), got.end()), "OK");
     port.close();
     EXPECT_EQ(probeDevice(pty.devicePath()).state, PortState::Free);
+}
+
+TEST(PortProbe, AnExclusiveMarkLeftBehindIsToldFromAHolder) {
+    const sim::PtyPair pty;
+    // A program that set the mark and ended: the pseudo-terminal lives on, and so does the
+    // mark.
+    const int fd = ::open(pty.devicePath().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ioctl(fd, TIOCEXCL), 0);
+    ::close(fd);
+    if (::geteuid() == 0) {  // only root opens past the mark and can look at it
+        const DeviceState left = probeDevice(pty.devicePath());
+        EXPECT_EQ(left.state, PortState::Used);
+        EXPECT_NE(left.text.find("one that ended left it marked"), std::string::npos) << left.text;
+        const Holder holder(pty.devicePath());
+        EXPECT_EQ(probeDevice(pty.devicePath()).text, "exists, but another program holds it");
+    }
+    RefusingAccess busy(EBUSY);  // what other users meet
+    EXPECT_NE(probeDevice("/dev/ttyS0", busy).text.find("one that ended left the mark"),
+              std::string::npos);
 }
 
 TEST(PortProbe, FailuresTheMachineCannotProduceAreNamed) {

@@ -1,6 +1,8 @@
 // SendBlock, ReceiveBlock and the closing block against a scripted unit, on virtual time.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "sim/virtual/ScriptedPeer.h"
 #include "tests/dnc/DncFixture.h"
 
@@ -175,6 +177,57 @@ TEST_F(BlockLayer, ClosingBlockGoesThroughSendBlock) {
     EXPECT_EQ(failed.error().number, kErrFinalConfirmation);
     EXPECT_EQ(failed.error().description,
               "Error during Final Transfer Confirmation (Block could not be Transferred to Ferix)");
+}
+
+// A unit that answers and then keeps sending: random bytes, or the zeros of a line stuck low.
+std::string babble(bool random, std::size_t n) {
+    std::string s;
+    std::mt19937 generator(11);
+    for (std::size_t i = 0; i < n; ++i) {
+        s += random ? static_cast<char>(generator() & 0xFF) : '\0';
+    }
+    return s;
+}
+
+TEST_F(BlockLayer, AUnitThatKeepsSendingLosesTheBlockWithinTwoBlockTimes) {
+    const auto c = line.charTime();
+    // A longest block: 75 characters.
+    const sim::VirtualHost::Micros blockTime = 75 * c;
+    for (bool random : {false, true}) {
+        const std::string noise = babble(random, 30000);  // a minute at 4800 baud
+        const std::size_t before = line.receivedText().size();
+        sim::ScriptedPeer babbler(line);
+        babbler.expect(requestFrame(2), noise);
+        const auto start = host.nowMicros();
+        const auto got = blocks.ReceiveBlock(2, 0x80);
+        ASSERT_FALSE(got.ok());
+        EXPECT_EQ(got.error().number, kErrReceiveBlockFailed);
+        EXPECT_EQ(got.error().description,
+                  "Block could not be Transferred from Ferix (Unit 2 does not stop sending: its "
+                  "block was dropped to free the line)");
+        // The request, its pause and two blocks' worth of bytes, not the minute.
+        EXPECT_LT(host.nowMicros() - start, 8 * c + 83000 + 3 * blockTime) << random;
+        EXPECT_EQ(count(line.receivedText().substr(before), requestFrame(2)), 1u)
+            << "no more attempts";
+        host.sleep(std::chrono::seconds(70));  // the noise ends before the next round
+        control.link().flushInput();
+    }
+}
+
+TEST_F(BlockLayer, AStopEndsTheReceiveOfABabblingUnitWithinABlockTime) {
+    const auto c = line.charTime();
+    peer.expect(requestFrame(3), babble(false, 30000));
+    const sim::VirtualHost::Micros stopAt = 8 * c + 83000 + 20 * c;
+    sim::VirtualHost::Micros stoppedAfter = -1;
+    host.at(stopAt, [this] { control.StopTransfer(); });
+    const auto got = blocks.ReceiveBlock(3, 0x80);
+    stoppedAfter = host.nowMicros() - stopAt;
+    ASSERT_FALSE(got.ok());
+    EXPECT_EQ(got.error().description,
+              "Block could not be Transferred from Ferix (Transfer interrupted.)");
+    EXPECT_GE(stoppedAfter, 0);
+    // Within the time of a longest block (75 characters of up to 12 bits) and one more look.
+    EXPECT_LT(stoppedAfter, 75 * c * 12 / 11 + 25000);
 }
 
 }  // namespace

@@ -44,15 +44,20 @@ TEST_F(FileTransfers, A64ByteProgramIsTwoBlocksAndTheClosingBlock) {
     EXPECT_EQ(unit(1).memory().find("PRG1")->data, program);
 }
 
-TEST_F(FileTransfers, AMissingProgramIsAnsweredWithStatusOneAndNothingIsCreated) {
+TEST_F(FileTransfers, AMissingProgramFailsWithStatusThreeAndTheOperatorHearsWhy) {
     unit(1).raise(RequestSpec::download("NONE", 1));
     serve(1);
     const UnitEvent received = last(UnitEvent::ProgramReceived);
-    EXPECT_EQ(received.status, kStatusEmptyFile);
+    EXPECT_EQ(received.status, kStatusFailed);
     EXPECT_EQ(received.value, 0u);
     EXPECT_EQ(blockCodesTo(1), std::vector<int>{0}) << "no data blocks";
     EXPECT_FALSE(exists(1, "NONE.WTX"));
-    EXPECT_TRUE(site.errors.empty());
+    ASSERT_EQ(site.errors.size(), 1u);
+    EXPECT_FALSE(site.errors[0].reqSidePC);
+    EXPECT_NE(site.errors[0].description.find("Error while Transferring File to Ferix ("),
+              std::string::npos)
+        << site.errors[0].description;
+    EXPECT_TRUE(site.progress.empty()) << "no bar is shown for a transfer that never began";
 }
 
 TEST_F(FileTransfers, AnEmptyProgramIsDeletedAndAnsweredWithStatusOne) {
@@ -61,6 +66,7 @@ TEST_F(FileTransfers, AnEmptyProgramIsDeletedAndAnsweredWithStatusOne) {
     serve(1);
     EXPECT_EQ(last(UnitEvent::ProgramReceived).status, kStatusEmptyFile);
     EXPECT_FALSE(exists(1, "EMPTY.WTX"));
+    EXPECT_EQ(site.progress, (std::vector<std::uint8_t>{0, 100})) << "the bar goes away";
 }
 
 TEST_F(FileTransfers, ARequestedNameIsFoundInAnotherCase) {

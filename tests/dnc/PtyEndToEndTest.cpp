@@ -151,4 +151,38 @@ TEST_F(PtyEndToEnd, AddressEleven) {
     EXPECT_TRUE(last(UnitEvent::RequestSent).name.empty()) << "never asked for its request";
 }
 
+// A unit that answers a poll and keeps sending jams the line while it sends: the receive gives
+// up within a few blocks' time and names the unit, switching off is not held up by it, and the
+// line serves the other units once the noise has ended.
+TEST_F(PtyEndToEnd, ABabblingUnitIsNamedAndDoesNotHoldTheLine) {
+    const std::size_t sixSeconds = kSpeed / 11 * 6;
+    driver.withUnits([&](UnitSimulator& u) {
+        u.unit(2)->setBabbleLength(sixSeconds);
+        u.unit(2)->injectFault(Fault::Babble);
+    });
+    const auto start = Clock::now();
+    Clock::time_point named{};
+    done = [&] {
+        if (site.errors.empty()) {
+            return false;
+        }
+        named = Clock::now();
+        return true;
+    };
+    deadline = start + std::chrono::seconds(30);
+    ASSERT_TRUE(control.setActive(true));
+    const auto off = Clock::now();
+    ASSERT_EQ(site.errors.size(), 1u) << history();
+    EXPECT_EQ(site.errors[0].description,
+              "Error while Receiving Ferix Request (Block could not be Transferred from Ferix "
+              "(Unit 2 does not stop sending: its block was dropped to free the line))");
+    EXPECT_LT(named - start, std::chrono::seconds(3)) << "named while the noise goes on";
+    EXPECT_LT(off - named, std::chrono::seconds(2)) << "switching off is not held up";
+
+    put(1, "PRG1.WTX", "G1 X1\n");
+    raise(1, RequestSpec::download("PRG1", 1));
+    runUntil(UnitEvent::ProgramReceived);
+    EXPECT_EQ(last(UnitEvent::ProgramReceived).data, "G1 X1\n");
+}
+
 }  // namespace

@@ -148,6 +148,19 @@ TEST_F(BlockReceive, AStopLeavesTheOldFileAndTellsTheMachine) {
     EXPECT_FALSE(site.transfers[0].stored);
 }
 
+TEST_F(BlockReceive, ABlockThatNeverEndsFailsInsteadOfHoldingTheLine) {
+    openLine(comm::ProtHeidenhain);
+    dir.write("P.H", "old program");
+    // A block start and then a minute of bytes without its end.
+    machineSends(one(0x02) + std::string(30000, 'A'));
+    const auto start = host.nowMicros();
+    const comm::Status failed = receive("P.H");
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(failed.error().description, "Block too long.");
+    EXPECT_LT(host.nowMicros() - start, 5000 * line.charTime());
+    EXPECT_EQ(dir.read("P.H"), "old program");
+}
+
 TEST_F(BlockReceive, TheMemoryListIsNoDirectoryChange) {
     openLine(comm::ProtTavro1);
     machineSends(dataBlock("A 10\r\n") + one(kEtx));

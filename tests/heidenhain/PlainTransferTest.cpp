@@ -105,6 +105,33 @@ TEST_F(PlainTransfer, WithoutEndOfFileOnlyTheOperatorEndsItAndTheFileIsReplaced)
     EXPECT_EQ(dir.read("IN"), text) << "0x1A is data without the end-of-file character";
 }
 
+TEST_F(PlainTransfer, AReceptionThatBroughtNothingNeitherReplacesNorCreatesAFile) {
+    openLine(comm::ProtNone);
+    dir.write("IN", "the program it was to replace");
+    host.at(5'000'000, [this] { control.StopTransfer(); });
+    ASSERT_TRUE(receive("IN", false));
+    EXPECT_EQ(dir.read("IN"), "the program it was to replace");
+    host.at(host.nowMicros() + 5'000'000, [this] { control.StopTransfer(); });
+    ASSERT_TRUE(receive("NEW", false));
+    EXPECT_FALSE(std::filesystem::exists(dir.path("NEW"))) << "no empty file is made";
+    EXPECT_TRUE(site.dirChanged.empty());
+    ASSERT_EQ(site.transfers.size(), 2u);
+    for (const comm::TransferEnd& end : site.transfers) {
+        EXPECT_EQ(end.outcome, comm::TransferOutcome::Stopped);
+        EXPECT_TRUE(end.bytes.empty());
+        EXPECT_FALSE(end.stored);
+    }
+}
+
+TEST_F(PlainTransfer, AnEndOfFileCharacterWithNothingBeforeItKeepsTheOlderFile) {
+    openLine(comm::ProtNoneEOF);
+    dir.write("IN", "the program it was to replace");
+    line.peerSend(std::string("\x1A"));
+    ASSERT_TRUE(receive("IN", true));
+    EXPECT_EQ(dir.read("IN"), "the program it was to replace");
+    EXPECT_TRUE(site.dirChanged.empty());
+}
+
 TEST_F(PlainTransfer, AnEndOfFileReceptionStoppedBeforeItsEndStoresNothing) {
     openLine(comm::ProtNoneEOF);
     dir.write("IN", "the good program");

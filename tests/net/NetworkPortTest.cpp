@@ -224,7 +224,14 @@ TEST(NetworkPort, ADroppedConnectionIsALostDeviceAndTheLineOpensAgain) {
     ASSERT_FALSE(lost.ok());
     EXPECT_NE(lost.error().description.find("Port no longer available"), std::string::npos);
     EXPECT_NE(lost.error().description.find(server.address()), std::string::npos);
-    EXPECT_FALSE(control.link().WritePort("lost"));
+    const comm::Status unwritten = control.link().WritePort("lost");
+    ASSERT_FALSE(unwritten.ok());
+    // The server and the reason in words, under the write error's own message.
+    const std::string where = server.address().substr(server.address().find("//") + 2);
+    EXPECT_NE(unwritten.error().description.find(
+                  "Error while writing to serial port(connection closed by " + where + ")"),
+              std::string::npos)
+        << unwritten.error().description;
 
     ASSERT_TRUE(control.link().reopenIfLost());
     EXPECT_TRUE(control.link().checkDevice());
@@ -235,6 +242,48 @@ TEST(NetworkPort, ADroppedConnectionIsALostDeviceAndTheLineOpensAgain) {
     ASSERT_GE(got.size(), 4u);
     EXPECT_EQ(std::string(got.end() - 4, got.end()), "back");
     EXPECT_EQ(server.connections(), 2);
+}
+
+// A server that sends far more than the line reads: the port keeps a bounded part and TCP
+// holds back the rest; nothing is lost and the order stays.
+TEST(NetworkPort, AFloodingServerIsHeldBackNotBuffered) {
+    Server server(Server::Behaviour::Raw);
+    comm::NetworkSerialPort port;
+    ASSERT_TRUE(port.open(server.address(), settings("115200,n,8,1"), {}).ok());
+    Bytes flood(4 * 1024 * 1024);
+    for (std::size_t i = 0; i < flood.size(); ++i) {
+        flood[i] = static_cast<std::uint8_t>(i * 7 / 3);
+    }
+    // The server's sends block while the line does not read: they go on their own thread.
+    std::thread sender([&] { server.send(flood); });
+    std::size_t most = 0;
+    const auto deadline = Clock::now() + 5s;
+    while (most < comm::kInputLimit && Clock::now() < deadline) {
+        most = std::max(most, port.bytesWaiting());
+    }
+    for (int look = 0; look < 200; ++look) {
+        (void)port.waitForInput(1ms);
+        most = std::max(most, port.bytesWaiting());
+    }
+    EXPECT_GE(most, comm::kInputLimit);
+    EXPECT_LT(most, comm::kInputLimit + 4096) << "kept more than its limit";
+    // Read in part while more comes: still bounded, and every byte in order.
+    Bytes got;
+    const auto readDeadline = Clock::now() + 20s;
+    while (got.size() < flood.size() && Clock::now() < readDeadline) {
+        if (port.bytesWaiting() == 0) {
+            (void)port.waitForInput(5ms);
+            continue;
+        }
+        got.push_back(port.readByte());
+        if (got.size() % 1000 == 0) {
+            most = std::max(most, port.bytesWaiting());
+        }
+    }
+    port.close();  // a sender still blocked (the test failed) gives up
+    sender.join();
+    EXPECT_LT(most, comm::kInputLimit + 4096);
+    EXPECT_TRUE(got == flood) << got.size() << " of " << flood.size() << " bytes";
 }
 
 TEST(NetworkPort, MalformedAddressesNameTheirKey) {

@@ -65,11 +65,116 @@ TEST_F(Log, ProgressAtMostOncePerTenthAndPerSubNet) {
     EXPECT_EQ(lines.size(), 10u);
     // A new transfer starts counting again.
     lines.clear();
-    log.event(event(Kind::ShowStop));
+    log.event(event(Kind::TransferBegun));
     auto e = event(Kind::ProgressChanged);
     e.progress = 0;
     log.event(e);
     EXPECT_EQ(lines.size(), 2u);
+}
+
+TEST_F(Log, ATransferIsNamedOnceAtItsStartAndOnceAtItsEndWithOneHundredPercentOnce) {
+    auto begun = event(Kind::TransferBegun, 2);
+    begun.unit = 3;
+    begun.program = "PRG1.WTX";
+    begun.direction = 0;
+    auto button = event(Kind::ShowStop, 2);
+    button.showButton = true;
+    log.event(begun);
+    log.event(button);
+    for (int p : {0, 50, 100, 100}) {  // the last block, then the end of the transfer
+        auto e = event(Kind::ProgressChanged, 2);
+        e.progress = static_cast<std::uint8_t>(p);
+        log.event(e);
+    }
+    button.showButton = false;
+    log.event(button);
+    auto finished = begun;
+    finished.kind = Kind::TransferFinished;
+    finished.outcome = "done";
+    log.event(finished);
+    auto failed = finished;
+    failed.direction = 1;
+    failed.program = "TOOLS.WTX";
+    failed.outcome = "failed";
+    failed.description = "Block could not be Transferred from Ferix";
+    log.event(failed);
+
+    ASSERT_EQ(lines.size(), 6u);
+    EXPECT_NE(lines[0].find("[Sub Net 2] unit 3: program PRG1.WTX, PC to unit, started"),
+              std::string::npos)
+        << lines[0];
+    int hundreds = 0;
+    for (const auto& l : lines) {
+        hundreds += l.find("progress 100 %") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(hundreds, 1);
+    EXPECT_NE(lines[4].find("[Sub Net 2] unit 3: program PRG1.WTX, PC to unit, done"),
+              std::string::npos)
+        << lines[4];
+    EXPECT_NE(lines[5].find("[Sub Net 2] unit 3: program TOOLS.WTX, unit to PC, failed: Block "
+                            "could not be Transferred from Ferix"),
+              std::string::npos)
+        << lines[5];
+}
+
+TEST_F(Log, AFloodIsHeldToAFewLinesASecondAndTheRestCounted) {
+    auto at = std::chrono::system_clock::from_time_t(0);
+    std::vector<std::string> out;
+    dnc::EventLog flooded([&out](const std::string& l) { out.push_back(l); }, [&at] { return at; });
+    auto error = event(Kind::OnError);
+    error.description = "Error while Receiving Ferix Request";
+    // The same error 1000 times a second, for three seconds.
+    for (int i = 0; i < 3000; ++i) {
+        at = std::chrono::system_clock::from_time_t(0) + std::chrono::milliseconds(i);
+        flooded.event(error);
+    }
+    EXPECT_LE(out.size(), 6u) << "one line and one count a second";
+    EXPECT_NE(out[1].find("[Sub Net 1]: 999 similar messages suppressed"), std::string::npos)
+        << out[1];
+    // The count of the end of a flood comes with the next line.
+    at += std::chrono::seconds(5);
+    flooded.event(event(Kind::CommunicationStarted));
+    ASSERT_GE(out.size(), 2u);
+    EXPECT_NE(out[out.size() - 2].find("[Sub Net 1]: 999 similar messages suppressed"),
+              std::string::npos);
+    // Different lines: at most the budget of a second, then counted.
+    out.clear();
+    at += std::chrono::seconds(5);
+    for (int i = 0; i < 100; ++i) {
+        auto e = event(Kind::FerixMemChanged);
+        e.unit = static_cast<std::uint8_t>(1 + i % 10);
+        flooded.event(e);
+    }
+    EXPECT_EQ(out.size(), static_cast<std::size_t>(dnc::EventLog::kLinesPerSecond));
+    // A second later the count comes before the next line; other sub nets have their own.
+    at += std::chrono::seconds(1);
+    flooded.event(event(Kind::CommunicationStopped));
+    flooded.event(event(Kind::CommunicationStopped, 2));
+    ASSERT_EQ(out.size(), dnc::EventLog::kLinesPerSecond + 3u);
+    EXPECT_NE(out[out.size() - 3].find("[Sub Net 1]: 90 similar messages suppressed"),
+              std::string::npos);
+    EXPECT_NE(out.back().find("[Sub Net 2]: communication stopped"), std::string::npos);
+
+    // Two lines in turn (a port tried again and again) are each written once a second, so
+    // that the budget is left for the line that tells the port opened; a change of the
+    // line's state is written even beyond the budget.
+    out.clear();
+    at += std::chrono::seconds(5);
+    auto failed = event(Kind::StartFailed);
+    failed.description = "Cannot open /dev/ttyUSB0";
+    for (int i = 0; i < 20; ++i) {
+        at += std::chrono::milliseconds(50);
+        flooded.event(failed);
+        flooded.note(1, "Sub Net 1", "retrying in 0 s");
+    }
+    EXPECT_LE(out.size(), 5u);
+    for (int i = 0; i < dnc::EventLog::kLinesPerSecond; ++i) {
+        auto e = event(Kind::FerixMemChanged);
+        e.unit = static_cast<std::uint8_t>(i + 1);
+        flooded.event(e);
+    }
+    flooded.event(event(Kind::CommunicationStarted));
+    EXPECT_NE(out.back().find("[Sub Net 1]: communication started"), std::string::npos);
 }
 
 }  // namespace

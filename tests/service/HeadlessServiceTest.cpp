@@ -126,9 +126,9 @@ TEST_F(Service, AMissingPortIsRetriedUntilItAppearsWhileOthersRun) {
     ASSERT_TRUE(serveUntil(service, "retrying in", 2));
     EXPECT_GE(linesWith("[Sub Net 2]: Error: Error at Start-up or while Communicating"), 2);
     EXPECT_EQ(linesWith("[Sub Net 1]: communication started"), 1);
-    // The device comes: the next retry opens it.
+    // The device comes (under the name the file gives): the next retry opens it.
     sim::PtyPair late;
-    ASSERT_TRUE(store->write("Ports", "3", late.devicePath()));
+    fs::create_symlink(late.devicePath(), dir / "not-yet");
     ASSERT_TRUE(serveUntil(service, "[Sub Net 2]: communication started"));
     service.closeAll();
     EXPECT_EQ(linesWith("closed, configuration stored"), 2);
@@ -160,6 +160,53 @@ TEST_F(Service, AServedLineWhoseDeviceGoesAwayIsReportedAndComesBackWithIt) {
     ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started", 2));
     service.closeAll();
     EXPECT_EQ(linesWith("closed, configuration stored"), 1);
+}
+
+TEST_F(Service, TheDefaultDeviceIsTakenOnlyWhenNoneIsNamedAndThenNamed) {
+    sim::PtyPair configured;
+    ASSERT_TRUE(store->write("Ports", "1", configured.devicePath()));
+    ASSERT_TRUE(store->write("Config2", "CommPort", "7"));
+    options.subNets = {1, 2};
+    auto log = makeLog();
+    dnc::HeadlessService service(*store, log, options);
+    service.start();
+    ASSERT_TRUE(
+        serveUntil(service, "[Sub Net 1]: communication started on " + configured.devicePath()));
+    EXPECT_EQ(linesWith("[Sub Net 1]: communication started on " + configured.devicePath() +
+                        " (the default"),
+              0);
+    // Port 7 has no line in "Ports": the log names the default device and says why.
+    ASSERT_TRUE(serveUntil(service,
+                           "/dev/ttyS6 (the default: section \"Ports\" names no "
+                           "device for port 7)"));
+    service.closeAll();
+}
+
+TEST_F(Service, ALineKeepsItsDeviceWhenTheFileLosesItsPorts) {
+    auto first = std::make_unique<sim::PtyPair>();
+    const fs::path device = dir / "ttyFerix";
+    fs::create_symlink(first->devicePath(), device);
+    ASSERT_TRUE(store->write("Ports", "1", device.string()));
+    ASSERT_TRUE(store->write("Config1", {{"Protocol", std::to_string(comm::ProtHeidenhain)},
+                                         {"FerixHomeDir", (dir / "home").string() + "/"}}));
+    options.setup = {};  // the line's own service, which notices a lost device
+    options.subNets = {1};
+    auto log = makeLog();
+    dnc::HeadlessService service(*store, log, options);
+    service.start();
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started on " + device.string()));
+
+    // The settings file is replaced by one without "Ports", and the device goes away.
+    std::ofstream(store->file(), std::ios::trunc) << "[Common]\n";
+    first.reset();
+    ASSERT_TRUE(serveUntil(service, "retrying in", 2));
+    EXPECT_EQ(linesWith("/dev/ttyS0"), 0) << "fell back to the default device";
+
+    sim::PtyPair second;
+    fs::remove(device);
+    fs::create_symlink(second.devicePath(), device);
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started on " + device.string(), 2));
+    service.closeAll();
 }
 
 }  // namespace

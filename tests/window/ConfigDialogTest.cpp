@@ -324,6 +324,35 @@ private slots:
         QCOMPARE(section.readString("AutoFerixLst", ""), std::string("False"));
     }
 
+    void numbersTakeDigitsOnlyAndARefusedFieldHasTheFocus() {
+        Site site(false);
+        frmConfigDNC& d = site.open();
+        QLineEdit* timeout = edit(&d, "txtF4COPYTimeout");
+        QLineEdit* repeats = edit(&d, "txtDNCMaxRepeatNo");
+        timeout->clear();
+        QTest::keyClicks(timeout, QStringLiteral("-5x12"));
+        QCOMPARE(timeout->text(), QStringLiteral("512"));
+        repeats->clear();
+        QTest::keyClicks(repeats, QStringLiteral("-3"));
+        QCOMPARE(repeats->text(), QStringLiteral("3"));
+        auto* tabs = d.findChild<QTabWidget*>(QStringLiteral("tabs"));
+        tabs->setCurrentIndex(0);
+        timeout->setText(QStringLiteral("99999"));  // as pasted: out of range
+        QVERIFY(!d.apply());
+        QCOMPARE(d.focusWidget(), timeout);
+        QCOMPARE(tabs->currentWidget(), d.findChild<QWidget*>(QStringLiteral("frDNC")));
+    }
+
+    void anUnknownUnitFolderIsOfferedForCreation() {
+        Site site(false);
+        frmConfigDNC& d = site.open();
+        tick(&d, QStringLiteral("chkConnected5"))->setChecked(true);
+        site.dialogs().answers = {true};
+        QVERIFY(d.apply());
+        QVERIFY(site.dialogs().questions.back().endsWith(QStringLiteral("Create the folder now?")));
+        QVERIFY(fs::is_directory(site.rootText() + "Machine6/"));
+    }
+
     void refusedValuesAreNamedAndNothingIsApplied() {
         Site site(false);
         frmConfigDNC& d = site.open();
@@ -352,7 +381,7 @@ private slots:
                  std::string("Hall A"));
     }
 
-    void missingDirectoriesAndEditorRefuseTheApply() {
+    void missingDirectoriesRefuseTheApplyAMissingEditorIsOnlyWarned() {
         Site site(false);
         frmConfigDNC& d = site.open();
         edit(&d, "txtFerixHomeDir")->setText(QString::fromStdString(site.rootText() + "none/"));
@@ -370,11 +399,19 @@ private slots:
                                                           QStringLiteral("Machine6/)")));
 
         site.open();
+        auto* warning = d.findChild<QLabel*>(QStringLiteral("lblEditorWarning"));
+        QVERIFY(warning != nullptr);
+        QVERIFY(warning->isHidden());  // "sh" is found
+        const size_t boxes = site.dialogs().boxes.size();
         edit(&d, "txtEditor")->setText(QStringLiteral("no-such-editor-here"));
-        QVERIFY(!d.apply());
-        QCOMPARE(site.dialogs().boxes.back().text,
+        QVERIFY(!warning->isHidden());
+        QCOMPARE(warning->text(),
                  QStringLiteral("Selected text editor not found! (no-such-editor-here)"));
-        QVERIFY(d.changed());
+        QVERIFY(d.apply());
+        QCOMPARE(site.dialogs().boxes.size(), boxes);  // no box: the field says it
+        QVERIFY(!d.changed());
+        edit(&d, "txtEditor")->setText(QStringLiteral("sh"));
+        QVERIFY(warning->isHidden());
     }
 
     void cancelKeepsTheEditsUntilTheNextOpening() {

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPointer>
@@ -18,6 +19,7 @@
 #include "FakeDialogs.h"
 #include "dnc/config/ConfigStore.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/window/config/frmConfigDNC.h"
 #include "dnc/window/manager/frmDNCMain.h"
 #include "localizing/lookup/ResourceStrings.h"
 #include "sim/pty/PtyPair.h"
@@ -264,6 +266,26 @@ private slots:
         QVERIFY(withTray.isVisible());  // with the taskbar button it stays there
         withTray.unload();
         withoutTray.unload();
+    }
+
+    void aCaptionChangedInTheConfigurationShowsInTheListAtOnce() {
+        Network network;
+        FakeDialogs dialogs;
+        dialogs.answers = {true};
+        frmDNCMain manager(network.store(), dialogs, options());
+        QTRY_VERIFY(manager.startedUp());
+        manager.startSubNet(2);
+        dnc::window::frmDNC* window = manager.subNetWindow(2);
+        window->actConfigDNC();
+        dnc::window::frmConfigDNC* config = window->configDialog();
+        QVERIFY(config->isVisible());
+        config->findChild<QLineEdit*>(QStringLiteral("txtCaption"))
+            ->setText(QStringLiteral("Hall C"));
+        QVERIFY2(config->apply(),
+                 dialogs.boxes.empty() ? "" : qPrintable(dialogs.boxes.back().text));
+        QTRY_COMPARE(manager.list()->item(1)->text(), QStringLiteral("Hall C"));
+        QVERIFY(manager.isTicked(2));
+        manager.unload();
     }
 
     void theLanguageMenuStoresTheChoiceAndOpenWindowsKeepTheirs() {

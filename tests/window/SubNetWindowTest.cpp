@@ -7,18 +7,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 #include <filesystem>
 #include <fstream>
@@ -36,6 +40,7 @@
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/LoadResStrings.h"
+#include "dnc/window/config/frmConfigDNC.h"
 #include "dnc/window/frmAboutDNC.h"
 #include "dnc/window/frmDNC.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -220,6 +225,69 @@ private slots:
         QCOMPARE(masks->itemText(0), QStringLiteral("*.*"));
         QCOMPARE(masks->count(), 8);
         QVERIFY(dialogs.boxes.empty());
+        // Only the command that changes the line is offered; the status bar says how it is.
+        QVERIFY(!enabled(&window, "mnuSystemStart"));
+        QVERIFY(enabled(&window, "mnuSystemStop"));
+        QCOMPARE(element<QLabel>(&window, "LineState")->text(), QStringLiteral("Line running"));
+        // Every size has its number before anything is selected.
+        QCOMPARE(element<QLabel>(&window, "lblDirSelFile")->text(), QStringLiteral("Select None"));
+        QCOMPARE(element<QLabel>(&window, "lblDirSelSize")->text(), QStringLiteral("0"));
+        window.StopCommunication();
+        QTRY_VERIFY_WITH_TIMEOUT(!window.communicating(), kWait);
+        QVERIFY(enabled(&window, "mnuSystemStart"));
+        QVERIFY(!enabled(&window, "mnuSystemStop"));
+        QCOMPARE(element<QLabel>(&window, "LineState")->text(), QStringLiteral("Line stopped"));
+    }
+
+    void aProgramDraggedOntoTheMemoryListIsSentToTheUnit() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        QVERIFY(showUnitWithItsMemory(window, 1));
+        auto* directory = element<QListWidget>(&window, "listFerixDir");
+        auto* memory = element<QListWidget>(&window, "listFerixLst");
+        selectRows(directory, {0});  // BRACKET.WTX
+        const auto drop = [&](QListWidget* target, const char* from) {
+            QMimeData data;
+            data.setData(QString::fromLatin1(dnc::window::kListDragFormat), from);
+            const QPoint at = target->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target->viewport(), &enter);
+            QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target->viewport(), &dropped);
+            return dropped.isAccepted();
+        };
+        QVERIFY(!drop(memory, "listDir"));  // PC programs go through the unit directory
+        QVERIFY(drop(memory, "listFerixDir"));
+        QTRY_VERIFY_WITH_TIMEOUT(line.unitHolds(1, "BRACKET"), kWait);
+        QVERIFY(directory->dragEnabled());
+        QVERIFY(element<QListWidget>(&window, "listDir")->dragEnabled());
+    }
+
+    void aChosenUnitIsRememberedAndItsListsOfferTheirCommands() {
+        Line line("3", true);
+        line.set("AutoFerixLst", "False");
+        FakeDialogs dialogs;
+        {
+            frmDNC window(line.store(), 1, dialogs);
+            window.Initialize();
+            window.show();
+            window.selectUnit(2);
+            // Without the automatic list the pane no longer says that no unit is chosen.
+            QVERIFY(!element<QLabel>(&window, "lblFerixNotSelected")->isVisible());
+            QStringList offered;
+            for (QAction* a : element<QListWidget>(&window, "listFerixLst")->actions()) {
+                offered << a->objectName();
+            }
+            QVERIFY(offered.contains(QStringLiteral("mnuTransferFerixPC")));
+            QVERIFY(offered.contains(QStringLiteral("mnuTransferRemove")));
+            QCOMPARE(element<QListWidget>(&window, "listFerixLst")->contextMenuPolicy(),
+                     Qt::ActionsContextMenu);
+            window.close();
+        }
+        frmDNC again(line.store(), 1, dialogs);
+        again.Initialize();
+        QCOMPARE(again.selectedUnit(), 2);
     }
 
     void otherProtocolsSelectTheFirstUnitAndShowTheFileNamePane() {
@@ -254,8 +322,11 @@ private slots:
         window.Initialize();
         QCOMPARE(window.paneShares().left, 0.334F);
         QCOMPARE(window.paneShares().middle, 0.333F);
-        QCOMPARE(window.width(), 400);  // 1000 twips, then the window's own minimum
-        QCOMPARE(window.height(), 330);
+        // 1000 twips, then the window's own minimum: where every element can be read.
+        QCOMPARE(window.width(), window.minimumWidth());
+        QCOMPARE(window.height(), window.minimumHeight());
+        QVERIFY(window.minimumWidth() >= 400);
+        QVERIFY(window.minimumHeight() >= 330);
         QCOMPARE(window.x(), 0);
 
         Line collapsed("4");
@@ -267,6 +338,46 @@ private slots:
         QCOMPARE(second.paneShares().right, 0.0F);
     }
 
+    void atItsSmallestSizeEveryButtonCanBeRead() {
+        for (const char* language : {"1033", "1031", "1029"}) {
+            for (const char* protocol : {"3", "4"}) {
+                Line line(protocol);
+                line.store().write("Common", "LangID", language);
+                FakeDialogs dialogs;
+                frmDNC window(line.store(), 1, dialogs);
+                window.Initialize();
+                window.show();
+                window.resize(window.minimumSize());
+                QVERIFY(QTest::qWaitForWindowExposed(&window));
+                QCoreApplication::processEvents();
+                for (QPushButton* b : window.findChildren<QPushButton*>()) {
+                    if (b->isVisible() && !b->text().isEmpty()) {
+                        QVERIFY2(b->width() >= b->minimumSizeHint().width(),
+                                 qPrintable(QStringLiteral("%1 %2: %3 is cut (%4 < %5, window %6)")
+                                                .arg(QLatin1String(language),
+                                                     QLatin1String(protocol), b->text())
+                                                .arg(b->width())
+                                                .arg(b->minimumSizeHint().width())
+                                                .arg(window.width())));
+                    }
+                }
+                // FERIX_WINDOW_SHOTS=DIR keeps a picture of each, to be looked at.
+                if (const QString shots = qEnvironmentVariable("FERIX_WINDOW_SHOTS");
+                    !shots.isEmpty()) {
+                    window.grab().save(
+                        QStringLiteral("%1/least-%2-%3.png").arg(shots, language, protocol));
+                }
+                // The memory pane's texts are whole.
+                for (QLabel* l : element<QWidget>(&window, "frFerixLst")->findChildren<QLabel*>()) {
+                    if (l->isVisible() && !l->text().isEmpty()) {
+                        QVERIFY2(l->width() >= l->minimumSizeHint().width(), qPrintable(l->text()));
+                    }
+                }
+            }
+        }
+        loc::selectLanguage(loc::kEnglish);
+    }
+
     void aFailedStartGoesToTheInformationBar() {
         Line line("3");
         line.store().write("Ports", "1", "/nonexistent/ttyFerix");
@@ -276,6 +387,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window.infoText().isEmpty(), kWait);
         QVERIFY(window.isVisible());
         QVERIFY(!window.communicating());
+        QVERIFY(enabled(&window, "mnuSystemStart"));
+        QVERIFY(!enabled(&window, "mnuSystemStop"));
+        QVERIFY(element<QLabel>(&window, "LineState")
+                    ->toolTip()
+                    .startsWith(QStringLiteral("Line stopped: ")));
         QVERIFY(dialogs.boxes.empty());  // no box at start-up
         // From the menu the same failure is a box titled "Error...".
         element<QAction>(&window, "mnuSystemStart")->trigger();
@@ -297,7 +413,7 @@ private slots:
             c.site().OnError(false, "Block not acknowledged.", "", 0);
         });
         QTRY_COMPARE_WITH_TIMEOUT(window.infoText(),
-                                  QStringLiteral("Error:Block not acknowledged."), kWait);
+                                  QStringLiteral("Error: Block not acknowledged."), kWait);
         QCOMPARE(dialogs.boxes.size(), size_t{1});  // the unattended service opens no box
         QTest::mouseClick(bar, Qt::LeftButton);
         QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Last Error"));
@@ -310,6 +426,86 @@ private slots:
         QCOMPARE(dialogs.boxes.back().helpFile, QStringLiteral("Dnc.hlp"));
         window.showInformation(QStringLiteral("Stored value out of range"));
         QCOMPARE(window.infoText(), QStringLiteral("Stored value out of range"));
+
+        // The keyboard reaches the bar with Tab; Enter and Space open the last error, and so
+        // does the Help menu.
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        element<QWidget>(&window, "listDir")->setFocus(Qt::TabFocusReason);
+        for (int i = 0; i < 100 && !bar->hasFocus(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        QVERIFY(bar->hasFocus());
+        const size_t boxes = dialogs.boxes.size();
+        QTest::keyClick(bar, Qt::Key_Space);
+        QTest::keyClick(bar, Qt::Key_Return);
+        QCOMPARE(dialogs.boxes.size(), boxes + 2);
+        QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Last Error"));
+        element<QAction>(&window, "mnuHelpLastError")->trigger();
+        QCOMPARE(dialogs.boxes.size(), boxes + 3);
+        QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Last Error"));
+    }
+
+    void aPlainReceiveStoppedBeforeAnyByteKeepsTheFileAndSaysSo() {
+        Line line("4");
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        const fs::path bracket = line.root() / "Machine1" / "BRACKET.WTX";
+        const auto before = fs::file_size(bracket);
+        auto* stop = element<QPushButton>(&window, "cmdStop");
+        for (const char* name : {"BRACKET.WTX", "NEW.WTX"}) {
+            element<QLineEdit>(&window, "txtFerixFileName")->setText(QString::fromLatin1(name));
+            window.actTransferFerixPC();
+            QTRY_VERIFY_WITH_TIMEOUT(stop->isVisible(), kWait);
+            stop->click();
+            QTRY_COMPARE_WITH_TIMEOUT(window.infoText(),
+                                      QString::fromLatin1(name) +
+                                          QStringLiteral(": nothing received, no file was stored."),
+                                      kWait);
+            QVERIFY(!stop->isVisible());
+        }
+        QCOMPARE(fs::file_size(bracket), before);
+        QVERIFY(!fs::exists(line.root() / "Machine1" / "NEW.WTX"));
+        QVERIFY(dialogs.boxes.empty());
+    }
+
+    void aUnitsOwnTransfersAreNamedAndAMissingProgramIsAnError() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        QVERIFY(showUnitWithItsMemory(window, 1));
+        using sim::unit::RequestSpec;
+        using sim::unit::UnitEvent;
+        QStringList seen;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (seen.isEmpty() || seen.back() != window.infoText()) {
+                seen << window.infoText();
+            }
+        });
+        watch.start(1);
+        line.withUnits([](sim::unit::UnitSimulator& u) {
+            u.unit(2)->raise(RequestSpec::download("SHAFT", 1));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(!line.eventsOf(UnitEvent::ProgramReceived, "SHAFT").empty(),
+                                 kWait);
+        QTRY_VERIFY_WITH_TIMEOUT(seen.contains(QStringLiteral("Ferix 2: sending SHAFT.WTX")),
+                                 kWait);
+        // A program that is not there: the unit hears of the failure, the bar names the unit.
+        line.withUnits([](sim::unit::UnitSimulator& u) {
+            u.unit(1)->raise(RequestSpec::download("NONE", 1));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(window.infoText().startsWith(QStringLiteral("Error: Ferix 1: ")),
+                                 kWait);
+        QVERIFY2(window.infoText().contains(QStringLiteral("No such file or directory")),
+                 qPrintable(window.infoText()));
+        const auto answered = line.eventsOf(UnitEvent::ProgramReceived, "NONE");
+        QCOMPARE(answered.size(), size_t{1});
+        QCOMPARE(answered.front().status, 3);
+        QVERIFY(!element<QWidget>(&window, "ProgressBar")->isVisible());
+        QVERIFY(dialogs.boxes.empty());
     }
 
     void showStopSwitchesTheProtocolsCommands() {
@@ -738,13 +934,30 @@ private slots:
         frmDNC window(line.store(), 1, dialogs);
         window.Initialize();
         QCOMPARE(element<QAction>(&window, "mnuTransfer")->text(),
-                 QStringLiteral("Ü&bertragungen"));
+                 QStringLiteral("&Übertragungen"));
         QCOMPARE(element<QLabel>(&window, "lblFerixNotSelected")->text(),
                  QStringLiteral("Ferix nicht gewählt"));
+        // Qt's own texts and the date of a window opened in German are German too.
+        QCOMPARE(QLocale().language(), QLocale::German);
+        // The chain buttons read as input and output, not as on and off; purging the memory
+        // has one word in the menu and in its question.
+        QCOMPARE(window.configDialog()
+                     ->findChild<QPushButton*>(QStringLiteral("cmdConversionsIn0"))
+                     ->text(),
+                 QStringLiteral("Eingang"));
+        QVERIFY(element<QAction>(&window, "mnuFerixClearMemory")
+                    ->text()
+                    .contains(QStringLiteral("lee&ren")));
+        QVERIFY(QString::fromStdString(loc::resString(415)).contains(QStringLiteral("leeren")));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"),
+                 QStringLiteral("Abbrechen"));
         loc::selectLanguage(loc::kEnglish);
         Line english("3");
+        english.store().write("Common", "LangID", "1033");
         frmDNC window2(english.store(), 1, dialogs);
         window2.Initialize();
+        QCOMPARE(QLocale().language(), QLocale::English);
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Cancel"));
         auto* bar = element<QToolBar>(&window2, "Toolbar");
         QWidget* button = bar->widgetForAction(element<QAction>(&window2, "btnFerixLst"));
         QCOMPARE(button->accessibleName(), QStringLiteral("Update Ferix Memory List"));

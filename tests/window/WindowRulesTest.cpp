@@ -83,6 +83,24 @@ TEST(WindowGeometry, StoredSizeAndPositionAreLimited) {
     EXPECT_EQ(pixelsFromTwips(1000, 0.0), 67);  // no resolution known: 96 dpi
 }
 
+TEST(WindowGeometry, AWindowOpenedAgainUnderAFrameStaysWhereItWas) {
+    // A window manager's frame: 5 pixels of border on the left, 24 of title bar above.
+    const auto reopened = [](TwipsRect stored) {
+        const PixelRect placed = restoredWindowGeometry(stored, 96.0);
+        const PixelRect frame{placed.x, placed.y, placed.width + 10, placed.height + 29};
+        const PixelRect inner{placed.x + 5, placed.y + 24, placed.width, placed.height};
+        return storedWindowGeometry(frame, inner, 96.0);
+    };
+    TwipsRect stored{1500, 900, 12000, 9000};
+    for (int opening = 0; opening < 3; ++opening) {
+        stored = reopened(stored);
+        EXPECT_EQ(stored.left, 1500);
+        EXPECT_EQ(stored.top, 900);
+        EXPECT_EQ(stored.width, 12000);
+        EXPECT_EQ(stored.height, 9000);
+    }
+}
+
 dnc::ControlSettings settings(comm::ProtocolEnum protocol) {
     dnc::ControlSettings s;
     s.protocol = protocol;
@@ -301,7 +319,12 @@ TEST(WindowTexts, InformationBarTextsAndMessages) {
     EXPECT_EQ(transferToUnitText("A.WTX", english), "File transfer A.WTX to Ferix ...");
     EXPECT_EQ(transferFromUnitText("P1", english), "File transfer P1 from Ferix...");
     EXPECT_EQ(deleteText("P1", english), "File delete P1 ...");
-    EXPECT_EQ(unitErrorText("Timeout", english), "Error:Timeout");
+    EXPECT_EQ(unitErrorText("Timeout", english), "Error: Timeout");
+    EXPECT_EQ(unitErrorText("Timeout", english, 3), "Error: Ferix 3: Timeout");
+    EXPECT_EQ(unitTransferText(3, true, "PART7.WTX", english), "Ferix 3: sending PART7.WTX");
+    EXPECT_EQ(unitTransferText(10, false, "P%2.WTX", english), "Ferix 10: receiving P%2.WTX");
+    EXPECT_EQ(nothingReceivedText("BRACKET.WTX", english),
+              "BRACKET.WTX: nothing received, no file was stored.");
     EXPECT_EQ(missingUnitDirectoryText("/srv/x/", english),
               "Ferix directory doesn't exists. Check configuration.\n(/srv/x/)");
     EXPECT_EQ(editorNotFoundText("/bin/ed2", english), "File not found: /bin/ed2");

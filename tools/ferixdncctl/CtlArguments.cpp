@@ -222,6 +222,8 @@ std::string helpText(const std::string& program) {
            "  show N | hide N               show or hide the window of sub net N\n"
            "  send N UNIT NAME              send NAME from the unit directory to UNIT (1 to 10)\n"
            "  receive N UNIT NAME [LENGTH]  fetch NAME from UNIT into its unit directory\n"
+           "                                (on a DNC line NAME.EXT as for send, EXT the work\n"
+           "                                text extension, or NAME alone)\n"
            "  remove N UNIT NAME            delete NAME in the memory of UNIT\n"
            "  memlist N UNIT                the memory list of UNIT\n"
            "  command N UNIT COMMAND [ARG]  a unit command: select FILE, reader, puncher, read,\n"

@@ -92,6 +92,7 @@ void frmConfigDNC::fillFrom(const ConfigFields& f, bool active) {
     chkAutoFerixLst_->setChecked(f.autoFerixLst);
     chkAutoFerixLstCont_->setChecked(f.autoFerixLstCont);
     txtEditor_->setText(q(f.editor));
+    checkEditor();
     fillDeviceList();
     fillPortList(f.commPort, active);
     comboCommSpeed_->setCurrentText(q(f.commSpeed));
@@ -339,6 +340,66 @@ ConfigFields frmConfigDNC::fields() const {
 
 // ---- applying -------------------------------------------------------------------------------
 
+QWidget* frmConfigDNC::fieldLabelled(int label) const {
+    const QString caption = string(label);
+    for (QLabel* l : findChildren<QLabel*>()) {
+        if (l->text() == caption && l->buddy() != nullptr) {
+            return l->buddy();
+        }
+    }
+    return nullptr;
+}
+
+// The refused field is shown, on its tab, with the focus in it.
+void frmConfigDNC::focusField(QWidget* field) {
+    if (field == nullptr) {
+        return;
+    }
+    for (QWidget* w = field; w != nullptr && w != this; w = w->parentWidget()) {
+        if (const int tab = tabs_->indexOf(w); tab >= 0) {
+            tabs_->setCurrentIndex(tab);
+            break;
+        }
+    }
+    field->setFocus(Qt::OtherFocusReason);
+}
+
+// A connected unit's folder that is not there (under a root that is) is offered for creation.
+void frmConfigDNC::offerUnitFolders(const ConfigFields& f) {
+    const std::string root = configdialog::trimmed(f.ferixHomeDir);
+    if (!DirectoryExists(root)) {
+        return;
+    }
+    for (int n = 1; n <= comm::kUnitCount; ++n) {
+        const auto i = static_cast<std::size_t>(n - 1);
+        const std::string folder = root + configdialog::trimmed(f.ferixDir[i]);
+        if (!f.connected[i] || configdialog::trimmed(f.ferixDir[i]).empty() ||
+            DirectoryExists(folder)) {
+            continue;
+        }
+        const QString question = string(configdialog::kUnitMissingStart) + QString::number(n) +
+                                 QLatin1Char(' ') + string(configdialog::kUnitMissingEnd) +
+                                 QStringLiteral("\n(") + q(folder) + QStringLiteral(")\n\n") +
+                                 string(kCreateFolder);
+        if (!dialogs_.ask(this, string(kCaption), question)) {
+            focusField(txtFerixDir_[i]);
+            return;
+        }
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+    }
+}
+
+void frmConfigDNC::checkEditor() {
+    if (!searchPath) {
+        return;
+    }
+    const auto problem = configdialog::editorProblem(s(txtEditor_->text()), searchPath(), lookup);
+    lblEditorWarning_->setText(problem ? q(*problem) : QString());
+    lblEditorWarning_->setVisible(problem.has_value());
+    txtEditor_->setAccessibleDescription(lblEditorWarning_->text());
+}
+
 void frmConfigDNC::tell(const QString& text) {
     dialogs_.tell(this, string(kCaption), text, OperatorDialogs::Icon::Information);
 }
@@ -351,17 +412,21 @@ bool frmConfigDNC::apply() {
     ConfigNumbers numbers;
     if (const auto refusal = readNumbers(f, numbers)) {
         tell(string(refusal->field) + QLatin1Char(' ') + q(refusal->message));
+        focusField(fieldLabelled(refusal->field));
         return false;
     }
     for (const auto& [port, device] : devices_) {
         if (const auto message = refusal("Ports", "1", device)) {
             tell(QStringLiteral("Com %1: ").arg(port) + string(kLabelPortDevice) +
                  QLatin1Char(' ') + q(*message));
+            focusField(comboPortDevice_);
             return false;
         }
     }
+    offerUnitFolders(f);
     if (const auto problem = configdialog::applyProblem(f, searchPath(), lookup)) {
         tell(q(*problem));
+        focusField(txtFerixHomeDir_);
         return false;
     }
     if (!storePortDevices()) {

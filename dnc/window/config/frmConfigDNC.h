@@ -88,6 +88,10 @@ private:
     void browseRoot();
     void browseUnit(int index);
     void browseEditor();
+    void checkEditor();
+    QWidget* fieldLabelled(int label) const;
+    void focusField(QWidget* field);
+    void offerUnitFolders(const ConfigFields& f);
     void conversions(int index, bool in);
     void showHelp();
     void tell(const QString& text);
@@ -112,6 +116,7 @@ private:
     QCheckBox* chkAutoFerixLst_ = nullptr;
     QCheckBox* chkAutoFerixLstCont_ = nullptr;
     QLineEdit* txtEditor_ = nullptr;
+    QLabel* lblEditorWarning_ = nullptr;
     QComboBox* comboCommPort_ = nullptr;
     QComboBox* comboPortDevice_ = nullptr;
     QLabel* lblPortPermission_ = nullptr;

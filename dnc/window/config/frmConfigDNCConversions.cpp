@@ -77,6 +77,7 @@ void frmConfigDNCConversions::build() {
     lstSteps_ = new QListWidget(this);
     lstSteps_->setObjectName(QStringLiteral("lstConversions"));
     lstSteps_->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstSteps_->setProperty("accessibleTag", convstr::kStepList);
     QFont fixed = lstSteps_->font();
     fixed.setFamily(QStringLiteral("monospace"));
     fixed.setStyleHint(QFont::TypeWriter);

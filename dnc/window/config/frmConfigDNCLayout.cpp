@@ -6,11 +6,13 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QIntValidator>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+#include <climits>
 
 #include "dnc/config/ApplyChecks.h"
 #include "dnc/config/ConfigDialogRules.h"
@@ -54,6 +56,24 @@ QString indexed(const char* stem, int index) {
     return QString::fromLatin1(stem) + QString::number(index);
 }
 
+// A caption as a name: without its access key and closing colon.
+QString plain(QString text) {
+    text.remove(QLatin1Char('&'));
+    text = text.trimmed();
+    if (text.endsWith(QLatin1Char(':'))) {
+        text.chop(1);
+    }
+    while (text.endsWith(QLatin1Char('.'))) {
+        text.chop(1);
+    }
+    return text;
+}
+
+// Buttons that read alike on the screen ("Browse...", "In") are told apart by what they act on.
+void nameFor(QPushButton* button, const QString& what) {
+    button->setAccessibleName(plain(button->text()) + QLatin1Char(' ') + what);
+}
+
 }  // namespace
 
 void frmConfigDNC::build() {
@@ -88,6 +108,13 @@ void frmConfigDNC::build() {
     connect(cmdUse_, &QPushButton::clicked, this, [this] { (void)apply(); });
     connect(cancel, &QPushButton::clicked, this, &QWidget::hide);
     connect(help, &QPushButton::clicked, this, &frmConfigDNC::showHelp);
+    // A field is named by its label; a screen reader would name an editable list by its value.
+    for (QLabel* label : findChildren<QLabel*>()) {
+        if (QWidget* field = label->buddy();
+            field != nullptr && field->accessibleName().isEmpty()) {
+            field->setAccessibleName(plain(label->text()));
+        }
+    }
 }
 
 QWidget* frmConfigDNC::buildCommon() {
@@ -109,7 +136,14 @@ QWidget* frmConfigDNC::buildCommon() {
     editorRow->addWidget(txtEditor_, 1);
     QPushButton* browse = push(frame, QStringLiteral("cmdChangeEditor"), kBrowse);
     editorRow->addWidget(browse);
+    nameFor(browse, plain(string(kLabelEditor)));
     form->addRow(labelFor(frame, kLabelEditor, txtEditor_), editorRow);
+    // An editor that is not found is said beside the field; the settings apply all the same.
+    lblEditorWarning_ = named<QLabel>(frame, QStringLiteral("lblEditorWarning"));
+    lblEditorWarning_->setWordWrap(true);
+    lblEditorWarning_->hide();
+    form->addRow(lblEditorWarning_);
+    connect(txtEditor_, &QLineEdit::textChanged, this, &frmConfigDNC::checkEditor);
     connect(browse, &QPushButton::clicked, this, &frmConfigDNC::browseEditor);
     connect(comboProtocol_, &QComboBox::currentIndexChanged, this, [this] {
         if (!filling_) {
@@ -167,6 +201,12 @@ QWidget* frmConfigDNC::buildPort() {
     txtCommXOffChar_ = named<QLineEdit>(frame, QStringLiteral("txtCommXOffChar"));
     form->addRow(labelFor(frame, fieldlabel::XOff, txtCommXOffChar_), txtCommXOffChar_);
 
+    // Digits only as one types; the range itself is checked when the fields are applied.
+    constexpr int kLargestCharacter = 255;
+    for (QLineEdit* character : {txtCommXOnChar_, txtCommXOffChar_}) {
+        character->setValidator(new QIntValidator(0, kLargestCharacter, character));
+    }
+    comboCommSpeed_->setValidator(new QIntValidator(1, INT_MAX, comboCommSpeed_));
     connect(comboCommPort_, &QComboBox::currentIndexChanged, this, [this] { showPortDevice(); });
     connect(comboPortDevice_, &QComboBox::activated, this, [this] { devicePicked(); });
     connect(comboPortDevice_->lineEdit(), &QLineEdit::editingFinished, this,
@@ -183,6 +223,7 @@ QWidget* frmConfigDNC::buildDirectories() {
     rootRow->addWidget(txtFerixHomeDir_, 1);
     QPushButton* browseRoot = push(frame, QStringLiteral("cmdChangeFerixHomeDir"), kBrowse);
     rootRow->addWidget(browseRoot);
+    nameFor(browseRoot, plain(string(kLabelRoot)));
     outer->addLayout(rootRow);
     connect(browseRoot, &QPushButton::clicked, this, &frmConfigDNC::browseRoot);
 
@@ -209,6 +250,8 @@ QWidget* frmConfigDNC::buildDirectories() {
         grid->addWidget(txtFerixDir_[i], row, 2);
         cmdChangeFerixDir_[i] = push(frame, indexed("cmdChangeFerixDir", i), kBrowse);
         grid->addWidget(cmdChangeFerixDir_[i], row, 3);
+        nameFor(cmdChangeFerixDir_[i],
+                string(kHeadDirectory) + QLatin1Char(' ') + QString::number(i + 1));
         txtPrefix_[i] = named<QLineEdit>(frame, indexed("txtPrefix", i));
         txtPrefix_[i]->setMaxLength(3);
         txtPrefix_[i]->setFixedWidth(
@@ -220,6 +263,11 @@ QWidget* frmConfigDNC::buildDirectories() {
         cmdConversionsOut_[i] = push(frame, indexed("cmdConversionsOut", i), kConversionsOut);
         grid->addWidget(cmdConversionsIn_[i], row, 5);
         grid->addWidget(cmdConversionsOut_[i], row, 6);
+        for (QPushButton* chain : {cmdConversionsIn_[i], cmdConversionsOut_[i]}) {
+            chain->setAccessibleName(string(kHeadConversions) + QLatin1Char(' ') +
+                                     plain(chain->text()) + QLatin1Char(' ') +
+                                     QString::number(i + 1));
+        }
         connect(chkConnected_[i], &QCheckBox::toggled, this, [this] {
             if (!filling_) {
                 applyUnitRules();
@@ -248,6 +296,11 @@ QWidget* frmConfigDNC::buildDnc() {
     txtF4COPYTimeout_ = named<QLineEdit>(frame, QStringLiteral("txtF4COPYTimeout"));
     form->addRow(labelFor(frame, fieldlabel::Timeout, txtF4COPYTimeout_), txtF4COPYTimeout_);
     txtDNCMaxRepeatNo_ = named<QLineEdit>(frame, QStringLiteral("txtDNCMaxRepeatNo"));
+    // No negative time-out or repeat count can be typed.
+    constexpr int kLargestCount = 32767;
+    for (QLineEdit* count : {txtF4COPYTimeout_, txtDNCMaxRepeatNo_}) {
+        count->setValidator(new QIntValidator(0, kLargestCount, count));
+    }
     form->addRow(labelFor(frame, fieldlabel::Repeats, txtDNCMaxRepeatNo_), txtDNCMaxRepeatNo_);
     outer->addLayout(form);
     auto* box = named<QGroupBox>(frame, QStringLiteral("frExtensions"));

@@ -8,6 +8,7 @@
 namespace dnc::window::configtext {
 
 inline constexpr int kCaption = 601;
+inline constexpr int kCreateFolder = 1814;
 inline constexpr int kOK = 610;
 inline constexpr int kCancel = 611;
 inline constexpr int kUse = 612;

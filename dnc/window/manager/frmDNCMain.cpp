@@ -17,6 +17,7 @@
 
 #include "dnc/config/SubNetConfiguration.h"
 #include "dnc/window/LoadResStrings.h"
+#include "dnc/window/QtLanguage.h"
 #include "dnc/window/rules/WindowGeometry.h"
 #include "localizing/lookup/ResourceStrings.h"
 
@@ -42,6 +43,7 @@ constexpr int kShowTip = 133;
 constexpr int kHideTip = 134;
 constexpr int kListTip = 135;
 constexpr int kRestore = 1300;
+constexpr int kSubNetList = 1810;
 }  // namespace str
 
 constexpr int kMaxLanguages = 100;
@@ -82,6 +84,8 @@ frmDNCMain::~frmDNCMain() {
 
 void frmDNCMain::buildWindow() {
     setWindowTitle(programString(str::kCaption));
+    // A minimised window is named by its icon text (start-up minimises this one).
+    setWindowIconText(programString(str::kCaption));
     setWindowIcon(style()->standardIcon(QStyle::SP_ComputerIcon));
     auto* options = menuBar()->addMenu(programString(str::kOptions));
     options->setObjectName(QStringLiteral("mnuOptions"));
@@ -102,6 +106,7 @@ void frmDNCMain::buildWindow() {
     ListDNC_ = new QListWidget(central);
     ListDNC_->setObjectName(QStringLiteral("ListDNC"));
     ListDNC_->setToolTip(programString(str::kListTip));
+    ListDNC_->setAccessibleName(programString(str::kSubNetList));
     chkOnStartUp_ = new QCheckBox(programString(str::kOnStartUp), central);
     chkOnStartUp_->setObjectName(QStringLiteral("chkOnStartUp"));
     chkOnStartUp_->setToolTip(programString(str::kOnStartUpTip));
@@ -270,7 +275,17 @@ void frmDNCMain::start(int subNet, bool show) {
         return;
     }
     frmDNC::Options options = options_.subNet;
-    options.told = [this](const SubNetEvent& event) {
+    options.told = [this, subNet](const SubNetEvent& event) {
+        // A caption changed in the configuration shows in the list at once.
+        if (event.kind == SubNetEvent::Kind::ConfigChanged && event.settings) {
+            const QString caption = QString::fromStdString(event.settings->caption);
+            QListWidgetItem* item = ListDNC_->item(subNet - 1);
+            if (item != nullptr && item->text() != caption) {
+                ticking_ = true;
+                item->setText(caption);
+                ticking_ = false;
+            }
+        }
         if (observer_ != nullptr) {
             observer_->subNetEvent(event);
         }
@@ -334,8 +349,10 @@ void frmDNCMain::chooseLanguage(std::uint16_t language) {
     for (QAction* item : languages_->actions()) {
         item->setChecked(item->data().toUInt() == language);
     }
-    // The open windows keep their language; windows opened from now on take this one.
+    // The open windows keep their language; windows opened from now on take this one, with
+    // Qt's own texts and the date.
     store_.write("Common", "LangID", std::to_string(language));
+    applyQtLanguage(language);
 }
 
 void frmDNCMain::setShowInTaskbar(bool shown) {

@@ -43,4 +43,15 @@ int pixelsFromTwips(std::int64_t twips, double dotsPerInch) {
     return static_cast<int>(pixels > kMax ? kMax : pixels < -kMax ? -kMax : pixels);
 }
 
+TwipsRect storedWindowGeometry(PixelRect frame, PixelRect inner, double dotsPerInch) {
+    return {twipsFromPixels(frame.x, dotsPerInch), twipsFromPixels(frame.y, dotsPerInch),
+            twipsFromPixels(inner.width, dotsPerInch), twipsFromPixels(inner.height, dotsPerInch)};
+}
+
+PixelRect restoredWindowGeometry(TwipsRect stored, double dotsPerInch) {
+    return {pixelsFromTwips(stored.left, dotsPerInch), pixelsFromTwips(stored.top, dotsPerInch),
+            pixelsFromTwips(stored.width, dotsPerInch),
+            pixelsFromTwips(stored.height, dotsPerInch)};
+}
+
 }  // namespace dnc::window

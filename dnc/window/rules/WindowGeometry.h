@@ -21,6 +21,20 @@ struct TwipsRect {
 TwipsRect limitStoredGeometry(TwipsRect stored, std::int64_t screenWidth,
                               std::int64_t screenHeight);
 
+struct PixelRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// What the window stores: the position of its outer frame (where a move places the window
+// again) and its inner size (what a resize sets again). Storing the inner position would move
+// the window by its frame's width and title bar at every opening.
+TwipsRect storedWindowGeometry(PixelRect frame, PixelRect inner, double dotsPerInch);
+// Where a stored geometry places the window: the frame's position, the inner size.
+PixelRect restoredWindowGeometry(TwipsRect stored, double dotsPerInch);
+
 std::int64_t twipsFromPixels(int pixels, double dotsPerInch);
 int pixelsFromTwips(std::int64_t twips, double dotsPerInch);
 

@@ -24,8 +24,34 @@ std::string fileSelectText(const std::string& name, const StringLookup& strings)
     return strings(str::kFileSelect) + " " + name + " ...";
 }
 
-std::string unitErrorText(const std::string& description, const StringLookup& strings) {
-    return strings(str::kErrorPrefix) + description;
+std::string filled(std::string text, const std::string& first, const std::string& second) {
+    // One pass, so that a "%2" inside the first value stays as it is.
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            out += text[i + 1] == '1' ? first : second;
+            ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+std::string unitErrorText(const std::string& description, const StringLookup& strings, int unit) {
+    const std::string what =
+        unit > 0 ? filled(strings(str::kUnitText), std::to_string(unit), description) : description;
+    return strings(str::kErrorPrefix) + " " + what;
+}
+
+std::string unitTransferText(int unit, bool toUnit, const std::string& name,
+                             const StringLookup& strings) {
+    return filled(strings(toUnit ? str::kUnitSending : str::kUnitReceiving), std::to_string(unit),
+                  name);
+}
+
+std::string nothingReceivedText(const std::string& name, const StringLookup& strings) {
+    return filled(strings(str::kNothingReceived), name);
 }
 
 std::string missingUnitDirectoryText(const std::string& path, const StringLookup& strings) {
