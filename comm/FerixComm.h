@@ -127,6 +127,11 @@ public:
     std::int32_t MaxProgramMegabytes() const { return maxProgramMegabytes_; }
     void setMaxProgramMegabytes(std::int32_t value);
 
+    // Programs that arrive from a unit are held for approval instead of replacing the file in
+    // the unit directory (the host keeps them); the unit is told they were stored.
+    bool ProtectPrograms() const { return protectPrograms_; }
+    void setProtectPrograms(bool value) { protectPrograms_ = value; }
+
     const std::string& Caption() const { return caption_; }
     void setCaption(const std::string& value);
 
@@ -236,6 +241,7 @@ private:
     std::string heidenhainFileType_ = "N";
     bool zerosInName_ = false;
     std::int32_t maxProgramMegabytes_ = kDefaultProgramMegabytes;
+    bool protectPrograms_ = false;
     std::string caption_;
     bool transferBusy_ = false;
     bool serviceRunning_ = false;

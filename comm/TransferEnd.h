@@ -23,6 +23,7 @@ struct TransferEnd {
     std::string bytes;
     bool hasBytes = false;  // false: the transfer ended before any program bytes were at hand
     bool stored = false;    // from the unit: `bytes` replaced the file at `path`
+    bool held = false;      // from the unit: `bytes` wait for approval, the file is untouched
     TransferOutcome outcome = TransferOutcome::Done;
     std::string error;  // the failure's description; empty when done
 };

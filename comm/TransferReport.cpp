@@ -1,6 +1,8 @@
 #include "comm/TransferReport.h"
 
 #include "comm/FerixComm.h"
+#include "comm/files/FileIo.h"
+#include "comm/files/ProgramFiles.h"
 
 namespace comm {
 
@@ -15,8 +17,16 @@ TransferReport::TransferReport(ctrlFerixComm& control, std::uint8_t unit, Transf
     control_.site().TransferBegun(end_);
 }
 
+Status TransferReport::store(const std::filesystem::path& path, std::string_view bytes) {
+    if (control_.ProtectPrograms()) {
+        end_.held = true;
+        return {};
+    }
+    return storeProgram(control_.FerixHomeDir(), path, bytes);
+}
+
 void TransferReport::done(std::string_view bytes) {
-    tell(TransferOutcome::Done, &bytes, {}, end_.way == TransferWay::FromUnit);
+    tell(TransferOutcome::Done, &bytes, {}, end_.way == TransferWay::FromUnit && !end_.held);
 }
 
 void TransferReport::failedBeforeAnyBytes(const std::string& error) {
@@ -42,7 +52,7 @@ void TransferReport::tell(TransferOutcome outcome, const std::string_view* bytes
     if (bytes != nullptr) {
         end_.bytes.assign(bytes->data(), bytes->size());
     }
-    end_.stored = stored;
+    end_.stored = stored && !end_.held;
     end_.error = error;
     end_.startedBy = control_.OperatorRequest() ? TransferStarter::Operator : TransferStarter::Unit;
     control_.site().TransferEnded(end_);

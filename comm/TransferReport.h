@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "comm/ComError.h"
 #include "comm/TransferEnd.h"
 
 namespace comm {
@@ -18,7 +19,12 @@ public:
     TransferReport(ctrlFerixComm& control, std::uint8_t unit, TransferWay way, std::string name,
                    const std::filesystem::path& path);
 
-    // Sent whole, or (from the unit) stored.
+    // Puts a program that arrived into the unit directory, or holds it for approval when the
+    // control protects its programs (the file is not touched then). The one place where a
+    // program from a unit is written.
+    Status store(const std::filesystem::path& path, std::string_view bytes);
+
+    // Sent whole, or (from the unit) stored or held.
     void done(std::string_view bytes);
     // Nothing moved: the program could not be read or its name not used.
     void failedBeforeAnyBytes(const std::string& error);

@@ -261,7 +261,9 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
     std::uint8_t status = kStatusComplete;
     std::optional<ComError> recorded;
     bool stored = true;
-    if (Status written = storeProgram(control_.FerixHomeDir(), path.value(), data); !written) {
+    if (Status written = report ? report->store(path.value(), data)
+                                : storeProgram(control_.FerixHomeDir(), path.value(), data);
+        !written) {
         recorded = fromUnitStoreError(written.error());
         status = kStatusNotWritten;
         stored = false;

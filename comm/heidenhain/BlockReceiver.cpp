@@ -195,7 +195,10 @@ Status BlockReceiver::receive(const std::filesystem::path& path, std::string_vie
         return received.error();
     }
     if (!received.value().stopped) {
-        if (Status s = storeProgram(control_.FerixHomeDir(), path, received.value().text); !s) {
+        const std::string& text = received.value().text;
+        if (Status s = report ? report->store(path, text)
+                              : storeProgram(control_.FerixHomeDir(), path, text);
+            !s) {
             if (report) {
                 report->failed(received.value().text, s.error().description);
             }

@@ -62,7 +62,7 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
         report.stopped(got.bytes);
         return {};
     }
-    if (Status s = storeProgram(control_.FerixHomeDir(), path, got.bytes); !s) {
+    if (Status s = report.store(path, got.bytes); !s) {
         const int error = s.error().number;
         const ComError failed{
             isWriteFailure(error) ? kErrWriting : kObjectErrorBase + kErrWriting, "FerixComm",

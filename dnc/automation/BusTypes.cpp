@@ -15,6 +15,8 @@ void registerBusTypes() {
     qDBusRegisterMetaType<SubNetRows>();
     qDBusRegisterMetaType<MemoryFile>();
     qDBusRegisterMetaType<MemoryFiles>();
+    qDBusRegisterMetaType<RevisionEntry>();
+    qDBusRegisterMetaType<RevisionEntries>();
 }
 
 }  // namespace dnc::bus
@@ -43,6 +45,22 @@ QDBusArgument& operator<<(QDBusArgument& argument, const dnc::bus::MemoryFile& f
 const QDBusArgument& operator>>(const QDBusArgument& argument, dnc::bus::MemoryFile& file) {
     argument.beginStructure();
     argument >> file.name >> file.size;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const dnc::bus::RevisionEntry& e) {
+    argument.beginStructure();
+    argument << e.id << e.name << e.unit << e.state << e.source << e.size << e.time << e.sha256
+             << e.user << e.note;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, dnc::bus::RevisionEntry& e) {
+    argument.beginStructure();
+    argument >> e.id >> e.name >> e.unit >> e.state >> e.source >> e.size >> e.time >> e.sha256 >>
+        e.user >> e.note;
     argument.endStructure();
     return argument;
 }

@@ -22,7 +22,22 @@ struct MemoryFile {
     qint32 size = 0;
 };
 
+// One revision of Revisions(): (xsyssxxsss).
+struct RevisionEntry {
+    qint64 id = 0;
+    QString name;
+    uchar unit = 0;
+    QString state;
+    QString source;
+    qint64 size = 0;
+    qint64 time = 0;  // microseconds since the epoch
+    QString sha256;
+    QString user;
+    QString note;
+};
+
 using SubNetRows = QList<SubNetRow>;
+using RevisionEntries = QList<RevisionEntry>;
 using MemoryFiles = QList<MemoryFile>;
 
 // Registers the types with Qt's meta-type system and D-Bus; call once before using them.
@@ -36,4 +51,8 @@ QDBusArgument& operator<<(QDBusArgument& argument, const dnc::bus::MemoryFile& f
 const QDBusArgument& operator>>(const QDBusArgument& argument, dnc::bus::MemoryFile& file);
 
 Q_DECLARE_METATYPE(dnc::bus::SubNetRow)
+QDBusArgument& operator<<(QDBusArgument& argument, const dnc::bus::RevisionEntry& entry);
+const QDBusArgument& operator>>(const QDBusArgument& argument, dnc::bus::RevisionEntry& entry);
+
 Q_DECLARE_METATYPE(dnc::bus::MemoryFile)
+Q_DECLARE_METATYPE(dnc::bus::RevisionEntry)

@@ -6,6 +6,7 @@
 
 #include "dnc/automation/BusNames.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/manager/RevisionDesk.h"
 
 namespace dnc::automation {
 
@@ -27,6 +28,10 @@ NetworkBus::NetworkBus(Network& network, QDBusConnection connection, Note note)
 
 NetworkBus::~NetworkBus() {
     network_.setObserver(nullptr);
+    *alive_ = nullptr;
+    if (RevisionDesk* desk = network_.revisionDesk(); desk != nullptr && listener_ != 0) {
+        desk->removeListener(listener_);
+    }
     if (published_) {
         for (const auto& [n, object] : subNets_) {
             connection_.unregisterObject(object->path());
@@ -52,6 +57,20 @@ bool NetworkBus::publish() {
     }
     published_ = true;
     network_.setObserver(this);
+    if (RevisionDesk* desk = network_.revisionDesk()) {
+        // From the history's thread to this one, behind the events of the transfer.
+        listener_ = desk->addListener(
+            [alive = alive_, network = &network_](const history::RevisionNotice& n) {
+                network->postToNetwork([alive, n] {
+                    if (NetworkBus* bus = *alive) {
+                        const auto found = bus->subNets_.find(n.subNet);
+                        if (found != bus->subNets_.end()) {
+                            found->second->onRevision(n);
+                        }
+                    }
+                });
+            });
+    }
     for (const SubNetEntry& entry : network_.subNetEntries()) {
         if (entry.running) {
             exportSubNet(entry.number);

@@ -48,6 +48,9 @@ private:
     ManagerObject manager_;
     std::map<int, std::unique_ptr<SubNetObject>> subNets_;
     bool published_ = false;
+    // Cleared when the bus goes, so that a revision announced late finds it gone.
+    int listener_ = 0;  // at the revision desk
+    std::shared_ptr<NetworkBus*> alive_ = std::make_shared<NetworkBus*>(this);
 };
 
 }  // namespace dnc::automation

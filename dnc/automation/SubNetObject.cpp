@@ -1,11 +1,15 @@
 #include "dnc/automation/SubNetObject.h"
 
+#include <pwd.h>
+
+#include <QDBusConnectionInterface>
 #include <filesystem>
 
 #include "comm/dnc/UnitDirectory.h"
 #include "dnc/automation/BusCallers.h"
 #include "dnc/automation/BusNames.h"
 #include "dnc/automation/RequestArguments.h"
+#include "dnc/manager/RevisionDesk.h"
 
 namespace dnc::automation {
 
@@ -430,6 +434,119 @@ void SubNetObject::requestEnded(const Outcome& outcome) {
         connection_.send(done.message.createReply());
     }
     startNext();
+}
+
+std::string SubNetObject::callerName() const {
+    const auto uid = connection_.interface()->serviceUid(message().service());
+    if (!uid.isValid()) {
+        return "unknown";
+    }
+    struct passwd entry {};
+    struct passwd* found = nullptr;
+    char buffer[1024];
+    if (getpwuid_r(uid.value(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+        return found->pw_name;
+    }
+    return "uid " + std::to_string(uid.value());
+}
+
+QList<bus::RevisionEntry> SubNetObject::Revisions(uchar unit, const QString& name) {
+    RevisionDesk* desk = network_.revisionDesk();
+    if (desk == nullptr) {
+        sendErrorReply(bus::kNotSupported, QStringLiteral("This FerixDNC keeps no history"));
+        return {};
+    }
+    if (unit != 0 && refuse(unitProblem(unit))) {
+        return {};
+    }
+    history::RevisionFilter filter;
+    filter.subNet = subNet_;
+    if (unit != 0) {
+        filter.unit = unit;
+    }
+    filter.name = plain(name);
+    std::string error;
+    const auto rows = desk->list(filter, error);
+    if (!rows) {
+        sendErrorReply(bus::kRequestFailed, text(error));
+        return {};
+    }
+    QList<bus::RevisionEntry> entries;
+    for (const history::RevisionRow& r : *rows) {
+        entries.append(bus::RevisionEntry{r.id, text(r.name), static_cast<uchar>(r.unit),
+                                          text(std::string(revisions::toText(r.state))),
+                                          text(std::string(revisions::toText(r.source))), r.size,
+                                          r.timeUs, text(r.sha256), text(r.user), text(r.note)});
+    }
+    return entries;
+}
+
+QString SubNetObject::CompareRevisions(qlonglong id, qlonglong other) {
+    RevisionDesk* desk = network_.revisionDesk();
+    if (desk == nullptr) {
+        sendErrorReply(bus::kNotSupported, QStringLiteral("This FerixDNC keeps no history"));
+        return {};
+    }
+    if (id <= 0 || other < 0) {
+        sendErrorReply(bus::kInvalidArgs, QStringLiteral("a revision is a positive number"));
+        return {};
+    }
+    if (refuse(desk->foreign(subNet_, id)) ||
+        (other != 0 && refuse(desk->foreign(subNet_, other)))) {
+        return {};
+    }
+    std::string error;
+    const auto diff = desk->compare(id, other, error);
+    if (!diff) {
+        sendErrorReply(bus::kRequestFailed, text(error));
+        return {};
+    }
+    return text(*diff);
+}
+
+void SubNetObject::AcceptRevision(qlonglong id) {
+    decide(revisions::Action::Accept, id);
+}
+
+void SubNetObject::RejectRevision(qlonglong id) {
+    decide(revisions::Action::Reject, id);
+}
+
+void SubNetObject::RestoreRevision(qlonglong id) {
+    decide(revisions::Action::Restore, id);
+}
+
+void SubNetObject::decide(revisions::Action action, qlonglong id) {
+    RevisionDesk* desk = network_.revisionDesk();
+    SubNet* running = network_.runningSubNet(subNet_);
+    if (desk == nullptr || running == nullptr) {
+        sendErrorReply(bus::kNotSupported, QStringLiteral("This FerixDNC keeps no history"));
+        return;
+    }
+    if (refuse(desk->refusal(action, subNet_, id))) {
+        return;
+    }
+    setDelayedReply(true);
+    Network* network = &network_;
+    desk->act(*running, action, id, callerName(),
+              [network, link = link_, call = message()](const history::ActionResult& result) {
+                  network->postToNetwork([link, call, result] {
+                      if (link->object == nullptr) {
+                          return;
+                      }
+                      link->object->connection_.send(
+                          result.ok
+                              ? call.createReply()
+                              : call.createErrorReply(bus::kRequestFailed, text(result.error)));
+                  });
+              });
+}
+
+void SubNetObject::onRevision(const history::RevisionNotice& notice) {
+    if (notice.state == revisions::State::Pending) {
+        send("RevisionPending", {QVariant::fromValue(static_cast<uchar>(notice.unit)),
+                                 text(notice.name), QVariant::fromValue(qlonglong{notice.id})});
+    }
 }
 
 }  // namespace dnc::automation

@@ -21,6 +21,7 @@
 
 #include "comm/FerixComm.h"
 #include "dnc/automation/BusTypes.h"
+#include "dnc/history/Revisions.h"
 #include "dnc/manager/Network.h"
 
 namespace dnc::automation {
@@ -65,6 +66,14 @@ public slots:
     int MemoryList(uchar unit, int& free, int& section, QList<dnc::bus::MemoryFile>& files);
     void UnitCommand(uchar unit, const QString& command, const QString& argument);
 
+    // The revisions of the programs in the unit directories of `unit` (0: every unit) named
+    // `name` ("": every name), newest first; how two compare; the operator's decisions.
+    QList<dnc::bus::RevisionEntry> Revisions(uchar unit, const QString& name);
+    QString CompareRevisions(qlonglong id, qlonglong other);
+    void AcceptRevision(qlonglong id);
+    void RejectRevision(qlonglong id);
+    void RestoreRevision(qlonglong id);
+
     // The signals, declared for the interface's description. They are sent on the connection
     // itself, like the answers, so that they leave in the order they happened and before the
     // answer of the request that raised them.
@@ -75,6 +84,11 @@ signals:
     void DirectoryChanged(uchar unit);
     void TransferRunning(bool running, uchar direction);
     void CommunicationChanged(bool active);
+    void RevisionPending(uchar unit, const QString& name, qlonglong id);
+
+public:
+    // A revision was written from a transfer of this sub net.
+    void onRevision(const history::RevisionNotice& notice);
 
 private:
     // What a request hands back from the sub net's thread.
@@ -114,6 +128,9 @@ private:
     void send(const char* signal, const QVariantList& arguments);
     void propertiesChanged(const QVariantMap& changed);
     void setBusy(bool requestRunning, bool transferShown);
+    void decide(revisions::Action action, qlonglong id);
+    // The user name of the caller of the current method.
+    std::string callerName() const;
 
     Network& network_;
     const int subNet_;

@@ -47,6 +47,7 @@ ControlSnapshot readControl(const comm::ctrlFerixComm& control,
     f.heidenhainMaster = control.HeidenhainMaster();
     f.heidenhainCRLF = control.HeidenhainCRLF();
     f.heidenhainFileType = control.HeidenhainFileType();
+    f.protectPrograms = control.ProtectPrograms();
     return snapshot;
 }
 
@@ -130,6 +131,7 @@ bool applyToControl(const ConfigFields& f, const ConfigNumbers& numbers,
     control.setHeidenhainMaster(f.heidenhainMaster);
     control.setHeidenhainCRLF(f.heidenhainCRLF);
     control.setHeidenhainFileType(trimmed(f.heidenhainFileType));
+    control.setProtectPrograms(f.protectPrograms);
     configuration.raiseConfigChanged();
     return all;
 }

@@ -40,6 +40,7 @@ struct ConfigFields {
     bool heidenhainMaster = true;
     bool heidenhainCRLF = true;
     std::string heidenhainFileType;
+    bool protectPrograms = false;  // programs from the units wait for approval
 };
 
 // The fields of a running control, with whether its line is on.

@@ -61,6 +61,7 @@ constexpr KeyRule kSubNetRules[] = {
     {"HeidenhainMaster", 0, ValueRule::Boolean, "True"},
     {"HeidenhainCRLF", 0, ValueRule::Boolean, "True"},
     {"HeidenhainFileType", 0, ValueRule::FileType, "N"},
+    {"ProtectPrograms", 0, ValueRule::Boolean, "False"},
     {"DirPattern", 0, ValueRule::Text, "*.*"},
     {"FerixDirPattern", 0, ValueRule::Text, "*.*"},
     {"LeftSize", 0, ValueRule::Decimal, "0.334"},

@@ -101,6 +101,7 @@ void SubNetConfiguration::ConfigureFerixCommFromRegister(comm::ctrlFerixComm& TC
     TC.setHeidenhainMaster(s.boolean("HeidenhainMaster"));
     TC.setHeidenhainCRLF(s.boolean("HeidenhainCRLF"));
     TC.setHeidenhainFileType(s.text("HeidenhainFileType"));
+    TC.setProtectPrograms(s.boolean("ProtectPrograms"));
     raiseConfigChanged();
 }
 
@@ -138,6 +139,7 @@ bool SubNetConfiguration::ConfigureRegisterFromFerixComm(comm::ctrlFerixComm& TC
     v.emplace_back("HeidenhainMaster", formatBool(TC.HeidenhainMaster()));
     v.emplace_back("HeidenhainCRLF", formatBool(TC.HeidenhainCRLF()));
     v.emplace_back("HeidenhainFileType", TC.HeidenhainFileType());
+    v.emplace_back("ProtectPrograms", formatBool(TC.ProtectPrograms()));
     return store.write(subNetSection(ID), v);
 }
 

@@ -26,6 +26,33 @@ std::optional<int> parseNumber(const std::string& text, int min, int max) {
     return value;
 }
 
+std::string subNetText(const HistoryRow& row) {
+    return row.caption.empty() ? std::to_string(row.subNet)
+                               : std::to_string(row.subNet) + " " + row.caption;
+}
+
+std::string outcomeText(const HistoryRow& row) {
+    std::string text(toText(row.outcome));
+    if (!row.error.empty()) {
+        text += ": " + row.error;
+    }
+    return text;
+}
+
+// The first (or last) stored-form time that a typed date names; empty with `error` set when
+// the text is no date.
+std::string dateBound(const std::string& text, const std::string& option, bool first,
+                      std::string& error) {
+    const auto range = parseDate(text);
+    if (!range) {
+        error = option + " needs a date like 2026-03-04 or 2026-03-04T05:06, not \"" + text + "\"";
+        return {};
+    }
+    return first ? range->first : range->last;
+}
+
+}  // namespace
+
 // Reads "--name VALUE" or "--name=VALUE" at args[i]; advances i past a separate value.
 // nullopt when args[i] is not this option; an empty optional string is reported by the caller.
 std::optional<std::string> optionValue(const std::vector<std::string>& args, std::size_t& i,
@@ -58,7 +85,7 @@ std::string printable(const std::string& text) {
 }
 
 // The length of a valid UTF-8 sequence at `pos`, or 0.
-std::size_t utf8Sequence(const std::string& text, std::size_t pos) {
+static std::size_t utf8Sequence(const std::string& text, std::size_t pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     std::size_t length = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {
@@ -115,19 +142,6 @@ std::string jsonString(const std::string& text) {
     return json + "\"";
 }
 
-std::string subNetText(const HistoryRow& row) {
-    return row.caption.empty() ? std::to_string(row.subNet)
-                               : std::to_string(row.subNet) + " " + row.caption;
-}
-
-std::string outcomeText(const HistoryRow& row) {
-    std::string text(toText(row.outcome));
-    if (!row.error.empty()) {
-        text += ": " + row.error;
-    }
-    return text;
-}
-
 // Tells why the file cannot be read as a database; false when it can be opened.
 bool databaseUnusable(const std::filesystem::path& file, const std::string& command,
                       std::ostream& err) {
@@ -145,26 +159,15 @@ bool databaseUnusable(const std::filesystem::path& file, const std::string& comm
     return true;
 }
 
-// The first (or last) stored-form time that a typed date names; empty with `error` set when
-// the text is no date.
-std::string dateBound(const std::string& text, const std::string& option, bool first,
-                      std::string& error) {
-    const auto range = parseDate(text);
-    if (!range) {
-        error = option + " needs a date like 2026-03-04 or 2026-03-04T05:06, not \"" + text + "\"";
-        return {};
-    }
-    return first ? range->first : range->last;
-}
-
-}  // namespace
-
 std::string historyCommandsUsage() {
     return "history [--subnet N] [--unit U] [--name TEXT] [--since DATE] [--until DATE]\n"
            "        [--limit N] [--json] [--history FILE]\n"
            "    The recorded program transfers, newest first. --name: names containing TEXT,\n"
            "    regardless of case. DATE in UTC: 2026-03-04, 2026-03-04T05:06 or\n"
            "    2026-03-04T05:06:07 (a date alone stands for the whole day, for --until too).\n"
+           "history --verify [--history FILE]\n"
+           "    Walks the hash chain of the records: exit status 0 when it is intact, 1 naming\n"
+           "    the first record that does not match.\n"
            "show-program SHA256 [--history FILE]\n"
            "    Prints a kept program unchanged (HistoryKeepPrograms=True); at least the first 8\n"
            "    hexadecimal digits of its SHA-256.\n"
@@ -180,6 +183,8 @@ std::optional<HistoryCommandOptions> parseHistoryOptions(const std::vector<std::
         const std::string& a = args[i];
         if (a == "--json") {
             options.json = true;
+        } else if (a == "--verify") {
+            options.verify = true;
         } else if (auto v = optionValue(args, i, "--subnet", error)) {
             options.filter.subNet = parseNumber(*v, 1, 16);
             if (!options.filter.subNet) {
@@ -288,6 +293,22 @@ void printHistoryJson(const std::vector<HistoryRow>& rows, std::ostream& out) {
     out << (rows.empty() ? "]\n" : "\n]\n");
 }
 
+int verifyHistory(HistoryDatabase& db, const std::filesystem::path& file, std::ostream& out,
+                  std::ostream& err) {
+    const auto check = db.ok() ? db.verifyChain() : std::nullopt;
+    if (!check) {
+        err << "history: " << file.string() << ": " << db.error() << "\n";
+        return kExitNothing;
+    }
+    if (!check->intact) {
+        err << "history: " << file.string() << ": " << check->table << " record " << check->id
+            << ": " << check->reason << "\n";
+        return kExitNothing;
+    }
+    out << "The chain of " << check->records << " record(s) is intact.\n";
+    return kExitOk;
+}
+
 int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string error;
     const auto options = parseHistoryOptions(args, error);
@@ -300,6 +321,9 @@ int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, s
         return kExitNothing;
     }
     HistoryDatabase db(file, HistoryDatabase::Access::Read);
+    if (options->verify) {
+        return verifyHistory(db, file, out, err);
+    }
     const auto rows = db.ok() ? db.query(options->filter) : std::nullopt;
     if (!rows) {
         err << "history: " << file.string() << ": " << db.error() << "\n";

@@ -10,6 +10,7 @@
 #include "dnc/history/DatabaseFile.h"
 #include "dnc/history/IsoTime.h"
 #include "dnc/history/Sha256.h"
+#include "dnc/history/SqliteStatement.h"
 
 namespace dnc::history {
 
@@ -80,49 +81,48 @@ PRAGMA user_version = 1;
 constexpr const char* kUserBeforeVersion2 =
     "CASE WHEN started_by = 'unit' THEN 'unit ' || unit ELSE '' END";
 
+// Version 2: the revisions of the programs in the unit directories, and the hash chain over
+// every record. The chains begin here: records written before have no seal.
+constexpr const char* kRevisionsAndChain = R"sql(
+ALTER TABLE transfers ADD COLUMN chain TEXT;
+CREATE TABLE revisions(
+    id         INTEGER PRIMARY KEY,
+    time       INTEGER NOT NULL,
+    subnet     INTEGER NOT NULL,
+    unit       INTEGER NOT NULL,
+    name       TEXT    NOT NULL,
+    path       TEXT    NOT NULL,
+    source     TEXT    NOT NULL
+               CHECK(source IN ('unit','operator','include','accept','restore')),
+    sha256     TEXT    NOT NULL,
+    size       INTEGER NOT NULL,
+    user       TEXT    NOT NULL,
+    note       TEXT    NOT NULL,
+    state      TEXT    NOT NULL
+               CHECK(state IN ('released','pending','superseded','rejected','deleted')),
+    chain      TEXT);
+CREATE INDEX revisions_by_program ON revisions(subnet, unit, name, state);
+CREATE INDEX revisions_by_state ON revisions(state, sha256);
+CREATE TABLE revision_states(
+    id         INTEGER PRIMARY KEY,
+    revision   INTEGER NOT NULL,
+    time       INTEGER NOT NULL,
+    state      TEXT    NOT NULL,
+    user       TEXT    NOT NULL,
+    chain      TEXT);
+CREATE INDEX revision_states_by_revision ON revision_states(revision, id);
+CREATE TABLE chain_start(
+    tbl        TEXT    PRIMARY KEY,
+    first      INTEGER NOT NULL);
+INSERT INTO chain_start(tbl, first)
+    VALUES('transfers', (SELECT COALESCE(MAX(id), 0) + 1 FROM transfers)),
+          ('revisions', 1), ('revision_states', 1);
+)sql";
+
 bool busyCode(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
 }
-
-// One prepared statement, finalized when it goes.
-class Statement {
-public:
-    Statement(sqlite3* db, const char* sql) {
-        rc_ = sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr);
-    }
-    ~Statement() { sqlite3_finalize(stmt_); }
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    bool prepared() const { return rc_ == SQLITE_OK; }
-    void bind(int index, std::string_view text) {
-        sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()),
-                          SQLITE_TRANSIENT);
-    }
-    void bindBlob(int index, std::string_view bytes) {
-        sqlite3_bind_blob64(stmt_, index, bytes.data(), bytes.size(), SQLITE_TRANSIENT);
-    }
-    void bind(int index, std::int64_t value) { sqlite3_bind_int64(stmt_, index, value); }
-    void bindNull(int index) { sqlite3_bind_null(stmt_, index); }
-    // SQLITE_ROW, SQLITE_DONE or an error code.
-    int step() { return sqlite3_step(stmt_); }
-
-    std::string text(int column) const {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-        return p == nullptr ? std::string() : std::string(p, sqlite3_column_bytes(stmt_, column));
-    }
-    std::string blob(int column) const {
-        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt_, column));
-        return p == nullptr ? std::string() : std::string(p, sqlite3_column_bytes(stmt_, column));
-    }
-    std::int64_t integer(int column) const { return sqlite3_column_int64(stmt_, column); }
-    bool isNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
-
-private:
-    sqlite3_stmt* stmt_ = nullptr;
-    int rc_ = SQLITE_ERROR;
-};
 
 std::string lowered(std::string text) {
     for (char& c : text) {
@@ -268,7 +268,8 @@ bool HistoryDatabase::createVersion1() {
     return exec(kSchemaVersion1);
 }
 
-// The user who asked for each transfer. Rows already there keep what can be known of it.
+// The user who asked for each transfer (rows already there keep what can be known of it),
+// the revisions of the programs and the hash chain.
 bool HistoryDatabase::upgradeFrom1To2() {
     const std::string sql = std::string(
                                 "ALTER TABLE transfers ADD COLUMN user TEXT NOT NULL "
@@ -277,7 +278,7 @@ bool HistoryDatabase::upgradeFrom1To2() {
                             kUserBeforeVersion2 +
                             ";"
                             "PRAGMA user_version = 2;";
-    return exec(sql.c_str());
+    return exec(sql.c_str()) && exec(kRevisionsAndChain);
 }
 
 bool HistoryDatabase::endTransaction(bool ok, const char* failure) {
@@ -342,21 +343,34 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
             written = insert.step() == SQLITE_DONE;
         }
     }
+    const std::int64_t transfer = sqlite3_last_insert_rowid(db_);
+    written = written && seal("transfers", transfer);
     if (written && keepProgram && r.content) {
-        Statement keep(db_,
-                       "INSERT INTO programs(sha256, size, content, kept, last_sent) "
-                       "VALUES(?1, ?2, ?3, ?4, ?4) "
-                       "ON CONFLICT(sha256) DO UPDATE SET last_sent = excluded.last_sent");
-        written = keep.prepared();
-        if (written) {
-            keep.bind(1, *prepared.sha256);
-            keep.bind(2, *prepared.size);
-            keep.bindBlob(3, *r.content);
-            keep.bind(4, time);
-            written = keep.step() == SQLITE_DONE;
-        }
+        written = keepContent(*prepared.sha256, *r.content, time);
     }
-    return endTransaction(written, "cannot write the transfer");
+    notice_.reset();
+    written = written && addRevisionOf(prepared, transfer);
+    if (!endTransaction(written, "cannot write the transfer")) {
+        notice_.reset();
+        return false;
+    }
+    return true;
+}
+
+bool HistoryDatabase::keepContent(const std::string& sha256, std::string_view content,
+                                  const std::string& time) {
+    Statement keep(db_,
+                   "INSERT INTO programs(sha256, size, content, kept, last_sent) "
+                   "VALUES(?1, ?2, ?3, ?4, ?4) "
+                   "ON CONFLICT(sha256) DO UPDATE SET last_sent = excluded.last_sent");
+    if (!keep.prepared()) {
+        return false;
+    }
+    keep.bind(1, sha256);
+    keep.bind(2, static_cast<std::int64_t>(content.size()));
+    keep.bindBlob(3, content);
+    keep.bind(4, time);
+    return keep.step() == SQLITE_DONE;
 }
 
 bool HistoryDatabase::applyRetention(const Retention& retention,
@@ -369,21 +383,29 @@ bool HistoryDatabase::applyRetention(const Retention& retention,
     }
     bool ok = true;
     if (retention.days > 0) {
-        ok = runWithText("DELETE FROM programs WHERE last_sent < ?1",
-                         isoUtc(now - std::chrono::hours(24) * retention.days));
+        ok = runWithText(
+            "DELETE FROM programs WHERE last_sent < ?1 AND "
+            "NOT EXISTS(SELECT 1 FROM revisions r WHERE r.sha256 = programs.sha256 "
+            "AND r.state IN ('released', 'pending'))",
+            isoUtc(now - std::chrono::hours(24) * retention.days));
     }
     if (ok && retention.megabytes > 0) {
         // Newest first: the programs beyond the limit are those sent longest ago.
         const std::int64_t limit = retention.megabytes * 1024 * 1024;
         std::vector<std::string> beyond;
         {
-            Statement all(db_, "SELECT sha256, size FROM programs ORDER BY last_sent DESC");
+            // Released and pending revisions count against the limit but never go.
+            Statement all(db_,
+                          "SELECT sha256, size, NOT EXISTS(SELECT 1 FROM revisions r "
+                          "WHERE r.sha256 = programs.sha256 AND r.state IN ('released', "
+                          "'pending')) FROM programs "
+                          "ORDER BY last_sent DESC");
             ok = all.prepared();
             std::int64_t total = 0;
             int rc = SQLITE_ROW;
             while (ok && (rc = all.step()) == SQLITE_ROW) {
                 total += all.integer(1);
-                if (total > limit) {
+                if (total > limit && all.integer(2) != 0) {
                     beyond.push_back(all.text(0));
                 }
             }

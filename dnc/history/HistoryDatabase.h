@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "dnc/history/Revisions.h"
 #include "dnc/history/TransferRecord.h"
 
 struct sqlite3;
@@ -81,8 +82,22 @@ public:
     // The last operation failed because another connection held the database: it passes.
     bool busy() const { return busy_; }
 
-    // Writes the row and, with keepProgram, keeps its content under its hash.
+    // Writes the row and, with keepProgram, keeps its content under its hash. A record that
+    // changed a program in a unit directory, or holds one for approval, also makes a revision
+    // (see takeRevisionNotice).
     bool add(const PreparedRecord& prepared, bool keepProgram);
+    // The revision the last add made, once.
+    std::optional<RevisionNotice> takeRevisionNotice();
+
+    // Records an operator's accept, reject or restore (see RevisionAction).
+    ActionResult apply(const RevisionAction& action);
+    std::optional<std::vector<RevisionRow>> revisions(const RevisionFilter& filter);
+    // nullopt with error() when there is no revision `id`.
+    std::optional<RevisionRow> revision(std::int64_t id);
+    // The released revision of a program, if it has one (nullopt and an empty error()).
+    std::optional<RevisionRow> released(int subNet, int unit, const std::string& name);
+    // Walks the hash chains of every table that has one.
+    std::optional<ChainCheck> verifyChain();
     // Removes the kept programs beyond the retention; `now` is the time the days count from.
     bool applyRetention(const Retention& retention, std::chrono::system_clock::time_point now);
 
@@ -106,6 +121,18 @@ private:
     bool endTransaction(bool ok, const char* failure);
     bool runWithText(const char* sql, std::string_view text);
     bool checkVersion(int& version);
+    // Seals record `id` of `table` onto the chain of the table.
+    bool seal(const char* table, std::int64_t id);
+    bool keepContent(const std::string& sha256, std::string_view content, const std::string& time);
+    // Writes a revision with its first state; its id, or 0.
+    std::int64_t insertRevision(const RevisionRow& row);
+    bool addState(std::int64_t revision, revisions::State state, const std::string& user,
+                  std::int64_t timeUs);
+    bool supersedeReleased(int subNet, int unit, const std::string& name, const std::string& user,
+                           std::int64_t timeUs);
+    bool addRevisionOf(const PreparedRecord& prepared, std::int64_t transfer);
+    bool checkChainOf(const char* table, ChainCheck& check);
+    bool checkStates(ChainCheck& check);
 
     sqlite3* db_ = nullptr;
     std::string error_;
@@ -114,6 +141,10 @@ private:
     bool empty_ = false;     // a database without the schema, opened for reading
     bool writable_ = false;  // opened for writing, with this program's schema
     bool opensForWriting_ = false;
+    std::optional<RevisionNotice> notice_;
 };
+
+// Microseconds since the epoch.
+std::int64_t microseconds(std::chrono::system_clock::time_point time);
 
 }  // namespace dnc::history

@@ -29,6 +29,7 @@ public:
         if (!db_.add(record, keep)) {
             return false;
         }
+        notice_ = db_.takeRevisionNotice();
         if (keep) {
             // The transfer is recorded; a retention that fails now is done with the next one.
             db_.applyRetention(retention_, std::chrono::system_clock::now());
@@ -37,12 +38,24 @@ public:
     }
     std::string error() const override { return openError_.empty() ? db_.error() : openError_; }
     bool busy() const override { return db_.busy(); }
+    std::optional<RevisionNotice> takeRevisionNotice() override {
+        std::optional<RevisionNotice> notice = std::move(notice_);
+        notice_.reset();
+        return notice;
+    }
+    ActionResult apply(const RevisionAction& action) override {
+        if (!openError_.empty()) {
+            return {false, openError_, 0};
+        }
+        return db_.apply(action);
+    }
 
 private:
     HistoryDatabase db_;
     bool keepPrograms_;
     Retention retention_;
     std::string openError_;
+    std::optional<RevisionNotice> notice_;
 };
 
 }  // namespace
@@ -87,6 +100,21 @@ void HistoryRecorder::record(TransferRecord record) {
     wake_.notify_one();
 }
 
+void HistoryRecorder::apply(RevisionAction action) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopping_) {
+            queue_.push_back(std::move(action));
+            action.done = nullptr;
+        }
+    }
+    if (action.done) {
+        action.done({false, "the history is closing", 0});
+        return;
+    }
+    wake_.notify_one();
+}
+
 void HistoryRecorder::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
@@ -114,44 +142,17 @@ void HistoryRecorder::run() {
             }
             continue;
         }
-        TransferRecord record = std::move(queue_.front());
+        Item item = std::move(queue_.front());
         queue_.pop_front();
         busy_ = true;
-        if (heldAtEnd) {
-            ++lost_;
-            busy_ = false;
-            continue;
-        }
-        lock.unlock();
-        const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
-        lock.lock();
-        const bool wasFailing = failing_;
-        bool done = false;
-        for (int attempt = 1; !done;) {
-            // After a reported failure every record gets one try, so that a database that
-            // stays broken does not fill the queue with waiting.
-            const bool lastChance = stopping_ || wasFailing || attempt >= options_.tries;
-            lock.unlock();
-            const Written result = writeOne(prepared);
-            if (result == Written::Held && options_.heldOff) {
-                options_.heldOff();
-            }
-            lock.lock();
-            if (result == Written::Yes) {
-                ++written_;
-                done = true;
-            } else if (result == Written::Held && !stopping_) {
-                // Another process's transaction ends; the record keeps its place meanwhile.
-                reportOverflow(lock);
-                wake_.wait_for(lock, kHeldPause, [this] { return stopping_; });
-            } else if (lastChance) {
+        if (auto* record = std::get_if<TransferRecord>(&item)) {
+            if (heldAtEnd) {
                 ++lost_;
-                heldAtEnd = result == Written::Held;
-                done = true;
             } else {
-                ++attempt;
-                wake_.wait_for(lock, options_.retryPause, [this] { return stopping_; });
+                writeRecord(lock, std::move(*record), heldAtEnd);
             }
+        } else {
+            applyAction(lock, std::get<RevisionAction>(item));
         }
         busy_ = false;
         if (queue_.empty()) {
@@ -160,6 +161,65 @@ void HistoryRecorder::run() {
     }
     busy_ = false;
     idle_.notify_all();
+}
+
+void HistoryRecorder::writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record,
+                                  bool& heldAtEnd) {
+    lock.unlock();
+    const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
+    lock.lock();
+    const bool wasFailing = failing_;
+    bool done = false;
+    for (int attempt = 1; !done;) {
+        // After a reported failure every record gets one try, so that a database that
+        // stays broken does not fill the queue with waiting.
+        const bool lastChance = stopping_ || wasFailing || attempt >= options_.tries;
+        lock.unlock();
+        const Written result = writeOne(prepared);
+        if (result == Written::Held && options_.heldOff) {
+            options_.heldOff();
+        }
+        std::optional<RevisionNotice> notice;
+        if (result == Written::Yes && writer_) {
+            notice = writer_->takeRevisionNotice();
+        }
+        if (notice && options_.revisionWritten) {
+            options_.revisionWritten(*notice);
+        }
+        lock.lock();
+        if (result == Written::Yes) {
+            ++written_;
+            done = true;
+        } else if (result == Written::Held && !stopping_) {
+            // Another process's transaction ends; the record keeps its place meanwhile.
+            reportOverflow(lock);
+            wake_.wait_for(lock, kHeldPause, [this] { return stopping_; });
+        } else if (lastChance) {
+            ++lost_;
+            heldAtEnd = result == Written::Held;
+            done = true;
+        } else {
+            ++attempt;
+            wake_.wait_for(lock, options_.retryPause, [this] { return stopping_; });
+        }
+    }
+}
+
+void HistoryRecorder::applyAction(std::unique_lock<std::mutex>& lock,
+                                  const RevisionAction& action) {
+    // One try: the operator is told at once and may ask again.
+    lock.unlock();
+    if (!writer_) {
+        writer_ = options_.open();
+    }
+    const ActionResult result = writer_->apply(action);
+    if (!result.ok) {
+        writer_.reset();
+    }
+    if (action.done) {
+        action.done(result);
+    }
+    lock.lock();
 }
 
 void HistoryRecorder::reportOverflow(std::unique_lock<std::mutex>& lock) {

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
 
 #include "dnc/history/HistoryDatabase.h"
 #include "dnc/history/TransferRecord.h"
@@ -31,6 +32,12 @@ public:
     // False with error() when the record was not written.
     virtual bool write(const PreparedRecord& record) = 0;
     virtual std::string error() const = 0;
+    // The revision the last write made, once.
+    virtual std::optional<RevisionNotice> takeRevisionNotice() { return std::nullopt; }
+    virtual ActionResult apply(const RevisionAction& action) {
+        (void)action;
+        return {false, "this history keeps no revisions", 0};
+    }
     // The failed write found the database held by another process; it is tried again.
     virtual bool busy() const { return false; }
 };
@@ -44,6 +51,8 @@ struct RecorderOptions {
     std::chrono::milliseconds retryPause{2000};
     // Gets the recorder's reports (failures and recoveries), on the recorder's thread.
     std::function<void(const std::string&)> report;
+    // Gets each revision written from a transfer, on the recorder's thread.
+    std::function<void(const RevisionNotice&)> revisionWritten;
     // Opens the writer, on the recorder's thread; default: the database above.
     std::function<std::unique_ptr<HistoryWriter>()> open;
     // Told, on the recorder's thread, each time a write found the database held.
@@ -59,6 +68,8 @@ public:
     HistoryRecorder& operator=(const HistoryRecorder&) = delete;
 
     void record(TransferRecord record) override;
+    // Queues an operator's accept, reject or restore; its `done` is always called.
+    void apply(RevisionAction action);
 
     // Waits until every record handed over so far has been written or given up.
     void flush();
@@ -68,6 +79,9 @@ public:
 
 private:
     enum class Written { Yes, Held, Failed };
+    using Item = std::variant<TransferRecord, RevisionAction>;
+    void writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record, bool& heldAtEnd);
+    void applyAction(std::unique_lock<std::mutex>& lock, const RevisionAction& action);
 
     void run();
     Written writeOne(const PreparedRecord& prepared);
@@ -79,7 +93,7 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable wake_;
     std::condition_variable idle_;
-    std::deque<TransferRecord> queue_;
+    std::deque<Item> queue_;
     bool busy_ = false;  // the thread holds a record taken from the queue
     bool stopping_ = false;
     std::uint64_t written_ = 0;

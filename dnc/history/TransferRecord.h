@@ -29,6 +29,7 @@ struct TransferRecord {
     // none when the transfer ended before any program bytes were at hand.
     std::optional<std::string> content;
     bool stored = false;  // the content is what the file at `path` holds now
+    bool held = false;    // the content waits for approval; the file at `path` is untouched
     Outcome outcome = Outcome::Done;
     std::string error;
 };

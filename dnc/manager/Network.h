@@ -13,6 +13,8 @@
 
 namespace dnc {
 
+class RevisionDesk;
+
 struct SubNetEntry {
     int number = 0;
     std::string caption;
@@ -50,6 +52,8 @@ public:
     // this call; callable from any thread. A sub net's thread uses it to report the end of a
     // request behind the request's own events.
     virtual void postToNetwork(std::function<void()> work) = 0;
+    // Where the programs from the units are approved; null when this network keeps no history.
+    virtual RevisionDesk* revisionDesk() { return nullptr; }
     // One observer at a time; null removes it.
     virtual void setObserver(NetworkObserver* observer) = 0;
 };

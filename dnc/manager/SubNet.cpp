@@ -110,6 +110,7 @@ history::TransferRecord transferRecord(int subNet, const std::string& caption,
         record.content = end.bytes;
     }
     record.stored = end.stored;
+    record.held = end.held;
     switch (end.outcome) {
         case comm::TransferOutcome::Done:
             record.outcome = history::Outcome::Done;

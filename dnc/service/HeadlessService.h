@@ -25,6 +25,8 @@ struct ServiceOptions {
     SubNet::Operation setup;
     // Where every ended program transfer is recorded; none: not recorded.
     history::TransferJournal* journal = nullptr;
+    // Where the revisions of the programs are approved; none: not over the bus.
+    RevisionDesk* revisions = nullptr;
 };
 
 class HeadlessService : public SubNetOwner, public Network {
@@ -60,6 +62,7 @@ public:
     SubNet* runningSubNet(int subNet) override;
     void postToNetwork(std::function<void()> work) override;
     void setObserver(NetworkObserver* observer) override { observer_ = observer; }
+    RevisionDesk* revisionDesk() override { return options_.revisions; }
 
     // Called on any thread whenever something waits to be served, so that an event loop of
     // its own (the D-Bus service's) can call serviceOnce without polling.

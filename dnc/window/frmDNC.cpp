@@ -111,6 +111,9 @@ frmDNC::frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options opt
 }
 
 frmDNC::~frmDNC() {
+    if (options_.revisions != nullptr && revisionListener_ != 0) {
+        options_.revisions->removeListener(revisionListener_);
+    }
     if (!closed_ && subNet_) {
         link_->beginClosing();
         subNet_->CloseIt();
@@ -140,7 +143,26 @@ void frmDNC::Initialize() {
             q(section.readString("listDirPath" + std::to_string(n), home));
     }
     subNet_->Initialize();  // loads the configuration; the start of communication is queued
-    takeEvents();           // the configuration's ConfigChanged
+    if (options_.revisions != nullptr) {
+        // From the history's thread: the count is read again on the window's.
+        QPointer<frmDNC> self(this);
+        const int subNet = id_;
+        revisionListener_ =
+            options_.revisions->addListener([self, subNet](const history::RevisionNotice& n) {
+                if (n.subNet == subNet) {
+                    QMetaObject::invokeMethod(
+                        qApp,
+                        [self] {
+                            if (self) {
+                                self->refreshPendingCount();
+                            }
+                        },
+                        Qt::QueuedConnection);
+                }
+            });
+        refreshPendingCount();
+    }
+    takeEvents();  // the configuration's ConfigChanged
     setWindowTitle(appTitle());
     // The window's own title already begins with the program's name; a display name would be
     // appended to it by the platform ("FerixDNC Hall A - FerixDNC"). An empty one is appended

@@ -22,6 +22,7 @@
 #include "dnc/window/ConversionLibraries.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
+#include "dnc/window/RevisionsView.h"
 #include "dnc/window/config/frmConfigDNCConversions.h"
 #include "dnc/window/frmConfirmConversion.h"
 #include "dnc/window/rules/PaneShares.h"
@@ -70,6 +71,9 @@ struct frmDNCOptions {
     // window. The History view reads `history` (empty: the window shows no history).
     history::TransferJournal* journal = nullptr;
     std::filesystem::path history;
+    // Where programs from the units are approved (none: the window shows no revisions); it
+    // outlives the window.
+    RevisionDesk* revisions = nullptr;
     // Told every event of the sub net after the window has handled it (the automation).
     std::function<void(const SubNetEvent&)> told;
     // Where include and exclude find the conversion libraries.
@@ -119,6 +123,15 @@ public:
     // Opens (or brings up) the History view of this sub net's transfers.
     void showTransferHistory();
     HistoryView* historyView() const { return historyView_; }
+    // Opens the revisions of the program selected in the unit directory, or the sub net's
+    // programs that wait for approval.
+    void showRevisions();
+    void showPendingPrograms();
+    RevisionsView* revisionsView() const { return revisionsView_; }
+    RevisionsView* pendingView() const { return pendingView_; }
+    // Reads how many programs wait and shows it in the status bar.
+    void refreshPendingCount();
+    QString pendingText() const;
     // The configuration dialog the window owns for its whole life.
     frmConfigDNC* configDialog() const { return configDialog_; }
     // The chain editor of the configuration dialog (null before its first use).
@@ -235,6 +248,10 @@ private:
     bool closed_ = false;
     bool initialized_ = false;
     QPointer<HistoryView> historyView_;
+    QPointer<RevisionsView> revisionsView_;
+    QPointer<RevisionsView> pendingView_;
+    QLabel* pendingPanel_ = nullptr;
+    int revisionListener_ = 0;
     frmConfigDNC* configDialog_ = nullptr;
     QPointer<frmConfigDNCConversions> chainDialog_;
     QPointer<frmConfirmConversion> confirm_;

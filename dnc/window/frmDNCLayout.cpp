@@ -49,6 +49,7 @@
 #include "dnc/window/rules/DirectoryFiles.h"
 #include "dnc/window/rules/HistoryRows.h"
 #include "dnc/window/rules/ProgramLaunch.h"
+#include "dnc/window/rules/RevisionRows.h"
 #include "dnc/window/rules/UnitSelector.h"
 #include "dnc/window/rules/WindowGeometry.h"
 #include "dnc/window/rules/WindowStrings.h"
@@ -230,6 +231,9 @@ void frmDNC::buildMenus() {
     transfers->addSeparator();
     transfers->addAction(
         action("mnuTransferHistory", histr::kMenuItem, &frmDNC::showTransferHistory));
+    transfers->addAction(action("mnuRevisions", revstr::kMenuRevisions, &frmDNC::showRevisions));
+    transfers->addAction(
+        action("mnuPendingPrograms", revstr::kMenuPending, &frmDNC::showPendingPrograms));
 
     QMenu* ferix = menu("mnuFerix", 250);
     for (const UnitCommandEntry& entry : unitCommands()) {
@@ -606,6 +610,10 @@ void frmDNC::buildStatusBar() {
     timePanel_->setObjectName(QStringLiteral("Time"));
     datePanel_ = new QLabel(bar);
     datePanel_->setObjectName(QStringLiteral("Date"));
+    pendingPanel_ = new QLabel(bar);
+    pendingPanel_->setObjectName(QStringLiteral("Pending"));
+    pendingPanel_->hide();
+    bar->addPermanentWidget(pendingPanel_);
     bar->addPermanentWidget(timePanel_);
     bar->addPermanentWidget(datePanel_);
     auto* clock = new QTimer(this);

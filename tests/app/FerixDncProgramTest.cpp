@@ -76,7 +76,7 @@ TEST(FerixDncProgram, HeadlessServiceStopsCleanlyOnSigterm) {
         << service.output();
     EXPECT_EQ(folderContents(dir).at("DNC.ini.bak"), typed);
     const dnc::ConfigStore store(dir / "DNC.ini");
-    EXPECT_EQ(store.section("Config3").size(), 57u);
+    EXPECT_EQ(store.section("Config3").size(), 58u);
     EXPECT_EQ(store.section("Config3").readString("Protocol", ""), "4");
     fs::remove_all(dir);
 }

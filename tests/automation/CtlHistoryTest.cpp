@@ -151,8 +151,8 @@ TEST_F(CtlHistory, TheTableListsEveryTransferNewestFirstWithoutABus) {
     EXPECT_NE(table[3].find(" " + std::to_string(kMill.size()) + " "), std::string::npos)
         << "the size in bytes: " << table[3];
     EXPECT_NE(table[3].find(sha256Hex(kMill) + "  yes   done"), std::string::npos) << table[3];
-    // Only programs sent to a unit are kept.
-    EXPECT_NE(table[2].find(sha256Hex(kReceived) + "  -     done"), std::string::npos) << table[2];
+    // A received program that was stored is a revision: its content is kept as well.
+    EXPECT_NE(table[2].find(sha256Hex(kReceived) + "  yes   done"), std::string::npos) << table[2];
 }
 
 TEST_F(CtlHistory, JsonAndFiltersForScripts) {
@@ -214,8 +214,8 @@ TEST_F(CtlHistory, AKeptProgramIsPrintedByteForByte) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.output, kMill);
 
-    // Received programs are not kept; nor is anything unknown.
-    r = ctlOnDatabase({"show-program", sha256Hex(kReceived)});
+    // Nothing unknown is printed.
+    r = ctlOnDatabase({"show-program", sha256Hex("never sent")});
     EXPECT_EQ(r.status, 1) << r.output;
     EXPECT_EQ(r.output.rfind("ferixdncctl: show-program: no program kept", 0), 0u) << r.output;
 }

@@ -77,13 +77,13 @@ TEST_F(SubNetConfig, LocalizedDefaultsFollowTheLanguageInForce) {
     EXPECT_EQ(czech.defaultFerixDir(2), "Stroj2/");
 }
 
-TEST_F(SubNetConfig, ClosingWritesAllFiftySevenKeysInOrder) {
+TEST_F(SubNetConfig, ClosingWritesAllFiftyEightKeysInOrder) {
     dnc::SubNetConfiguration config;
     auto s = store();
     config.ConfigureFerixCommFromRegister(control, s, 3);
     ASSERT_TRUE(config.ConfigureRegisterFromFerixComm(control, s, 3));
     const auto section = s.section("Config3");
-    ASSERT_EQ(section.size(), 57u);
+    ASSERT_EQ(section.size(), 58u);
     const auto& v = section.values();
     EXPECT_EQ(v[0], (std::pair<std::string, std::string>{"AutoFerixLst", "True"}));
     EXPECT_EQ(v[1], (std::pair<std::string, std::string>{"AutoFerixLstCont", "False"}));
@@ -98,6 +98,7 @@ TEST_F(SubNetConfig, ClosingWritesAllFiftySevenKeysInOrder) {
     EXPECT_EQ(v[26], (std::pair<std::string, std::string>{"Connected1", "False"}));
     EXPECT_EQ(v[53].first, "Connected10");
     EXPECT_EQ(v[56], (std::pair<std::string, std::string>{"HeidenhainFileType", "N"}));
+    EXPECT_EQ(v[57], (std::pair<std::string, std::string>{"ProtectPrograms", "False"}));
     EXPECT_EQ(s.section("Config1").size(), 0u);
 }
 

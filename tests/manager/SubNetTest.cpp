@@ -109,7 +109,7 @@ TEST_F(SubNetThread, StartsOnItsThreadAndStoresItsConfigurationWhenClosed) {
     subNet.CloseIt();
     EXPECT_TRUE(subNet.closed());
     EXPECT_EQ(owner.count(Kind::Closing), 1);
-    EXPECT_EQ(store->section("Config4").size(), 57u);
+    EXPECT_EQ(store->section("Config4").size(), 58u);
     EXPECT_EQ(store->section("Config4").readString("Caption", ""), "Sub Net 4");
     // The port was released: it can be opened again.
     const int fd = ::open(pty.devicePath().c_str(), O_RDWR | O_NOCTTY);
@@ -350,7 +350,7 @@ TEST_F(SubNetThread, ClosingADestroyedSubNetIsSafeAndTheDestructorCloses) {
         ASSERT_TRUE(owner.waitFor(Kind::CommunicationStarted));
     }
     EXPECT_EQ(owner.count(Kind::Closing), 1);
-    EXPECT_EQ(store->section("Config7").size(), 57u);
+    EXPECT_EQ(store->section("Config7").size(), 58u);
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(Service, StartsTheFlaggedSubNetsOrThoseNamed) {
     service.run(stop);
     EXPECT_EQ(service.running(), 0);
     EXPECT_EQ(linesWith("closed, configuration stored"), 2);
-    EXPECT_EQ(store->section("Config2").size(), 57u);
+    EXPECT_EQ(store->section("Config2").size(), 58u);
     EXPECT_EQ(store->section("Config9").readString("CommPort", ""), "2");
     EXPECT_EQ(store->section("Config5").size(), 0u);
 
@@ -80,7 +80,7 @@ TEST_F(Service, StartsTheFlaggedSubNetsOrThoseNamed) {
     dnc::HeadlessService named(*store, log, options);
     EXPECT_EQ(named.start(), 1);
     named.closeAll();
-    EXPECT_EQ(store->section("Config5").size(), 57u);
+    EXPECT_EQ(store->section("Config5").size(), 58u);
 }
 
 TEST_F(Service, EverySettingProblemIsLoggedOnce) {

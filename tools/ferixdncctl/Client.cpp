@@ -127,8 +127,17 @@ int Client::run() {
                 true);
         case Verb::Watch:
             return watch();
-        case Verb::History:      // read the database; never on the bus
-        case Verb::ShowProgram:  // likewise
+        case Verb::Accept:
+            return decide("AcceptRevision", "accepted");
+        case Verb::Reject:
+            return decide("RejectRevision", "rejected");
+        case Verb::Restore:
+            return decide("RestoreRevision", "restored");
+        case Verb::History:  // read the database; never on the bus
+        case Verb::ShowProgram:
+        case Verb::Revisions:
+        case Verb::Diff:
+        case Verb::ShowRevision:
         case Verb::Help:
             break;
     }
@@ -195,6 +204,51 @@ void Client::done(const QVariantMap& values, const QString& text) {
     } else if (!text.isEmpty()) {
         print(stdout, text + '\n');
     }
+}
+
+int Client::decide(const char* method, const char* outcome) {
+    // The revision's sub net: the running one that lists it.
+    QDBusMessage reply;
+    int status = kDone;
+    if (!call(QString::fromLatin1(bus::kManagerPath), QString::fromLatin1(bus::kManagerInterface),
+              QStringLiteral("SubNets"), {}, reply, status)) {
+        return status;
+    }
+    const auto rows =
+        qdbus_cast<bus::SubNetRows>(reply.arguments().value(0).value<QDBusArgument>());
+    for (const bus::SubNetRow& row : rows) {
+        if (!row.running) {
+            continue;
+        }
+        arguments_.subNet = row.number;
+        if (!call(subNetPath(), QString::fromLatin1(bus::kSubNetInterface),
+                  QStringLiteral("Revisions"), {QVariant::fromValue(uchar{0}), QString()}, reply,
+                  status)) {
+            return status;
+        }
+        const auto entries =
+            qdbus_cast<bus::RevisionEntries>(reply.arguments().value(0).value<QDBusArgument>());
+        const auto found = std::find_if(entries.begin(), entries.end(), [this](const auto& e) {
+            return e.id == arguments_.revision;
+        });
+        if (found == entries.end()) {
+            continue;
+        }
+        if (!call(subNetPath(), QString::fromLatin1(bus::kSubNetInterface),
+                  QString::fromLatin1(method),
+                  {QVariant::fromValue(qlonglong{arguments_.revision})}, reply, status)) {
+            return status;
+        }
+        done(
+            {{"subnet", row.number},
+             {"revision", arguments_.revision},
+             {"done", QString::fromLatin1(outcome)}},
+            QStringLiteral("Revision %1 %2.").arg(arguments_.revision).arg(QLatin1String(outcome)));
+        return kDone;
+    }
+    print(stderr, QStringLiteral("ferixdncctl: no running sub net has revision %1\n")
+                      .arg(arguments_.revision));
+    return kFailed;
 }
 
 int Client::list() {

@@ -40,6 +40,7 @@ private:
     bool call(const QString& path, const QString& interface, const QString& method,
               const QVariantList& arguments, QDBusMessage& reply, int& status);
     int list();
+    int decide(const char* method, const char* outcome);
     int manage(const char* method, const char* outcome);
     int request(const char* method, const QVariantList& arguments, bool withBar);
     int memoryList();

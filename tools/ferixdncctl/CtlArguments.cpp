@@ -6,6 +6,7 @@
 
 #include "dnc/automation/BusNames.h"
 #include "dnc/history/HistoryCommands.h"
+#include "dnc/history/RevisionCommands.h"
 
 namespace ferixdncctl {
 
@@ -27,6 +28,8 @@ const std::map<std::string, VerbForm>& verbs() {
         {"receive", {Verb::Receive, 3, 4}},    {"remove", {Verb::Remove, 3, 3}},
         {"memlist", {Verb::MemoryList, 2, 2}}, {"command", {Verb::Command, 3, 4}},
         {"watch", {Verb::Watch, 0, 1}},        {"help", {Verb::Help, 0, 0}},
+        {"accept", {Verb::Accept, 1, 1}},      {"reject", {Verb::Reject, 1, 1}},
+        {"restore", {Verb::Restore, 1, 1}},
     };
     return table;
 }
@@ -44,6 +47,18 @@ std::optional<long> number(const std::string& text, long least, long most) {
 constexpr const char* kHistory = "history";
 constexpr const char* kShowProgram = "show-program";
 
+// The commands that read the database file, with their own options.
+const std::map<std::string, Verb>& databaseVerbs() {
+    static const std::map<std::string, Verb> table{
+        {kHistory, Verb::History},
+        {kShowProgram, Verb::ShowProgram},
+        {"revisions", Verb::Revisions},
+        {"diff", Verb::Diff},
+        {"show-revision", Verb::ShowRevision},
+    };
+    return table;
+}
+
 // The history's commands read the database file and have options of their own, which their
 // parser reads; the bus options before them cannot apply.
 ParseResult historyCommand(CtlArguments a, const std::string& command,
@@ -59,16 +74,16 @@ ParseResult historyCommand(CtlArguments a, const std::string& command,
                                   " reads the history database, not a FerixDNC: --system and "
                                   "--instance do not apply (--history FILE names the database)"};
     }
-    if (command == kHistory) {
-        a.verb = Verb::History;
+    a.verb = databaseVerbs().at(command);
+    if (a.verb == Verb::History || a.verb == Verb::Revisions) {
         if (a.json) {
             rest.insert(rest.begin(), "--json");
         }
-    } else {
-        a.verb = Verb::ShowProgram;
-        if (a.json) {
-            return {std::nullopt, "show-program prints the program itself: --json does not apply"};
-        }
+    } else if (a.json) {
+        return {std::nullopt,
+                command +
+                    (a.verb == Verb::Diff ? " prints a difference" : " prints the program itself") +
+                    ": --json does not apply"};
     }
     a.historyArguments = std::move(rest);
     return {a, {}};
@@ -77,7 +92,9 @@ ParseResult historyCommand(CtlArguments a, const std::string& command,
 }  // namespace
 
 bool readsHistory(const CtlArguments& arguments) {
-    return arguments.verb == Verb::History || arguments.verb == Verb::ShowProgram;
+    return arguments.verb == Verb::History || arguments.verb == Verb::ShowProgram ||
+           arguments.verb == Verb::Revisions || arguments.verb == Verb::Diff ||
+           arguments.verb == Verb::ShowRevision;
 }
 
 ParseResult parseArguments(const std::vector<std::string>& words) {
@@ -86,7 +103,7 @@ ParseResult parseArguments(const std::vector<std::string>& words) {
     bool optionsEnded = false;
     for (std::size_t i = 0; i < words.size(); ++i) {
         const std::string& w = words[i];
-        if (operands.empty() && (w == kHistory || w == kShowProgram)) {
+        if (operands.empty() && databaseVerbs().count(w) != 0) {
             return historyCommand(
                 a, w, {words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end()});
         }
@@ -127,6 +144,14 @@ ParseResult parseArguments(const std::vector<std::string>& words) {
         return {std::nullopt, "wrong number of operands for \"" + found->first + "\""};
     }
     a.verb = form.verb;
+    if (a.verb == Verb::Accept || a.verb == Verb::Reject || a.verb == Verb::Restore) {
+        const auto id = number(operands[0], 1, 0x7FFFFFFFFFFFFFFF);
+        if (!id) {
+            return {std::nullopt, "a revision is a positive number, not \"" + operands[0] + "\""};
+        }
+        a.revision = *id;
+        return {a, {}};
+    }
     if (!operands.empty()) {
         const auto subNet = number(operands[0], 1, 16);
         if (!subNet) {
@@ -168,18 +193,26 @@ std::string destination(const CtlArguments& arguments) {
 }
 
 std::string helpText(const std::string& program) {
-    std::string history;  // the history's own usage, indented as the commands above
-    const std::string usage = dnc::history::historyCommandsUsage();
-    for (std::size_t start = 0; start < usage.size();) {
-        const std::size_t end = std::min(usage.find('\n', start), usage.size());
-        history += "  " + usage.substr(start, end - start) + "\n";
-        start = end + 1;
-    }
+    // The history's own usage, indented as the commands above.
+    const auto indented = [](const std::string& usage) {
+        std::string text;
+        for (std::size_t start = 0; start < usage.size();) {
+            const std::size_t end = std::min(usage.find('\n', start), usage.size());
+            text += "  " + usage.substr(start, end - start) + "\n";
+            start = end + 1;
+        }
+        return text;
+    };
+    const std::string history = indented(dnc::history::historyCommandsUsage());
+    const std::string revisions = indented(dnc::history::revisionCommandsUsage());
     return "Usage: " + program +
            " [--json] [--system] [--instance PID] COMMAND [OPERANDS]\n"
            "       " +
            program +
            " history [OPTIONS] | show-program SHA256 [--history FILE]\n"
+           "       " +
+           program +
+           " revisions [OPTIONS] | diff ID [OTHER] | show-revision ID\n"
            "\n"
            "Drives a running FerixDNC over D-Bus, and reads its program history.\n"
            "\n"
@@ -197,9 +230,12 @@ std::string helpText(const std::string& program) {
            "                                section1 ... section4, join, reset, purge\n"
            "  watch [N]                     the events of every sub net (or of N), one a line,\n"
            "                                until interrupted\n"
+           "  accept ID | reject ID         put a pending revision in place of the program in\n"
+           "                                its unit directory, or turn it down\n"
+           "  restore ID                    put an earlier revision back in place\n"
            "\n"
            "Program history (read from the database file: neither FerixDNC nor a bus needed):\n" +
-           history +
+           history + revisions +
            "\n"
            "Options:\n"
            "  --json           machine-readable output (watch: one JSON object a line)\n"

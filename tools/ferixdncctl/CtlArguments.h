@@ -21,15 +21,22 @@ struct CtlArguments {
         MemoryList,
         Command,
         Watch,
-        History,     // read the history database; no bus
-        ShowProgram  // print a kept program from it; no bus
+        History,       // read the history database; no bus
+        ShowProgram,   // print a kept program from it; no bus
+        Revisions,     // the revisions of the programs; no bus
+        Diff,          // compare two revisions; no bus
+        ShowRevision,  // print a revision; no bus
+        Accept,        // decide on a revision, through the bus
+        Reject,
+        Restore
     };
     Verb verb = Verb::Help;
     int subNet = 0;  // 0: none given (watch: every sub net)
     int unit = 0;
-    std::string name;      // send, receive, remove: the file; command: the command
-    std::string argument;  // command: its argument
-    int length = 0;        // receive: 0 = no length
+    std::string name;        // send, receive, remove: the file; command: the command
+    std::string argument;    // command: its argument
+    int length = 0;          // receive: 0 = no length
+    long long revision = 0;  // accept, reject, restore
     bool json = false;
     bool systemBus = false;
     std::optional<long> instance;  // --instance PID: that process instead of the common name

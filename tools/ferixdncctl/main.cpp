@@ -10,6 +10,7 @@
 
 #include "dnc/automation/BusTypes.h"
 #include "dnc/history/HistoryCommands.h"
+#include "dnc/history/RevisionCommands.h"
 #include "tools/ferixdncctl/Client.h"
 #include "tools/ferixdncctl/CtlArguments.h"
 
@@ -20,10 +21,26 @@ namespace {
 // 1 nothing to show, 2 usage).
 int runHistory(const ferixdncctl::CtlArguments& arguments, const std::string& program) {
     std::ostringstream err;
-    const int status =
-        arguments.verb == ferixdncctl::CtlArguments::Verb::History
-            ? dnc::history::runHistoryCommand(arguments.historyArguments, std::cout, err)
-            : dnc::history::runShowProgramCommand(arguments.historyArguments, std::cout, err);
+    using Verb = ferixdncctl::CtlArguments::Verb;
+    const std::vector<std::string>& words = arguments.historyArguments;
+    int status = 0;
+    switch (arguments.verb) {
+        case Verb::History:
+            status = dnc::history::runHistoryCommand(words, std::cout, err);
+            break;
+        case Verb::Revisions:
+            status = dnc::history::runRevisionsCommand(words, std::cout, err);
+            break;
+        case Verb::Diff:
+            status = dnc::history::runDiffCommand(words, std::cout, err);
+            break;
+        case Verb::ShowRevision:
+            status = dnc::history::runShowRevisionCommand(words, std::cout, err);
+            break;
+        default:
+            status = dnc::history::runShowProgramCommand(words, std::cout, err);
+            break;
+    }
     std::cout.flush();
     if (!err.str().empty()) {
         std::cerr << program << ": " << err.str() << std::flush;

@@ -111,6 +111,7 @@ void frmConfigDNC::fillFrom(const ConfigFields& f, bool active) {
         txtExt_[k]->setText(q(f.extensions[k]));
     }
     chkZerosInName_->setChecked(f.zerosInName);
+    chkProtectPrograms_->setChecked(f.protectPrograms);
     // The protocol of a running line cannot be changed.
     comboProtocol_->setEnabled(!active);
     for (std::size_t i = 0; i < chkConnected_.size(); ++i) {
@@ -325,6 +326,7 @@ ConfigFields frmConfigDNC::fields() const {
         f.connected[i] = chkConnected_[i]->isChecked();
     }
     f.zerosInName = chkZerosInName_->isChecked();
+    f.protectPrograms = chkProtectPrograms_->isChecked();
     f.f4copyTimeout = s(txtF4COPYTimeout_->text());
     f.dncMaxRepeatNo = s(txtDNCMaxRepeatNo_->text());
     for (std::size_t k = 0; k < txtExt_.size(); ++k) {

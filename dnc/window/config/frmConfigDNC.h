@@ -135,6 +135,7 @@ private:
     std::array<QPushButton*, comm::kUnitCount> cmdConversionsIn_{};
     std::array<QPushButton*, comm::kUnitCount> cmdConversionsOut_{};
     QCheckBox* chkZerosInName_ = nullptr;
+    QCheckBox* chkProtectPrograms_ = nullptr;
     QLineEdit* txtF4COPYTimeout_ = nullptr;
     QLineEdit* txtDNCMaxRepeatNo_ = nullptr;
     std::array<QLineEdit*, comm::kKindExtCount> txtExt_{};

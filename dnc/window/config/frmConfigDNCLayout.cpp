@@ -281,6 +281,8 @@ QWidget* frmConfigDNC::buildDirectories() {
     }
     grid->setColumnStretch(2, 1);
     outer->addLayout(grid);
+    chkProtectPrograms_ = check(frame, "chkProtectPrograms", kLabelProtectPrograms);
+    outer->addWidget(chkProtectPrograms_);
     outer->addStretch(1);
     return frame;
 }

@@ -46,6 +46,7 @@ inline constexpr int kHeadPrefix = 1538;
 inline constexpr int kHeadConnected = 1539;
 inline constexpr int kHeadConversions = 1540;
 inline constexpr int kLabelZerosInName = 1541;
+inline constexpr int kLabelProtectPrograms = 1900;
 inline constexpr int kLabelExtensions = 1545;
 inline constexpr int kLabelFirstExtension = 1546;  // .. 1552, in the order of the properties
 inline constexpr int kLabelHeidenhainMaster = 1555;

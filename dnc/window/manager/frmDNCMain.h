@@ -75,6 +75,7 @@ public:
     SubNet* runningSubNet(int subNet) override;
     void postToNetwork(std::function<void()> work) override;
     void setObserver(NetworkObserver* observer) override { observer_ = observer; }
+    RevisionDesk* revisionDesk() override { return options_.subNet.revisions; }
 
 signals:
     // The manager has unloaded: every sub net closed, the flags stored.

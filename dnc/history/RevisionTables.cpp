@@ -1,0 +1,472 @@
+// The history database's revisions of programs and the hash chain over its records.
+#include <sqlite3.h>
+
+#include <cstring>
+#include <set>
+
+#include "dnc/history/ChainHash.h"
+#include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/IsoTime.h"
+#include "dnc/history/SqliteStatement.h"
+
+namespace dnc::history {
+
+namespace {
+
+using revisions::Action;
+using revisions::Source;
+using revisions::State;
+
+constexpr const char* kRevisionColumns =
+    "SELECT id, subnet, unit, name, path, state, source, size, time, sha256, user, note "
+    "FROM revisions";
+
+RevisionRow readRevision(const Statement& s) {
+    RevisionRow row;
+    row.id = s.integer(0);
+    row.subNet = static_cast<int>(s.integer(1));
+    row.unit = static_cast<int>(s.integer(2));
+    row.name = s.text(3);
+    row.path = s.text(4);
+    row.state = revisions::stateFromText(s.text(5)).value_or(State::Rejected);
+    row.source = revisions::sourceFromText(s.text(6)).value_or(Source::Unit);
+    row.size = s.integer(7);
+    row.timeUs = s.integer(8);
+    row.sha256 = s.text(9);
+    row.user = s.text(10);
+    row.note = s.text(11);
+    return row;
+}
+
+// The columns of a table that its seal covers: all but the seal itself and, for a revision, its
+// state, which changes (each change is a record of revision_states, sealed in turn).
+bool sealed(const char* table, const std::string& column) {
+    return column != "chain" && !(std::strcmp(table, "revisions") == 0 && column == "state");
+}
+
+ChainFields fieldsOf(const Statement& row, const char* table) {
+    ChainFields fields;
+    for (int c = 0; c < row.columns(); ++c) {
+        if (!sealed(table, row.columnName(c))) {
+            continue;
+        }
+        switch (row.type(c)) {
+            case SQLITE_NULL:
+                fields.null();
+                break;
+            case SQLITE_INTEGER:
+                fields.number(row.integer(c));
+                break;
+            case SQLITE_BLOB:
+                fields.blob(row.blob(c));
+                break;
+            default:
+                fields.text(row.text(c));
+                break;
+        }
+    }
+    return fields;
+}
+
+int chainColumn(const Statement& row) {
+    for (int c = 0; c < row.columns(); ++c) {
+        if (row.columnName(c) == "chain") {
+            return c;
+        }
+    }
+    return -1;
+}
+
+std::optional<Source> revisionSource(const TransferRecord& r) {
+    if (!r.content) {
+        return std::nullopt;
+    }
+    if (r.direction == Direction::FromUnit && (r.stored || r.held)) {
+        return r.startedBy == StartedBy::Unit ? Source::Unit : Source::Operator;
+    }
+    if (r.direction == Direction::Include && r.stored && r.outcome == Outcome::Done) {
+        return Source::Include;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::int64_t microseconds(std::chrono::system_clock::time_point time) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
+}
+
+bool HistoryDatabase::seal(const char* table, std::int64_t id) {
+    std::string previous;
+    {
+        const std::string sql = std::string("SELECT chain FROM ") + table +
+                                " WHERE id < ?1 AND chain IS NOT NULL ORDER BY id DESC LIMIT 1";
+        Statement before(db_, sql.c_str());
+        if (!before.prepared()) {
+            return false;
+        }
+        before.bind(1, id);
+        if (before.step() == SQLITE_ROW) {
+            previous = before.text(0);
+        }
+    }
+    std::string chain;
+    {
+        const std::string sql = std::string("SELECT * FROM ") + table + " WHERE id = ?1";
+        Statement row(db_, sql.c_str());
+        if (!row.prepared()) {
+            return false;
+        }
+        row.bind(1, id);
+        if (row.step() != SQLITE_ROW) {
+            return false;
+        }
+        chain = fieldsOf(row, table).seal(previous);
+    }
+    const std::string sql = std::string("UPDATE ") + table + " SET chain = ?1 WHERE id = ?2";
+    Statement update(db_, sql.c_str());
+    if (!update.prepared()) {
+        return false;
+    }
+    update.bind(1, chain);
+    update.bind(2, id);
+    return update.step() == SQLITE_DONE;
+}
+
+std::int64_t HistoryDatabase::insertRevision(const RevisionRow& row) {
+    {
+        Statement insert(db_,
+                         "INSERT INTO revisions(time, subnet, unit, name, path, source, sha256, "
+                         "size, user, note, state) "
+                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+        if (!insert.prepared()) {
+            return 0;
+        }
+        insert.bind(1, row.timeUs);
+        insert.bind(2, std::int64_t{row.subNet});
+        insert.bind(3, std::int64_t{row.unit});
+        insert.bind(4, row.name);
+        insert.bind(5, row.path);
+        insert.bind(6, revisions::toText(row.source));
+        insert.bind(7, row.sha256);
+        insert.bind(8, row.size);
+        insert.bind(9, row.user);
+        insert.bind(10, row.note);
+        insert.bind(11, revisions::toText(row.state));
+        if (insert.step() != SQLITE_DONE) {
+            return 0;
+        }
+    }
+    const std::int64_t id = sqlite3_last_insert_rowid(db_);
+    if (!seal("revisions", id) || !addState(id, row.state, row.user, row.timeUs)) {
+        return 0;
+    }
+    return id;
+}
+
+bool HistoryDatabase::addState(std::int64_t revision, State state, const std::string& user,
+                               std::int64_t timeUs) {
+    {
+        Statement insert(
+            db_, "INSERT INTO revision_states(revision, time, state, user) VALUES(?1, ?2, ?3, ?4)");
+        if (!insert.prepared()) {
+            return false;
+        }
+        insert.bind(1, revision);
+        insert.bind(2, timeUs);
+        insert.bind(3, revisions::toText(state));
+        insert.bind(4, user);
+        if (insert.step() != SQLITE_DONE) {
+            return false;
+        }
+    }
+    if (!seal("revision_states", sqlite3_last_insert_rowid(db_))) {
+        return false;
+    }
+    Statement update(db_, "UPDATE revisions SET state = ?1 WHERE id = ?2");
+    if (!update.prepared()) {
+        return false;
+    }
+    update.bind(1, revisions::toText(state));
+    update.bind(2, revision);
+    return update.step() == SQLITE_DONE;
+}
+
+bool HistoryDatabase::supersedeReleased(int subNet, int unit, const std::string& name,
+                                        const std::string& user, std::int64_t timeUs) {
+    const std::optional<RevisionRow> current = released(subNet, unit, name);
+    if (!current) {
+        return error_.empty();
+    }
+    return addState(current->id, State::Superseded, user, timeUs);
+}
+
+bool HistoryDatabase::addRevisionOf(const PreparedRecord& prepared, std::int64_t transfer) {
+    (void)transfer;
+    const TransferRecord& r = prepared.record;
+    const std::optional<Source> source = revisionSource(r);
+    if (!source) {
+        return true;
+    }
+    RevisionRow row;
+    row.timeUs = microseconds(r.time);
+    row.subNet = r.subNet;
+    row.unit = r.unit;
+    row.name = r.name;
+    row.path = r.path;
+    row.source = *source;
+    row.sha256 = *prepared.sha256;
+    row.size = *prepared.size;
+    row.user = r.user.empty() ? revisions::unitUser(r.unit) : r.user;
+    row.state = r.held ? State::Pending : State::Released;
+    if (!keepContent(row.sha256, *r.content, isoUtc(r.time))) {
+        return false;
+    }
+    if (row.state == State::Released &&
+        !supersedeReleased(row.subNet, row.unit, row.name, row.user, row.timeUs)) {
+        return false;
+    }
+    const std::int64_t id = insertRevision(row);
+    if (id == 0) {
+        return false;
+    }
+    notice_ = RevisionNotice{id, row.subNet, row.unit, row.name, row.state};
+    return true;
+}
+
+std::optional<RevisionNotice> HistoryDatabase::takeRevisionNotice() {
+    std::optional<RevisionNotice> notice = std::move(notice_);
+    notice_.reset();
+    return notice;
+}
+
+ActionResult HistoryDatabase::apply(const RevisionAction& action) {
+    ActionResult result;
+    if (!writable_ && (db_ == nullptr || !opensForWriting_ || !prepareForWriting())) {
+        result.error = error_;
+        return result;
+    }
+    if (!exec("BEGIN IMMEDIATE")) {
+        result.error = error_;
+        return result;
+    }
+    const std::optional<RevisionRow> target = revision(action.id);
+    bool ok = target.has_value();
+    if (ok) {
+        if (const auto refused = revisions::refusal(action.action, target->state)) {
+            error_ = "revision " + std::to_string(action.id) + ": " + *refused;
+            ok = false;
+        }
+    }
+    const bool refused = !ok;  // error() says why already
+    if (ok && action.action == Action::Reject) {
+        ok = addState(target->id, State::Rejected, action.user, action.timeUs);
+        result.revision = target->id;
+    } else if (ok) {
+        // The file now holds the revision's content: a new released revision says so.
+        RevisionRow row = *target;
+        row.timeUs = action.timeUs;
+        row.user = action.user;
+        row.state = State::Released;
+        const bool accept = action.action == Action::Accept;
+        row.source = accept ? Source::Accept : Source::Restore;
+        row.note =
+            (accept ? "accepts revision " : "restores revision ") + std::to_string(target->id);
+        ok = supersedeReleased(row.subNet, row.unit, row.name, action.user, action.timeUs) &&
+             (!accept || addState(target->id, State::Superseded, action.user, action.timeUs));
+        if (ok) {
+            result.revision = insertRevision(row);
+            ok = result.revision != 0;
+        }
+    }
+    result.ok = endTransaction(ok, refused ? nullptr : "cannot record the revision's change");
+    if (!result.ok) {
+        result.error = error_;
+    }
+    return result;
+}
+
+std::optional<std::vector<RevisionRow>> HistoryDatabase::revisions(const RevisionFilter& filter) {
+    if (db_ == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<RevisionRow> rows;
+    if (empty_ || version_ < 2) {
+        return rows;
+    }
+    std::string sql = std::string(kRevisionColumns) + " WHERE 1";
+    if (filter.subNet) {
+        sql += " AND subnet = ?1";
+    }
+    if (filter.unit) {
+        sql += " AND unit = ?2";
+    }
+    if (!filter.name.empty()) {
+        sql += " AND name = ?3";
+    }
+    if (filter.state) {
+        sql += " AND state = ?4";
+    }
+    sql += " ORDER BY id DESC";
+    Statement select(db_, sql.c_str());
+    if (!select.prepared()) {
+        fail("cannot read the revisions");
+        return std::nullopt;
+    }
+    select.bind(1, std::int64_t{filter.subNet.value_or(0)});
+    select.bind(2, std::int64_t{filter.unit.value_or(0)});
+    select.bind(3, filter.name);
+    select.bind(4, filter.state ? revisions::toText(*filter.state) : std::string_view());
+    int rc = SQLITE_ROW;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        rows.push_back(readRevision(select));
+    }
+    if (rc != SQLITE_DONE) {
+        fail("cannot read the revisions");
+        return std::nullopt;
+    }
+    error_.clear();
+    return rows;
+}
+
+std::optional<RevisionRow> HistoryDatabase::revision(std::int64_t id) {
+    if (db_ == nullptr) {
+        return std::nullopt;
+    }
+    if (!empty_ && version_ >= 2) {
+        const std::string sql = std::string(kRevisionColumns) + " WHERE id = ?1";
+        Statement select(db_, sql.c_str());
+        if (!select.prepared()) {
+            fail("cannot read the revisions");
+            return std::nullopt;
+        }
+        select.bind(1, id);
+        if (select.step() == SQLITE_ROW) {
+            error_.clear();
+            return readRevision(select);
+        }
+    }
+    error_ = "there is no revision " + std::to_string(id);
+    return std::nullopt;
+}
+
+std::optional<RevisionRow> HistoryDatabase::released(int subNet, int unit,
+                                                     const std::string& name) {
+    error_.clear();
+    if (db_ == nullptr || empty_ || version_ < 2) {
+        return std::nullopt;
+    }
+    const std::string sql = std::string(kRevisionColumns) +
+                            " WHERE subnet = ?1 AND unit = ?2 AND name = ?3 AND "
+                            "state = 'released' ORDER BY id DESC LIMIT 1";
+    Statement select(db_, sql.c_str());
+    if (!select.prepared()) {
+        fail("cannot read the revisions");
+        return std::nullopt;
+    }
+    select.bind(1, std::int64_t{subNet});
+    select.bind(2, std::int64_t{unit});
+    select.bind(3, name);
+    if (select.step() == SQLITE_ROW) {
+        return readRevision(select);
+    }
+    return std::nullopt;
+}
+
+std::optional<ChainCheck> HistoryDatabase::verifyChain() {
+    if (db_ == nullptr) {
+        return std::nullopt;
+    }
+    ChainCheck check;
+    if (empty_ || version_ < 2) {
+        return check;  // nothing sealed yet
+    }
+    for (const char* table : {"transfers", "revisions", "revision_states"}) {
+        if (!checkChainOf(table, check)) {
+            return std::nullopt;
+        }
+        if (!check.intact) {
+            return check;
+        }
+    }
+    if (!checkStates(check)) {
+        return std::nullopt;
+    }
+    return check;
+}
+
+bool HistoryDatabase::checkChainOf(const char* table, ChainCheck& check) {
+    std::int64_t first = 1;
+    {
+        Statement start(db_, "SELECT first FROM chain_start WHERE tbl = ?1");
+        if (!start.prepared()) {
+            return fail("cannot read the chain");
+        }
+        start.bind(1, std::string_view(table));
+        if (start.step() != SQLITE_ROW) {
+            check = {false, table, 0, "the start of the chain is missing", check.records};
+            return true;
+        }
+        first = start.integer(0);
+    }
+    const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY id";
+    Statement rows(db_, sql.c_str());
+    if (!rows.prepared()) {
+        return fail(std::string("cannot read ") + table);
+    }
+    const int chain = chainColumn(rows);
+    std::string previous;
+    std::int64_t expected = first;
+    int rc = SQLITE_ROW;
+    while ((rc = rows.step()) == SQLITE_ROW) {
+        const std::int64_t id = rows.integer(0);
+        if (id < first) {
+            continue;  // written before the chain began
+        }
+        ++check.records;
+        auto broken = [&](std::int64_t at, std::string reason) {
+            check.intact = false;
+            check.table = table;
+            check.id = at;
+            check.reason = std::move(reason);
+        };
+        if (id != expected) {
+            broken(expected, id > expected ? "the record is missing" : "a record is out of order");
+            return true;
+        }
+        const std::string stored = chain >= 0 ? rows.text(chain) : std::string();
+        if (fieldsOf(rows, table).seal(previous) != stored) {
+            broken(id,
+                   "the record does not match its seal: a field was changed, or a record "
+                   "before it inserted or removed");
+            return true;
+        }
+        previous = stored;
+        ++expected;
+    }
+    return rc == SQLITE_DONE || fail(std::string("cannot read ") + table);
+}
+
+bool HistoryDatabase::checkStates(ChainCheck& check) {
+    // A revision's state is the last of its sealed state records.
+    Statement states(db_,
+                     "SELECT r.id, r.state, (SELECT s.state FROM revision_states s "
+                     "WHERE s.revision = r.id ORDER BY s.id DESC LIMIT 1) FROM revisions r "
+                     "ORDER BY r.id");
+    if (!states.prepared()) {
+        return fail("cannot read the revisions");
+    }
+    int rc = SQLITE_ROW;
+    while ((rc = states.step()) == SQLITE_ROW) {
+        if (states.isNull(2) || states.text(1) != states.text(2)) {
+            check.intact = false;
+            check.table = "revisions";
+            check.id = states.integer(0);
+            check.reason = "its state \"" + states.text(1) + "\" is not the last one recorded";
+            return true;
+        }
+    }
+    return rc == SQLITE_DONE || fail("cannot read the revisions");
+}
+
+}  // namespace dnc::history

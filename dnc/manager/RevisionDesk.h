@@ -1,0 +1,67 @@
+// Where operators approve the programs that arrived from the units: the revisions are read
+// from the history database, and an accept, reject or restore is carried out on the sub net (the
+// file in the unit directory is replaced only while its line rests) and recorded by the
+// history's own thread. Callable from any thread; the results come back on other threads.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dnc/history/HistoryRecorder.h"
+#include "dnc/history/Revisions.h"
+#include "dnc/manager/SubNet.h"
+
+namespace dnc {
+
+class RevisionDesk {
+public:
+    RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder);
+
+    std::optional<std::vector<history::RevisionRow>> list(const history::RevisionFilter& filter,
+                                                          std::string& error) const;
+    // The unified difference from `other` (0: the released revision) to `id`.
+    std::optional<std::string> compare(std::int64_t id, std::int64_t other,
+                                       std::string& error) const;
+    // The content of revision `id`.
+    std::optional<std::string> content(std::int64_t id, std::string& error) const;
+
+    // Why revision `id` is none of sub net `subNet`'s; nullopt when it is.
+    std::optional<std::string> foreign(int subNet, std::int64_t id) const;
+    // Why `action` cannot be taken on revision `id` of sub net `subNet`, checked before
+    // anything changes; nullopt when it can.
+    std::optional<std::string> refusal(revisions::Action action, int subNet, std::int64_t id) const;
+
+    // Carries out `action` on revision `id` for `user`. An accept or restore replaces the
+    // file on the sub net's thread once its line rests, then the history records it; `done`
+    // comes on the sub net's or the history's thread.
+    void act(SubNet& subNet, revisions::Action action, std::int64_t id, const std::string& user,
+             std::function<void(const history::ActionResult&)> done);
+
+    // Who is told of each revision written from a transfer (on the history's thread); the
+    // number removes the listener again.
+    int addListener(std::function<void(const history::RevisionNotice&)> listener);
+    void removeListener(int number);
+    // For the history's RecorderOptions::revisionWritten.
+    void revisionWritten(const history::RevisionNotice& notice);
+
+private:
+    std::filesystem::path database_;
+    history::HistoryRecorder& recorder_;
+    mutable std::mutex mutex_;
+    std::map<int, std::function<void(const history::RevisionNotice&)>> listeners_;
+    int nextListener_ = 1;
+};
+
+// Puts `content` in place of the file at `path` in one step: a reader, or a process killed
+// meanwhile, sees the old file or the new one, never a part. `path` must lie beneath `root`
+// (the sub net's home folder) and be reached through no symbolic link.
+bool replaceReleased(const std::filesystem::path& root, const std::filesystem::path& path,
+                     const std::string& content, std::string& error);
+
+}  // namespace dnc
