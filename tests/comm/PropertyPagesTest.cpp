@@ -119,7 +119,7 @@ private slots:
         QCOMPARE(units.windowTitle(), QStringLiteral("Ferix-Einheiten"));
         QCOMPARE(field<QLabel>(&units, "lblPrefix")->text(), QStringLiteral("Präfix"));
         QCOMPARE(field<QLabel>(&units, "lblConnected")->text(), QStringLiteral("Angeschlossen"));
-        QCOMPARE(field<QLabel>(&units, "lblFerix10")->text(), QStringLiteral("Ferix &10:"));
+        QCOMPARE(field<QLabel>(&units, "lblFerix10")->text(), QStringLiteral("Ferix 1&0:"));
         QCOMPARE(field<QCheckBox>(&units, "chkConnected4")->accessibleName(),
                  QStringLiteral("Ferix 4: Angeschlossen"));
     }
