@@ -11,10 +11,9 @@
 #include "dnc/config/ConfigStore.h"
 #include "dnc/config/SettingsFile.h"
 #include "dnc/history/HistoryLocation.h"
-#include "dnc/manager/RevisionDesk.h"
 #include "dnc/service/ConfigCheck.h"
 #include "dnc/service/HeadlessService.h"
-#include "dnc/service/HistorySettings.h"
+#include "dnc/service/HistoryServices.h"
 #include "ferix/Version.h"
 #ifdef FERIX_WITH_WINDOWS
 #include "dnc/app/DemoWindow.h"
@@ -55,23 +54,12 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     // The recorder outlives the service: the sub nets' last transfers are written before it
     // goes. Its reports come from its own thread; the log's sink writes whole lines.
     const auto historyFile = dnc::history::historyPath(line.history);
-    // The desk goes after the recorder, whose thread tells it of revisions to the end.
-    std::atomic<dnc::RevisionDesk*> desk{nullptr};  // set before any sub net runs
-    std::unique_ptr<dnc::RevisionDesk> revisions;
-    auto recorderOptions = dnc::historyRecorderOptions(
+    dnc::HistoryServices history(
         store, historyFile, [&log](const std::string& text) { log.note(0, "FerixDNC", text); });
-    recorderOptions.revisionWritten = [&desk](const dnc::history::RevisionNotice& notice) {
-        if (dnc::RevisionDesk* d = desk.load()) {
-            d->revisionWritten(notice);
-        }
-    };
-    dnc::history::HistoryRecorder recorder(std::move(recorderOptions));
-    revisions = std::make_unique<dnc::RevisionDesk>(historyFile, recorder);
-    desk = revisions.get();
     dnc::ServiceOptions options;
     options.subNets = line.subNets;
-    options.journal = &recorder;
-    options.revisions = revisions.get();
+    options.journal = &history.recorder();
+    options.revisions = &history.desk();
     dnc::HeadlessService service(store, log, options);
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());

@@ -1,4 +1,5 @@
 #include "dnc/history/HistoryCommands.h"
+#include "dnc/history/TextColumns.h"
 
 #include <charconv>
 #include <filesystem>
@@ -247,29 +248,7 @@ void printHistoryTable(const std::vector<HistoryRow>& rows, std::ostream& out) {
                          row.size ? std::to_string(*row.size) : "-", row.sha256.value_or("-"),
                          row.kept ? "yes" : "-", printable(outcomeText(row))});
     }
-    std::vector<std::size_t> widths;
-    for (const std::string& h : headers) {
-        widths.push_back(h.size());
-    }
-    for (const auto& line : cells) {
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            widths[c] = std::max(widths[c], line[c].size());
-        }
-    }
-    const auto print = [&](const std::vector<std::string>& line) {
-        std::string text;
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            text += line[c];
-            if (c + 1 < line.size()) {
-                text += std::string(widths[c] - line[c].size() + 2, ' ');
-            }
-        }
-        out << text << "\n";
-    };
-    print(headers);
-    for (const auto& line : cells) {
-        print(line);
-    }
+    printColumns(headers, cells, out);
 }
 
 void printHistoryJson(const std::vector<HistoryRow>& rows, std::ostream& out) {

@@ -1,4 +1,5 @@
 #include "dnc/history/RevisionCommands.h"
+#include "dnc/history/TextColumns.h"
 
 #include <algorithm>
 #include <charconv>
@@ -147,32 +148,7 @@ void printRevisionsTable(const std::vector<RevisionRow>& rows, std::ostream& out
                          std::string(revisions::toText(r.source)), std::to_string(r.size),
                          r.sha256.substr(0, 12), printable(r.user), printable(r.note)});
     }
-    std::vector<std::size_t> widths;
-    for (const std::string& h : headers) {
-        widths.push_back(h.size());
-    }
-    for (const auto& line : cells) {
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            widths[c] = std::max(widths[c], line[c].size());
-        }
-    }
-    const auto print = [&](const std::vector<std::string>& line) {
-        std::string text;
-        for (std::size_t c = 0; c < line.size(); ++c) {
-            text += line[c];
-            if (c + 1 < line.size()) {
-                text += std::string(widths[c] - line[c].size() + 2, ' ');
-            }
-        }
-        while (!text.empty() && text.back() == ' ') {
-            text.pop_back();
-        }
-        out << text << "\n";
-    };
-    print(headers);
-    for (const auto& line : cells) {
-        print(line);
-    }
+    printColumns(headers, cells, out);
 }
 
 void printRevisionsJson(const std::vector<RevisionRow>& rows, std::ostream& out) {

@@ -11,14 +11,11 @@
 #include <QLocale>
 #include <QSocketNotifier>
 #include <QTranslator>
-#include <atomic>
 #include <cstdlib>
 #include <iostream>
 #include <memory>
 
-#include "dnc/history/HistoryRecorder.h"
-#include "dnc/manager/RevisionDesk.h"
-#include "dnc/service/HistorySettings.h"
+#include "dnc/service/HistoryServices.h"
 #include "dnc/window/QtOperatorDialogs.h"
 #include "localizing/lookup/ResourceStrings.h"
 
@@ -86,26 +83,15 @@ int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
     const bool signalsInstalled = installStopSignals();
     // The recorder outlives the windows: their sub nets' last transfers are written before it
     // goes. Its reports come from its own thread, as whole lines.
-    // The desk goes after the recorder, whose thread tells it of revisions to the end.
-    std::atomic<RevisionDesk*> deskReady{nullptr};
-    std::unique_ptr<RevisionDesk> desk;
-    std::unique_ptr<history::HistoryRecorder> recorder;
+    std::unique_ptr<HistoryServices> history;
     frmDNC::Options windowOptions = options.window;
     if (windowOptions.journal == nullptr && !options.history.empty()) {
-        auto recorderOptions = historyRecorderOptions(
+        history = std::make_unique<HistoryServices>(
             store, options.history,
             [](const std::string& text) { std::cerr << "FerixDNC: " + text + "\n"; });
-        recorderOptions.revisionWritten = [&deskReady](const history::RevisionNotice& n) {
-            if (RevisionDesk* d = deskReady.load()) {
-                d->revisionWritten(n);
-            }
-        };
-        recorder = std::make_unique<history::HistoryRecorder>(std::move(recorderOptions));
-        desk = std::make_unique<RevisionDesk>(options.history, *recorder);
-        deskReady = desk.get();
-        windowOptions.journal = recorder.get();
+        windowOptions.journal = &history->recorder();
         windowOptions.history = options.history;
-        windowOptions.revisions = desk.get();
+        windowOptions.revisions = &history->desk();
     }
     QtOperatorDialogs dialogs;
     std::vector<std::unique_ptr<frmDNC>> windows;

@@ -6,14 +6,11 @@
 #include <QDBusConnection>
 #include <QSocketNotifier>
 #include <QSystemTrayIcon>
-#include <atomic>
 #include <iostream>
 #include <memory>
 
 #include "dnc/automation/NetworkBus.h"
-#include "dnc/history/HistoryRecorder.h"
-#include "dnc/manager/RevisionDesk.h"
-#include "dnc/service/HistorySettings.h"
+#include "dnc/service/HistoryServices.h"
 #include "dnc/window/QtOperatorDialogs.h"
 #include "dnc/window/SubNetWindows.h"
 #include "dnc/window/manager/frmDNCMain.h"
@@ -30,26 +27,15 @@ int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& optio
     const bool signalsInstalled = installStopSignals();
     // The recorder outlives the manager and its windows: the sub nets' last transfers are
     // written before it goes. Its reports come from its own thread, as whole lines.
-    // The desk goes after the recorder, whose thread tells it of revisions to the end.
-    std::atomic<RevisionDesk*> deskReady{nullptr};
-    std::unique_ptr<RevisionDesk> desk;
-    std::unique_ptr<history::HistoryRecorder> recorder;
+    std::unique_ptr<HistoryServices> history;
     frmDNCMain::Options managerOptions;
     if (!options.history.empty()) {
-        auto recorderOptions = historyRecorderOptions(
+        history = std::make_unique<HistoryServices>(
             store, options.history,
             [](const std::string& text) { std::cerr << "FerixDNC: " + text + "\n"; });
-        recorderOptions.revisionWritten = [&deskReady](const history::RevisionNotice& n) {
-            if (RevisionDesk* d = deskReady.load()) {
-                d->revisionWritten(n);
-            }
-        };
-        recorder = std::make_unique<history::HistoryRecorder>(std::move(recorderOptions));
-        desk = std::make_unique<RevisionDesk>(options.history, *recorder);
-        deskReady = desk.get();
-        managerOptions.subNet.journal = recorder.get();
+        managerOptions.subNet.journal = &history->recorder();
         managerOptions.subNet.history = options.history;
-        managerOptions.subNet.revisions = desk.get();
+        managerOptions.subNet.revisions = &history->desk();
     }
     QtOperatorDialogs dialogs;
     managerOptions.showInTaskbar = options.showInTaskbar;
