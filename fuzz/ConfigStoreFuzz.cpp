@@ -78,6 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::filesystem::remove(dnc::backupPath(file));
     const bool lost = checkFindsLines(file, input);
     dnc::ConfigStore store(file, [](const std::string&) {});
+    if (store.problem()) {
+        // A file the store cannot take as settings text is never written: it stays as it was.
+        FUZZ_CHECK(!store.write("FuzzWritten", "Key", "Value"));
+        FUZZ_CHECK(wholeFile(file) == input);
+        FUZZ_CHECK(!std::filesystem::exists(dnc::backupPath(file)));
+        return 0;
+    }
     const std::vector<std::string> names = store.sectionNames();
     std::vector<dnc::StoreSection> before;
     for (const std::string& name : names) {
