@@ -48,7 +48,7 @@ EventLog::EventLog(Sink sink, Clock clock) : sink_(std::move(sink)), clock_(std:
     }
 }
 
-void EventLog::line(const std::string& caption, int unit, const std::string& text, bool always) {
+void EventLog::line(const std::string& caption, int unit, const std::string& text, Hold hold) {
     using std::chrono::seconds;
     const auto now = clock_();
     const std::string what = (unit > 0 ? " unit " + std::to_string(unit) : "") + ": " + text;
@@ -61,7 +61,8 @@ void EventLog::line(const std::string& caption, int unit, const std::string& tex
     }
     const auto seen = flood.recent.find(what);
     const bool repeated = seen != flood.recent.end() && now - seen->second < seconds(1);
-    if (!always && (repeated || flood.written >= kLinesPerSecond)) {
+    const bool overBudget = hold == Hold::Budget && flood.written >= kLinesPerSecond;
+    if (hold != Hold::Never && (repeated || overBudget)) {
         ++flood.suppressed;
         return;
     }
@@ -101,14 +102,15 @@ void EventLog::event(const SubNetEvent& e) {
             auto& last = lastTenth_.try_emplace(e.subNet, -1).first->second;
             if (tenth != last) {
                 last = tenth;
-                line(e.caption, 0, "progress " + std::to_string(e.progress) + " %", true);
+                line(e.caption, 0, "progress " + std::to_string(e.progress) + " %", Hold::Never);
             }
             break;
         }
         case Kind::OnError:
             line(e.caption, 0,
                  loc::resString(kStringError) + " " + e.description +
-                     (e.reqSidePC ? " (operator request)" : " (unit request)"));
+                     (e.reqSidePC ? " (operator request)" : " (unit request)"),
+                 Hold::RepeatsOnly);
             break;
         case Kind::ShowStop:
             // Commands and listings show the button too: the program transfers are logged
@@ -120,26 +122,27 @@ void EventLog::event(const SubNetEvent& e) {
         case Kind::TransferBegun:
             lastTenth_[e.subNet] = -1;
             // Each transfer's lines are the record of what went where: never held back.
-            line(e.caption, e.unit, transferText(e, "started"), true);
+            line(e.caption, e.unit, transferText(e, "started"), Hold::Never);
             break;
         case Kind::TransferFinished:
             line(e.caption, e.unit,
                  transferText(e, e.outcome) + (e.description.empty() ? "" : ": " + e.description),
-                 true);
+                 Hold::Never);
             break;
         case Kind::CommunicationStarted:
             line(e.caption, 0,
                  "communication started" + (e.description.empty() ? "" : " " + e.description),
-                 true);
+                 Hold::Never);
             break;
         case Kind::CommunicationStopped:
-            line(e.caption, 0, "communication stopped", true);
+            line(e.caption, 0, "communication stopped", Hold::Never);
             break;
         case Kind::StartFailed:
-            line(e.caption, 0, loc::resString(kStringError) + " " + e.description);
+            line(e.caption, 0, loc::resString(kStringError) + " " + e.description,
+                 Hold::RepeatsOnly);
             break;
         case Kind::Closing:
-            line(e.caption, 0, "closed, configuration stored", true);
+            line(e.caption, 0, "closed, configuration stored", Hold::Never);
             break;
         case Kind::SettingProblem:
             line(e.caption, 0, "settings: " + e.setting.text());

@@ -4,7 +4,8 @@
 // repeats one written within the last second, and any line beyond the budget of a second, is
 // counted instead, and the count is written as "N similar messages suppressed" before the
 // sub net's next line. The line's state changes (started, stopped, closed), each transfer's
-// start and end, and the progress (already once per tenth) are always written.
+// start and end, and the progress (already once per tenth) are always written; an error is
+// held back only when it repeats.
 #pragma once
 
 #include <chrono>
@@ -39,8 +40,14 @@ private:
         int suppressed = 0;
     };
 
-    // `always`: a change of the line's state, written even beyond the budget.
-    void line(const std::string& caption, int unit, const std::string& text, bool always = false);
+    // How far a line may be held back in a flood.
+    enum class Hold {
+        Budget,       // a repeat within a second, and anything beyond the budget, is counted
+        RepeatsOnly,  // an error: only its repeats are counted, never a new one
+        Never,        // a change of the line's state, a transfer's start and end
+    };
+    void line(const std::string& caption, int unit, const std::string& text,
+              Hold hold = Hold::Budget);
     void write(std::chrono::system_clock::time_point when, const std::string& caption,
                const std::string& text);
 

@@ -9,7 +9,12 @@ using namespace sim::unit;
 TEST_F(HostileService, ABabblingUnitIsLoggedAndTheOtherSubNetIsServed) {
     sim::PtyPair babbling;
     writeSettings(
+        // Every address counts as a unit: on a loaded machine the unit's answer may come in
+        // after the poll of the next address, and is then that address's babble.
         "[Config2]\nCaption=Babbler\nCommPort=2\nCommSpeed=9600\nConnected1=True\n"
+        "Connected2=True\nConnected3=True\nConnected4=True\nConnected5=True\n"
+        "Connected6=True\nConnected7=True\nConnected8=True\nConnected9=True\n"
+        "Connected10=True\n"
         "FerixHomeDir=" +
             home.string() + "/\n",
         "2=" + babbling.devicePath() + "\n", "2=True\n");

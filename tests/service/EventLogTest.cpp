@@ -140,7 +140,7 @@ TEST_F(Log, ATransferIsNamedOnceAtItsStartAndOnceAtItsEndWithOneHundredPercentOn
         << lines[5];
 }
 
-TEST_F(Log, EveryTransferIsWrittenEvenBeyondTheBudgetOfASecond) {
+TEST_F(Log, EveryTransferAndEveryNewErrorIsWrittenEvenBeyondTheBudgetOfASecond) {
     // Refused programs fail at once, many in one second: each is the record of what a unit
     // asked for and must reach the log, while the memory notices around them may be counted.
     for (int i = 0; i < 2 * dnc::EventLog::kLinesPerSecond; ++i) {
@@ -163,6 +163,14 @@ TEST_F(Log, EveryTransferIsWrittenEvenBeyondTheBudgetOfASecond) {
     EXPECT_NE(lines.back().find("P19.WTX, PC to unit, failed: not a regular file"),
               std::string::npos)
         << lines.back();
+    // An error that names what went wrong is written beyond the budget too; only its repeats
+    // within a second are counted.
+    auto babble = event(Kind::OnError);
+    babble.description = "Unit 1 does not stop sending";
+    log.event(babble);
+    log.event(babble);
+    EXPECT_NE(lines.back().find("Unit 1 does not stop sending"), std::string::npos) << lines.back();
+    EXPECT_EQ(lines[lines.size() - 2].find("does not stop sending"), std::string::npos);
 }
 
 TEST_F(Log, AFloodIsHeldToAFewLinesASecondAndTheRestCounted) {
