@@ -19,6 +19,7 @@
 #include "dnc/manager/ControlSettings.h"
 #include "dnc/manager/SubNet.h"
 #include "dnc/window/ControlPropertiesDialog.h"
+#include "dnc/window/FileList.h"
 #include "dnc/window/ConversionLibraries.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
@@ -267,9 +268,9 @@ private:
     QStackedWidget* rightStack_ = nullptr;
     QGroupBox* frFerixLst_ = nullptr;
     QGroupBox* frFerix_ = nullptr;
-    QListWidget* listDir_ = nullptr;
-    QListWidget* listFerixDir_ = nullptr;
-    QListWidget* listFerixLst_ = nullptr;
+    FileList* listDir_ = nullptr;
+    FileList* listFerixDir_ = nullptr;
+    FileList* listFerixLst_ = nullptr;
     QComboBox* comboDirPattern_ = nullptr;
     QComboBox* comboFerixDirPattern_ = nullptr;
     QLineEdit* txtListDirPath_ = nullptr;

@@ -40,6 +40,7 @@
 #include "dnc/window/ControlPropertiesDialog.h"
 #include "dnc/window/ControlPropertiesStrings.h"
 #include "dnc/window/ConversionStrings.h"
+#include "dnc/window/FileList.h"
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/WindowLink.h"
@@ -106,24 +107,8 @@ QLineEdit* labelledEdit(QWidget* parent, QLabel* label, const char* name) {
     return edit;
 }
 
-// A list whose dragged entries say which list they come from, so that a drop onto another list
-// knows what to do with them.
-class FileList : public QListWidget {
-public:
-    using QListWidget::QListWidget;
-
-protected:
-    QMimeData* mimeData(const QList<QListWidgetItem*>& items) const override {
-        QMimeData* data = QListWidget::mimeData(items);
-        if (data != nullptr) {
-            data->setData(QString::fromLatin1(kListDragFormat), objectName().toUtf8());
-        }
-        return data;
-    }
-};
-
-QListWidget* fileList(QWidget* parent, const char* name, const char* labelledBy) {
-    auto* list = new FileList(parent);
+FileList* fileList(QWidget* parent, const char* name, const char* labelledBy, bool dated) {
+    auto* list = new FileList(parent, dated);
     list->setObjectName(QString::fromLatin1(name));
     list->setSelectionMode(QAbstractItemView::ExtendedSelection);
     list->setProperty("labelledBy", QString::fromLatin1(labelledBy));
@@ -342,7 +327,7 @@ void frmDNC::buildPanes() {
         {QStringLiteral("*.txt"), QStringLiteral("*.ncp"), QStringLiteral("*.*")});
     comboDirPattern_->setProperty("labelledBy", QStringLiteral("lblDirPattern"));
     lblDirPattern->setBuddy(comboDirPattern_);
-    listDir_ = fileList(frDir_, "listDir", "frDir");
+    listDir_ = fileList(frDir_, "listDir", "frDir", true);
     lblDirSelFile_ = dataLabel(frDir_, "lblDirSelFile");
     lblDirSelSize_ = dataLabel(frDir_, "lblDirSelSize");
     QPushButton* cmdRefreshDir = button(frDir_, "cmdRefreshDir", 0, str::kTipRefreshDir);
@@ -402,7 +387,7 @@ void frmDNC::buildPanes() {
     QPushButton* cmdFerixDirRemove =
         button(frFerixDir_, "cmdFerixDirRemove", 0, convstr::kTipDeleteFile);
     cmdFerixDirRemove->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
-    listFerixDir_ = fileList(frFerixDir_, "listFerixDir", "frFerixDir");
+    listFerixDir_ = fileList(frFerixDir_, "listFerixDir", "frFerixDir", true);
     lblFerixDirSelFile_ = dataLabel(frFerixDir_, "lblFerixDirSelFile");
     lblFerixDirSelSize_ = dataLabel(frFerixDir_, "lblFerixDirSelSize");
     ferixDirLayout->addWidget(lblFerixDirPattern, 0, 0);
@@ -483,7 +468,7 @@ void frmDNC::buildPanes() {
         bold.setBold(true);
         warning->setFont(bold);
     }
-    listFerixLst_ = fileList(frFerixLst_, "listFerixLst", "frFerixLst");
+    listFerixLst_ = fileList(frFerixLst_, "listFerixLst", "frFerixLst", false);
     lblFerixLstSelFile_ = dataLabel(frFerixLst_, "lblFerixLstSelFile");
     lblFerixLstSelSize_ = dataLabel(frFerixLst_, "lblFerixLstSelSize");
     lblFerixLstSelBytes_ = label(frFerixLst_, "lblFerixLstBytes", str::kBytes);
@@ -648,6 +633,11 @@ void frmDNC::loadTexts() {
         }
     }
     lblFerixLstChanged_->setToolTip(text(str::kUpdateMemoryList).remove(QLatin1Char('&')));
+    const QStringList columns = {text(str::kColumnName), text(str::kColumnSize),
+                                 text(str::kColumnDate)};
+    for (FileList* list : {listDir_, listFerixDir_, listFerixLst_}) {
+        list->setColumnTitles(columns, text(str::kSortHeader));
+    }
     // The stop button takes a transfer button's place: both are as large as it needs.
     const QSize stopSize = cmdStop_->sizeHint();
     cmdTransferPCFerix_->setMinimumSize(stopSize);

@@ -34,6 +34,7 @@
 
 #include "comm/widgets/AboutBox.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/window/FileList.h"
 #include "dnc/window/HelpPages.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/LoadResStrings.h"
@@ -58,20 +59,6 @@ using parts::q;
 using parts::s;
 
 namespace {
-
-void fill(QListWidget* list, const std::vector<ListEntry>& entries) {
-    const int remembered = list->currentRow();
-    list->clear();
-    for (const ListEntry& e : entries) {
-        auto* item = new QListWidgetItem(q(e.name), list);
-        item->setData(kSizeRole, QVariant::fromValue<qint64>(e.size));
-    }
-    const int index = keepIndex(remembered, list->count());
-    if (index >= 0) {
-        list->setCurrentRow(index);
-        list->item(index)->setSelected(true);
-    }
-}
 
 std::vector<ListEntry> entriesOf(const QListWidget* list) {
     std::vector<ListEntry> entries;
@@ -134,7 +121,7 @@ void frmDNC::RefreshPCDirectory(const QString& path) {
     stored = q(trimDirectoryPath(s(stored)));
     txtListDirPath_->setText(stored);
     txtListDirPath_->setToolTip(stored);
-    fill(listDir_, listFiles(s(stored), s(comboDirPattern_->currentText())));
+    listDir_->setRows(listFileRows(s(stored), s(comboDirPattern_->currentText())));
     updateSummary(listDir_, lblDirSelFile_, lblDirSelSize_);
 }
 
@@ -151,8 +138,8 @@ void frmDNC::RefreshFerixDirectory(int unit) {
                       OperatorDialogs::Icon::Information);
         return;
     }
-    fill(listFerixDir_,
-         listFiles(directory, s(comboFerixDirPattern_->currentText()), Listing::UnitDirectory));
+    listFerixDir_->setRows(
+        listFileRows(directory, s(comboFerixDirPattern_->currentText()), Listing::UnitDirectory));
     updateSummary(listFerixDir_, lblFerixDirSelFile_, lblFerixDirSelSize_);
 }
 
@@ -210,11 +197,11 @@ void frmDNC::fillMemoryList(int unit, const comm::MemoryList& list) {
             w->hide();
         }
     }
-    std::vector<ListEntry> entries;
+    std::vector<ListRow> rows;
     for (const comm::MemoryListEntry& e : list.entries) {
-        entries.push_back({e.name, static_cast<std::int64_t>(e.size)});
+        rows.push_back({{e.name, static_cast<std::int64_t>(e.size)}, std::nullopt});
     }
-    fill(listFerixLst_, entries);
+    listFerixLst_->setRows(std::move(rows));
     updateSummary(listFerixLst_, lblFerixLstSelFile_, lblFerixLstSelSize_);
     setWindowTitle(appTitle());
     setInfo({});

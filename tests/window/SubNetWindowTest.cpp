@@ -10,6 +10,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -29,6 +30,9 @@
 #include <iterator>
 #include <memory>
 #include <utility>
+
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <vector>
 
 #include "FakeDialogs.h"
@@ -558,6 +562,58 @@ private slots:
         QCOMPARE(element<QLabel>(&window, "lblDirSelFile")->text(), QStringLiteral("My Part.ncp"));
     }
 
+    void aHeaderClickSortsTheListAndKeepsTheSelection() {
+        Line line("4");
+        // A.ncp (1000 bytes) is the newest, "My Part.ncp" (1 byte) the oldest.
+        const auto age = [&line](const char* name, std::int64_t seconds) {
+            const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+            return utimensat(AT_FDCWD, (line.programs() / name).c_str(), times, 0) == 0;
+        };
+        QVERIFY(age("A.ncp", 1700000300) && age("B.ncp", 1700000200) &&
+                age("My Part.ncp", 1700000100));
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        window.Initialize();
+        window.show();
+        auto* list = element<QListWidget>(&window, "listDir");
+        auto* header = list->findChild<QHeaderView*>(QStringLiteral("header"));
+        QVERIFY(header != nullptr && header->isVisible());
+        QCOMPARE(header->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Size"));
+        QVERIFY(!header->accessibleName().isEmpty());
+        const auto click = [header](int section) {
+            QTest::mouseClick(
+                header->viewport(), Qt::LeftButton, {},
+                QPoint(header->sectionViewportPosition(section) + header->sectionSize(section) / 2,
+                       header->height() / 2));
+        };
+        const QStringList byName = {QStringLiteral("A.ncp"), QStringLiteral("B.ncp"),
+                                    QStringLiteral("My Part.ncp")};
+        QCOMPARE(texts(list), byName);
+        selectRows(list, {1});  // B.ncp
+        click(1);
+        QCOMPARE(texts(list), (QStringList{QStringLiteral("My Part.ncp"), QStringLiteral("B.ncp"),
+                                           QStringLiteral("A.ncp")}));
+        QCOMPARE(list->currentItem()->text(), QStringLiteral("B.ncp"));
+        QCOMPARE(list->selectedItems().size(), 1);
+        QCOMPARE(element<QLabel>(&window, "lblDirSelFile")->text(), QStringLiteral("B.ncp"));
+        QCOMPARE(header->sortIndicatorSection(), 1);
+        click(1);  // the other way round
+        QCOMPARE(texts(list), byName);
+        QCOMPARE(header->sortIndicatorOrder(), Qt::DescendingOrder);
+        click(2);  // by date, the oldest first
+        QCOMPARE(texts(list), (QStringList{QStringLiteral("My Part.ncp"), QStringLiteral("B.ncp"),
+                                           QStringLiteral("A.ncp")}));
+        // A refresh keeps the order the operator chose.
+        window.RefreshPCDirectory({});
+        QCOMPARE(texts(list).first(), QStringLiteral("My Part.ncp"));
+        click(0);
+        QCOMPARE(texts(list), byName);
+        // The memory list has names and sizes only.
+        auto* memoryHeader = element<QWidget>(&window, "listFerixLst")
+                                 ->findChild<QHeaderView*>(QStringLiteral("header"));
+        QCOMPARE(memoryHeader->count(), 2);
+    }
+
     void aBatchRefreshesTheMemoryListOnceAtItsEnd() {
         Line line("3", true);
         FakeDialogs dialogs;
@@ -937,6 +993,12 @@ private slots:
                  QStringLiteral("&Übertragungen"));
         QCOMPARE(element<QLabel>(&window, "lblFerixNotSelected")->text(),
                  QStringLiteral("Ferix nicht gewählt"));
+        QCOMPARE(element<QWidget>(&window, "listFerixDir")
+                     ->findChild<QHeaderView*>(QStringLiteral("header"))
+                     ->model()
+                     ->headerData(1, Qt::Horizontal)
+                     .toString(),
+                 QStringLiteral("Größe"));
         // Qt's own texts and the date of a window opened in German are German too.
         QCOMPARE(QLocale().language(), QLocale::German);
         // The chain buttons read as input and output, not as on and off; purging the memory

@@ -1,5 +1,6 @@
 // The sub-net window's rules without a window: pane shares, geometry limits, the unit selector
 // and mask list, command sets, selection sums, transfer plans, listings and program calls.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include "dnc/window/rules/CommandSets.h"
 #include "dnc/window/rules/ConversionChoices.h"
 #include "dnc/window/rules/DirectoryFiles.h"
+#include "dnc/window/rules/ListOrder.h"
 #include "dnc/window/rules/PaneShares.h"
 #include "dnc/window/rules/ProgramLaunch.h"
 #include "dnc/window/rules/QueuedRefreshes.h"
@@ -257,6 +259,64 @@ TEST(DirectoryFiles, AUnitDirectoryHidesItsChainFiles) {
     EXPECT_EQ(listFiles(dir.path().string(), "*.cnv", Listing::UnitDirectory).size(), 0U);
     // A PC program directory is the operator's: everything in it shows.
     EXPECT_EQ(listFiles(dir.path().string(), "*.*").size(), 3U);
+}
+
+std::vector<std::string> namesOf(const std::vector<ListRow>& rows) {
+    std::vector<std::string> names;
+    for (const ListRow& row : rows) {
+        names.push_back(row.entry.name);
+    }
+    return names;
+}
+
+TEST(ListOrder, AClickSortsByItsColumnAndASecondClickTurnsTheOrderRound) {
+    ListOrder order;  // a fresh list is by name, ascending
+    order = clickedColumn(order, SortColumn::Size);
+    EXPECT_EQ(order, (ListOrder{SortColumn::Size, false}));
+    order = clickedColumn(order, SortColumn::Size);
+    EXPECT_EQ(order, (ListOrder{SortColumn::Size, true}));
+    EXPECT_EQ(clickedColumn(order, SortColumn::Date), (ListOrder{SortColumn::Date, false}));
+    EXPECT_EQ(clickedColumn({}, SortColumn::Name), (ListOrder{SortColumn::Name, true}));
+}
+
+TEST(ListOrder, NamesIgnoreCaseSizesCountAndDatesGoByTimeWithTiesKeptInPlace) {
+    const std::vector<ListRow> rows = {
+        {{"b.nc", 9}, 300},          {{"A.NC", 100}, 100}, {{"a.nc", 9}, 200},
+        {{"C10", 20}, std::nullopt}, {{"c9", 9}, 100},
+    };
+    auto byName = rows;
+    sortRows(byName, {SortColumn::Name, false});
+    EXPECT_EQ(namesOf(byName), (std::vector<std::string>{"A.NC", "a.nc", "b.nc", "C10", "c9"}));
+    sortRows(byName, {SortColumn::Name, true});
+    EXPECT_EQ(namesOf(byName), (std::vector<std::string>{"c9", "C10", "b.nc", "a.nc", "A.NC"}));
+
+    // Sizes as numbers (100 after 20, not before); equal sizes keep the order they had.
+    auto bySize = rows;
+    sortRows(bySize, {SortColumn::Size, false});
+    EXPECT_EQ(namesOf(bySize), (std::vector<std::string>{"b.nc", "a.nc", "c9", "C10", "A.NC"}));
+    sortRows(bySize, {SortColumn::Size, true});
+    EXPECT_EQ(namesOf(bySize), (std::vector<std::string>{"A.NC", "C10", "b.nc", "a.nc", "c9"}));
+
+    // Dates by time; an entry without one comes last going up and first going down.
+    auto byDate = rows;
+    sortRows(byDate, {SortColumn::Date, false});
+    EXPECT_EQ(namesOf(byDate), (std::vector<std::string>{"A.NC", "c9", "a.nc", "b.nc", "C10"}));
+    sortRows(byDate, {SortColumn::Date, true});
+    EXPECT_EQ(namesOf(byDate), (std::vector<std::string>{"C10", "b.nc", "a.nc", "A.NC", "c9"}));
+}
+
+TEST(ListOrder, AListingCarriesEachFilesChangeTime) {
+    TempDir dir;
+    dir.file("OLD.NC", 1);
+    dir.file("new.nc", 2);
+    const timespec old[2] = {{1000000000, 0}, {1000000000, 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, (dir.path() / "OLD.NC").c_str(), old, 0), 0);
+    auto rows = listFileRows(dir.path().string(), "*.*");
+    ASSERT_EQ(rows.size(), 2U);
+    EXPECT_EQ(rows[0].entry.name, "new.nc");
+    EXPECT_EQ(rows[1].modified, std::optional<std::int64_t>(1000000000));
+    sortRows(rows, {SortColumn::Date, false});
+    EXPECT_EQ(namesOf(rows), (std::vector<std::string>{"OLD.NC", "new.nc"}));
 }
 
 TEST(ConversionChoices, IncludeOffersSixKindsWithTheControlsExtensions) {

@@ -3,9 +3,8 @@
 #include "dnc/common/FileChecks.h"
 
 #include <fnmatch.h>
+#include <sys/stat.h>
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "comm/files/PlainName.h"
@@ -13,16 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace dnc::window {
-
-namespace {
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
-}  // namespace
 
 bool matchesMask(const std::string& name, const std::string& mask) {
     if (mask.empty() || mask == "*.*" || mask == "*") {
@@ -34,6 +23,15 @@ bool matchesMask(const std::string& name, const std::string& mask) {
 std::vector<ListEntry> listFiles(const std::string& directory, const std::string& mask,
                                  Listing kind) {
     std::vector<ListEntry> files;
+    for (ListRow& row : listFileRows(directory, mask, kind)) {
+        files.push_back(std::move(row.entry));
+    }
+    return files;
+}
+
+std::vector<ListRow> listFileRows(const std::string& directory, const std::string& mask,
+                                  Listing kind) {
+    std::vector<ListRow> files;
     std::error_code ec;
     fs::directory_iterator it(directory.empty() ? fs::path(".") : fs::path(directory), ec);
     if (ec) {
@@ -56,13 +54,14 @@ std::vector<ListEntry> listFiles(const std::string& directory, const std::string
             continue;
         }
         const auto size = entry.file_size(statError);
-        files.push_back({name, statError ? 0 : static_cast<std::int64_t>(size)});
+        ListRow row{{name, statError ? 0 : static_cast<std::int64_t>(size)}, std::nullopt};
+        struct stat status {};
+        if (::stat(entry.path().c_str(), &status) == 0) {
+            row.modified = static_cast<std::int64_t>(status.st_mtime);
+        }
+        files.push_back(std::move(row));
     }
-    std::sort(files.begin(), files.end(), [](const ListEntry& a, const ListEntry& b) {
-        const std::string la = lower(a.name);
-        const std::string lb = lower(b.name);
-        return la != lb ? la < lb : a.name < b.name;
-    });
+    sortRows(files, {});
     return files;
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "dnc/window/rules/ListOrder.h"
 #include "dnc/window/rules/SelectionSummary.h"
 
 namespace dnc::window {
@@ -15,6 +16,9 @@ namespace dnc::window {
 enum class Listing { PcDirectory, UnitDirectory };
 std::vector<ListEntry> listFiles(const std::string& directory, const std::string& mask,
                                  Listing kind = Listing::PcDirectory);
+// The same files with the time each one last changed (none where it could not be read).
+std::vector<ListRow> listFileRows(const std::string& directory, const std::string& mask,
+                                  Listing kind = Listing::PcDirectory);
 
 // Blanks at both ends removed and one trailing separator dropped.
 std::string trimDirectoryPath(const std::string& path);

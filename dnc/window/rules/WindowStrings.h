@@ -92,6 +92,12 @@ inline constexpr int kSubNetList = 1810;
 inline constexpr int kTipRefreshDir = 1811;
 inline constexpr int kTipRefreshFerixDir = 1812;
 inline constexpr int kUnitMask = 1815;  // the unit directory's, with its own access key
+// The file lists' column headers and the name the header is read by.
+inline constexpr int kColumnName = 1816;
+inline constexpr int kColumnSize = 1817;
+inline constexpr int kColumnDate = 1818;
+inline constexpr int kSortHeader = 1819;
+inline constexpr int kLineRetrying = 1820;  // "%1" the port's error
 inline constexpr int kTipStop = 1161;
 inline constexpr int kTipInfoBar = 1162;
 inline constexpr int kHelpMissing = 1181;
