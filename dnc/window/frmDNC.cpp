@@ -86,6 +86,13 @@ frmDNC::frmDNC(ConfigStore& store, int ID, OperatorDialogs& dialogs, Options opt
     buildPanes();
     buildStatusBar();
     loadTexts();
+    lineRetryTimer_ = new QTimer(this);
+    lineRetryTimer_->setSingleShot(true);
+    connect(lineRetryTimer_, &QTimer::timeout, this, [this] {
+        if (lineRetrying_ && subNet_ && !closed_) {
+            subNet_->StartCommunication();  // not the operator's: a failure needs no box
+        }
+    });
     applyLineState();
     // No smaller than every element can be read at in this language (the panes do not fold
     // away), and never below the window's fixed limit.
@@ -310,6 +317,7 @@ void frmDNC::handle(const SubNetEvent& event) {
         case Kind::CommunicationStarted:
             communicating_ = true;
             startFromMenu_ = false;
+            stopLineRetry();
             lineError_.clear();
             updateControlPropertiesAvailability();
             applyLineState();
@@ -328,6 +336,12 @@ void frmDNC::handle(const SubNetEvent& event) {
                 startFromMenu_ = false;
                 tellError(q(event.description), q(event.helpFile), event.context);
             } else {
+                // The port may come back (a cable, a converter, another program letting go).
+                lineRetrying_ = !closed_;
+                if (lineRetrying_) {
+                    lineRetryTimer_->start(options_.lineRetry);
+                }
+                applyLineState();
                 setInfo(q(event.description));
                 show();
             }
@@ -553,7 +567,13 @@ void frmDNC::StartCommunication() {
         return;
     }
     startFromMenu_ = true;
+    stopLineRetry();
     subNet_->StartCommunication();
+}
+
+void frmDNC::stopLineRetry() {
+    lineRetrying_ = false;
+    lineRetryTimer_->stop();
 }
 
 void frmDNC::actConfigDNC() {
@@ -567,6 +587,10 @@ void frmDNC::actConfigDNC() {
 }
 
 void frmDNC::StopCommunication() {
+    if (lineRetrying_) {
+        stopLineRetry();
+        applyLineState();
+    }
     if (subNet_ && !closed_) {
         if (transferRunning_) {
             setInfo(text(str::kStopWaitsForTransfer));  // the line goes off after it
@@ -579,11 +603,14 @@ void frmDNC::StopCommunication() {
 // The status bar says how the line is.
 void frmDNC::applyLineState() {
     setElementEnabled(QStringLiteral("mnuSystemStart"), !communicating_);
-    setElementEnabled(QStringLiteral("mnuSystemStop"), communicating_);
+    // Stopping a line that is being retried ends the retries.
+    setElementEnabled(QStringLiteral("mnuSystemStop"), communicating_ || lineRetrying_);
     setElementEnabled(QStringLiteral("btnStartCommunication"),
                       !communicating_ && !transferRunning_);
-    setElementEnabled(QStringLiteral("btnStopCommunication"), communicating_ && !transferRunning_);
-    const QString state = communicating_ ? text(str::kLineRunning)
+    setElementEnabled(QStringLiteral("btnStopCommunication"),
+                      (communicating_ || lineRetrying_) && !transferRunning_);
+    const QString state = communicating_  ? text(str::kLineRunning)
+                          : lineRetrying_ ? q(filled(lookup(str::kLineRetrying), s(lineError_)))
                           : lineError_.isEmpty()
                               ? text(str::kLineStopped)
                               : q(filled(lookup(str::kLineStoppedBy), s(lineError_)));
@@ -602,6 +629,7 @@ void frmDNC::closeEvent(QCloseEvent* event) {
         return;
     }
     closed_ = true;
+    stopLineRetry();
     configDialog_->hide();
     // The views that belong to this window go with it.
     if (controlProperties_) {

@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -19,8 +20,8 @@
 #include "dnc/manager/ControlSettings.h"
 #include "dnc/manager/SubNet.h"
 #include "dnc/window/ControlPropertiesDialog.h"
-#include "dnc/window/FileList.h"
 #include "dnc/window/ConversionLibraries.h"
+#include "dnc/window/FileList.h"
 #include "dnc/window/HistoryView.h"
 #include "dnc/window/OperatorDialogs.h"
 #include "dnc/window/RevisionsView.h"
@@ -41,6 +42,7 @@ class QProgressBar;
 class QPushButton;
 class QSplitter;
 class QStackedWidget;
+class QTimer;
 class QToolBar;
 
 namespace dnc::window {
@@ -79,6 +81,9 @@ struct frmDNCOptions {
     std::function<void(const SubNetEvent&)> told;
     // Where include and exclude find the conversion libraries.
     LibraryLocation conversionLibraries = defaultLibraryLocation();
+    // A line that could not be switched on when the window opened is tried again after this
+    // long, until it runs or the operator starts or stops it himself.
+    std::chrono::milliseconds lineRetry{10000};
 };
 
 class frmDNC : public QMainWindow {
@@ -149,6 +154,8 @@ public:
     int selectedUnit() const;
     bool batchRunning() const { return batchRunning_; }
     bool communicating() const { return communicating_; }
+    // The line failed to switch on and is tried again.
+    bool lineRetrying() const { return lineRetrying_; }
     bool closed() const { return closed_; }
     QString infoText() const;
     PaneShares paneShares() const { return shares_; }
@@ -218,6 +225,7 @@ private:
     // A program transfer began or ended on the line.
     void transferNoted(bool began, const comm::TransferEnd& transfer);
     void applyLineState();
+    void stopLineRetry();
     void runConversion(bool include);
     void updateControlPropertiesAvailability();
 
@@ -244,6 +252,8 @@ private:
     bool communicating_ = false;
     QString lineError_;  // why the line could not be switched on (empty: it could)
     bool startFromMenu_ = false;
+    bool lineRetrying_ = false;
+    QTimer* lineRetryTimer_ = nullptr;
     bool transferRunning_ = false;
     std::uint8_t stopDirection_ = 0;
     bool closed_ = false;

@@ -392,15 +392,54 @@ private slots:
         QVERIFY(window.isVisible());
         QVERIFY(!window.communicating());
         QVERIFY(enabled(&window, "mnuSystemStart"));
-        QVERIFY(!enabled(&window, "mnuSystemStop"));
+        QVERIFY(enabled(&window, "mnuSystemStop"));  // it stops the retries
         QVERIFY(element<QLabel>(&window, "LineState")
                     ->toolTip()
-                    .startsWith(QStringLiteral("Line stopped: ")));
+                    .startsWith(QStringLiteral("Line retrying: ")));
         QVERIFY(dialogs.boxes.empty());  // no box at start-up
-        // From the menu the same failure is a box titled "Error...".
+        // From the menu the same failure is a box titled "Error...", and the operator's own
+        // start is not tried again.
         element<QAction>(&window, "mnuSystemStart")->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!dialogs.boxes.empty(), kWait);
         QCOMPARE(dialogs.boxes.back().title, QStringLiteral("Error..."));
+        QVERIFY(!window.lineRetrying());
+        QVERIFY(element<QLabel>(&window, "LineState")
+                    ->toolTip()
+                    .startsWith(QStringLiteral("Line stopped: ")));
+    }
+
+    void aLineThatFailedAtTheStartIsTriedAgainUntilItsPortIsThere() {
+        Line line("3", true);
+        const std::string device = line.store().section("Ports").readString("1", "");
+        const fs::path later = line.root().parent_path() / "ttyLater";
+        line.store().write("Ports", "1", later.string());
+        FakeDialogs dialogs;
+        frmDNC::Options options;
+        options.lineRetry = std::chrono::milliseconds(20);
+        frmDNC window(line.store(), 1, dialogs, options);
+        window.Initialize();
+        auto* state = element<QLabel>(&window, "LineState");
+        QTRY_VERIFY_WITH_TIMEOUT(state->toolTip().startsWith(QStringLiteral("Line retrying: ")),
+                                 kWait);
+        QVERIFY(state->toolTip().contains(QString::fromStdString(later.string())));
+        QVERIFY(window.lineRetrying());
+        fs::create_symlink(device, later);  // the port is there now
+        QTRY_VERIFY_WITH_TIMEOUT(window.communicating(), kWait);
+        QCOMPARE(state->text(), QStringLiteral("Line running"));
+        QVERIFY(!window.lineRetrying());
+        QVERIFY(dialogs.boxes.empty());
+
+        // Stopping the line ends the retries.
+        Line gone("3");
+        gone.store().write("Ports", "1", "/nonexistent/ttyFerix");
+        frmDNC other(gone.store(), 1, dialogs, options);
+        other.Initialize();
+        QTRY_VERIFY_WITH_TIMEOUT(other.lineRetrying(), kWait);
+        element<QAction>(&other, "mnuSystemStop")->trigger();
+        QVERIFY(!other.lineRetrying());
+        QVERIFY(element<QLabel>(&other, "LineState")
+                    ->toolTip()
+                    .startsWith(QStringLiteral("Line stopped: ")));
     }
 
     void errorsOfUnitsGoToTheBarAndTheLastErrorBox() {
