@@ -77,6 +77,7 @@ HistoryView::HistoryView(std::filesystem::path database, int subNet, const QStri
     list_->setHeaderLabels(headers);
     list_->setProperty("headerTags", headerTags);
     list_->setProperty("toolTipTag", histr::kOpenTip);
+    list_->setProperty("accessibleTag", histr::kTitle);  // a table is read by its cells otherwise
 
     lblStatus_ = new QLabel(this);
     lblStatus_->setObjectName(QStringLiteral("lblHistoryStatus"));

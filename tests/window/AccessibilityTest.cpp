@@ -220,6 +220,7 @@ public:
     ~Site() { fs::remove_all(work_); }
     dnc::ConfigStore& store() { return *store_; }
     fs::path chainFile() const { return work_ / "DNC1" / "Machine1" / "In.cnv"; }
+    fs::path historyFile() const { return work_ / "history.sqlite"; }
 
 private:
     static inline int count_ = 0;
@@ -250,7 +251,9 @@ private slots:
             Site site(protocol, static_cast<std::uint16_t>(language));
             FakeDialogs dialogs;
             dialogs.answers = {true};
-            frmDNC window(site.store(), 1, dialogs);
+            frmDNC::Options options;
+            options.history = site.historyFile();  // none yet: the view says so
+            frmDNC window(site.store(), 1, dialogs, options);
             window.Initialize();
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -258,6 +261,9 @@ private slots:
             if (std::string(protocol) != "3") {
                 continue;
             }
+            window.showTransferHistory();
+            QVERIFY(window.historyView() != nullptr);
+            problems << problemsOf(window.historyView(), english);
             window.actConfigDNC();
             QVERIFY(window.configDialog()->isVisible());
             problems << problemsOf(window.configDialog(), english);
