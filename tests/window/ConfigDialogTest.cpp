@@ -335,6 +335,16 @@ private slots:
         repeats->clear();
         QTest::keyClicks(repeats, QStringLiteral("-3"));
         QCOMPARE(repeats->text(), QStringLiteral("3"));
+        // The speed takes a number of one's own, but only digits, and never 0 alone.
+        QLineEdit* speed = combo(&d, "comboCommSpeed")->lineEdit();
+        QVERIFY(speed != nullptr);
+        speed->clear();
+        QTest::keyClicks(speed, QStringLiteral("-1x9.2k00"));
+        QCOMPARE(speed->text(), QStringLiteral("19200"));
+        speed->clear();
+        QTest::keyClicks(speed, QStringLiteral("0"));
+        QVERIFY(!speed->hasAcceptableInput());
+        speed->setText(QStringLiteral("9600"));
         auto* tabs = d.findChild<QTabWidget*>(QStringLiteral("tabs"));
         tabs->setCurrentIndex(0);
         timeout->setText(QStringLiteral("99999"));  // as pasted: out of range

@@ -6,9 +6,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDropEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMimeData>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTest>
@@ -237,6 +239,45 @@ private slots:
         QCOMPARE(readFile((site.unit() / "P.STX").string()), std::string("P"));
         QVERIFY(fs::exists(site.unit() / "In.cnv"));  // created empty by the run
         QCOMPARE(texts(element<QListWidget>(window.get(), "listFerixDir")), QStringList{"P.STX"});
+    }
+
+    void aPcProgramDroppedOnTheUnitDirectoryIsIncluded() {
+        Site site;
+        writeFile((site.programs() / "p.txt").string(), "P");
+        FakeDialogs dialogs;
+        auto window = open(site, dialogs);
+        element<QComboBox>(window.get(), "comboFerixDirPattern")->setCurrentText("*.*");
+        select(element<QListWidget>(window.get(), "listDir"), {"p.txt"});
+        // The confirmation comes after the drop has ended: it is answered when it shows.
+        QTimer answer;
+        bool shown = false;
+        QObject::connect(&answer, &QTimer::timeout, window.get(), [&window, &shown, &answer] {
+            frmConfirmConversion* dialog = window->confirmConversion();
+            if (dialog == nullptr || !dialog->isVisible()) {
+                return;
+            }
+            answer.stop();
+            shown = true;
+            element<QCheckBox>(dialog, "chkWithOutConversion")->setChecked(true);
+            QTest::mouseClick(element<QPushButton>(dialog, "cmdOK"), Qt::LeftButton);
+        });
+        answer.start(10);
+        auto* target = element<QListWidget>(window.get(), "listFerixDir");
+        const auto drop = [target](const char* from) {
+            QMimeData data;
+            data.setData(QString::fromLatin1(dnc::window::kListDragFormat), from);
+            const QPoint at = target->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target->viewport(), &enter);
+            QDropEvent dropped(QPointF(at), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(target->viewport(), &dropped);
+            return dropped.isAccepted();
+        };
+        QVERIFY(!drop("listFerixLst"));  // the unit's memory is fetched, not included
+        QVERIFY(drop("listDir"));
+        QTRY_VERIFY(shown);
+        QTRY_COMPARE(texts(target), QStringList{"P.STX"});
+        QCOMPARE(readFile((site.unit() / "P.STX").string()), std::string("P"));
     }
 
     void excludeOffersTheMaskExtensionsAndKeepsTheCase() {

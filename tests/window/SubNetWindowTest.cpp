@@ -25,10 +25,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <thread>
 #include <utility>
 
 #include <fcntl.h>
@@ -48,6 +50,8 @@
 #include "dnc/window/frmAboutDNC.h"
 #include "dnc/window/frmDNC.h"
 #include "localizing/lookup/ResourceStrings.h"
+#include "sim/heidenhain/HeidenhainMachine.h"
+#include "sim/heidenhain/link/FdPeerLink.h"
 #include "sim/pty/PtyPair.h"
 #include "sim/unit/FdUnitLine.h"
 #include "sim/unit/UnitSimulator.h"
@@ -266,6 +270,21 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(line.unitHolds(1, "BRACKET"), kWait);
         QVERIFY(directory->dragEnabled());
         QVERIFY(element<QListWidget>(&window, "listDir")->dragEnabled());
+    }
+
+    void aDoubleClickOnTheMemoryListFetchesTheProgram() {
+        Line line("3", true);
+        FakeDialogs dialogs;
+        frmDNC window(line.store(), 1, dialogs);
+        QVERIFY(showUnitWithItsMemory(window, 2));
+        auto* memory = element<QListWidget>(&window, "listFerixLst");
+        QTRY_COMPARE_WITH_TIMEOUT(memory->count(), 1, kWait);  // GEAR
+        QVERIFY(!fs::exists(line.root() / "Machine2" / "GEAR.WTX"));
+        const QPoint at = memory->visualItemRect(memory->item(0)).center();
+        // As a mouse does it: the first click's press and release, then the second's.
+        QTest::mouseClick(memory->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(memory->viewport(), Qt::LeftButton, {}, at);
+        QTRY_VERIFY_WITH_TIMEOUT(fs::exists(line.root() / "Machine2" / "GEAR.WTX"), kWait);
     }
 
     void aChosenUnitIsRememberedAndItsListsOfferTheirCommands() {
@@ -651,6 +670,38 @@ private slots:
         auto* memoryHeader = element<QWidget>(&window, "listFerixLst")
                                  ->findChild<QHeaderView*>(QStringLiteral("header"));
         QCOMPARE(memoryHeader->count(), 2);
+    }
+
+    void aTavro1MachinesListingShowsNamesButNoMemoryFigures() {
+        sim::PtyPair pty;
+        sim::FdPeerLink peer(pty.masterFd());
+        sim::MachineSettings settings;
+        settings.keepLineEnds = true;  // Tavro1 with line ends as they are
+        sim::HeidenhainMachine machine(peer, settings);
+        machine.programs()["PLATE.H"] = "0 BEGIN PGM PLATE MM\r\n1 END PGM PLATE MM\r\n";
+        std::atomic<bool> finishing{false};
+        std::thread machineThread([&peer, &finishing] {
+            peer.runUntil([&finishing] { return finishing.load(); }, std::chrono::minutes(2));
+        });
+        {
+            Line line("5");
+            line.store().write("Ports", "1", pty.devicePath());
+            FakeDialogs dialogs;
+            frmDNC window(line.store(), 1, dialogs);
+            QVERIFY(showUnitWithItsMemory(window, 1));
+            auto* memory = element<QListWidget>(&window, "listFerixLst");
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !memory->findItems(QStringLiteral("PLATE"), Qt::MatchStartsWith).isEmpty(), kWait);
+            for (const char* figure : {"lblFree", "lblFerixFreeMem", "lblFreeBytes", "lblSection",
+                                       "lblFerixMemSection"}) {
+                QVERIFY2(!element<QWidget>(&window, figure)->isVisible(), figure);
+            }
+            QVERIFY(element<QWidget>(&window, "lblFerixLstSelFile")->isVisible());
+            QVERIFY(!element<QWidget>(&window, "lblFerixNotReady")->isVisible());
+            window.close();
+        }
+        finishing = true;
+        machineThread.join();
     }
 
     void aBatchRefreshesTheMemoryListOnceAtItsEnd() {
