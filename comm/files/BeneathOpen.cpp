@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "localizing/lookup/SystemErrors.h"
+
 namespace comm {
 
 FileHandle::~FileHandle() {
@@ -60,7 +62,7 @@ ComError openError(int error, const std::filesystem::path& path,
             why = "not a regular file (FIFOs, devices and folders are never opened as programs)";
             break;
         default:
-            why = std::strerror(error);
+            why = loc::systemErrorText(error);
             break;
     }
     return ComError{error, "FerixComm", path.string() + ": " + why, "", 0};

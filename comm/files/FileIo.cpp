@@ -13,6 +13,7 @@
 #include <random>
 
 #include "comm/files/BeneathOpen.h"
+#include "localizing/lookup/SystemErrors.h"
 
 namespace comm {
 
@@ -92,7 +93,7 @@ std::vector<std::string> sweep(int directoryFd, std::string_view prefix) {
 }  // namespace
 
 std::string systemDescription(int error) {
-    return std::strerror(error);
+    return loc::systemErrorText(error);
 }
 
 Expected<std::string> readWholeFile(const std::filesystem::path& path) {
