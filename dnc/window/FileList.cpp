@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QHeaderView>
-#include <QLocale>
 #include <QMimeData>
 #include <QPainter>
 #include <QStandardItemModel>
@@ -17,14 +16,11 @@ namespace dnc::window {
 
 namespace {
 
+// As the history view writes times: the same in every language, and short.
 QString dateText(const QVariant& date) {
-    if (!date.isValid()) {
-        return {};
-    }
-    const QDateTime when = QDateTime::fromSecsSinceEpoch(date.toLongLong());
-    const QLocale locale;
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
-           locale.toString(when.time(), QLocale::ShortFormat);
+    return date.isValid() ? QDateTime::fromSecsSinceEpoch(date.toLongLong())
+                                .toString(QStringLiteral("yyyy-MM-dd HH:mm"))
+                          : QString();
 }
 
 // Paints an entry's name, size and date where the header puts their columns.
