@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QStandardItemModel>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <set>
 
 #include "dnc/window/frmDNC.h"
