@@ -1,5 +1,6 @@
 #include "dnc/window/FileList.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDateTime>
 #include <QHeaderView>
@@ -102,9 +103,25 @@ FileList::FileList(QWidget* parent, bool dated)
     setViewportMargins(0, header_->sizeHint().height(), 0, 0);
 }
 
-void FileList::setColumnTitles(const QStringList& titles, const QString& headerName) {
+void FileList::setColumnTitles(const QStringList& titles, const QString& headerName,
+                               const QStringList& sortCommands) {
+    if (sortActions_.isEmpty()) {
+        // After the commands that the window offers on the list's entries.
+        auto* separator = new QAction(this);
+        separator->setSeparator(true);
+        addAction(separator);
+        for (int column = 0; column < headerModel_->columnCount(); ++column) {
+            auto* sort = new QAction(this);
+            sort->setObjectName(QStringLiteral("sortBy%1").arg(column));
+            connect(sort, &QAction::triggered, this,
+                    [this, column] { clickColumn(static_cast<SortColumn>(column)); });
+            addAction(sort);
+            sortActions_ << sort;
+        }
+    }
     for (int column = 0; column < headerModel_->columnCount(); ++column) {
         headerModel_->setHeaderData(column, Qt::Horizontal, titles.value(column));
+        sortActions_[column]->setText(sortCommands.value(column));
     }
     header_->setAccessibleName(headerName);
     // Sizes and dates take what they need in the window's language; the name takes the rest.

@@ -10,6 +10,7 @@
 
 #include "dnc/window/rules/ListOrder.h"
 
+class QAction;
 class QHeaderView;
 class QStandardItemModel;
 
@@ -29,8 +30,10 @@ public:
     // (the last one if the list became shorter) and is selected.
     void setRows(std::vector<ListRow> rows);
     std::vector<ListRow> rows() const;
-    // The column titles (name, size, date) and the name the header is read by.
-    void setColumnTitles(const QStringList& titles, const QString& headerName);
+    // The column titles (name, size, date), the name the header is read by, and the texts of
+    // the context menu's sort commands (the keyboard's way to the header), column by column.
+    void setColumnTitles(const QStringList& titles, const QString& headerName,
+                         const QStringList& sortCommands);
     // Sorts as a click on the column's header does.
     void clickColumn(SortColumn column);
     ListOrder order() const { return order_; }
@@ -45,6 +48,7 @@ private:
 
     QStandardItemModel* headerModel_;
     QHeaderView* header_;
+    QList<QAction*> sortActions_;
     ListOrder order_;
 };
 

@@ -635,8 +635,10 @@ void frmDNC::loadTexts() {
     lblFerixLstChanged_->setToolTip(text(str::kUpdateMemoryList).remove(QLatin1Char('&')));
     const QStringList columns = {text(str::kColumnName), text(str::kColumnSize),
                                  text(str::kColumnDate)};
+    const QStringList sortCommands = {text(str::kSortByName), text(str::kSortBySize),
+                                      text(str::kSortByDate)};
     for (FileList* list : {listDir_, listFerixDir_, listFerixLst_}) {
-        list->setColumnTitles(columns, text(str::kSortHeader));
+        list->setColumnTitles(columns, text(str::kSortHeader), sortCommands);
     }
     // The stop button takes a transfer button's place: both are as large as it needs.
     const QSize stopSize = cmdStop_->sizeHint();

@@ -666,6 +666,12 @@ private slots:
         QCOMPARE(texts(list).first(), QStringLiteral("My Part.ncp"));
         click(0);
         QCOMPARE(texts(list), byName);
+        // From the keyboard: the list's context menu sorts as the header does.
+        auto* bySize = list->findChild<QAction*>(QStringLiteral("sortBy1"));
+        QVERIFY(bySize != nullptr && list->actions().contains(bySize));
+        QCOMPARE(bySize->text(), QStringLiteral("Sort by Size"));
+        bySize->trigger();
+        QCOMPARE(texts(list).first(), QStringLiteral("My Part.ncp"));
         // The memory list has names and sizes only.
         auto* memoryHeader = element<QWidget>(&window, "listFerixLst")
                                  ->findChild<QHeaderView*>(QStringLiteral("header"));
