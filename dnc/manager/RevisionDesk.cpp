@@ -1,5 +1,7 @@
 #include "dnc/manager/RevisionDesk.h"
 
+#include <cerrno>
+
 #include "comm/files/FileIo.h"
 #include "comm/files/ProgramFiles.h"
 #include "dnc/history/RevisionCommands.h"
@@ -48,30 +50,40 @@ std::optional<std::string> RevisionDesk::content(std::int64_t id, std::string& e
     return history::revisionContent(db, *row, error);
 }
 
-std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
-    const auto row = db.ok() ? db.revision(id) : std::nullopt;
+namespace {
+
+// Revision `id` of sub net `subNet`, or why there is none.
+std::optional<history::RevisionRow> ownRevision(const std::filesystem::path& database, int subNet,
+                                                std::int64_t id, std::string& why) {
+    HistoryDatabase db(database, HistoryDatabase::Access::Read);
+    auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
-        return db.error();
+        why = db.error();
+    } else if (row->subNet != subNet) {
+        why =
+            "revision " + std::to_string(id) + " belongs to sub net " + std::to_string(row->subNet);
+        row.reset();
     }
-    if (row->subNet != subNet) {
-        return "revision " + std::to_string(id) + " belongs to sub net " +
-               std::to_string(row->subNet);
+    return row;
+}
+
+}  // namespace
+
+std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) const {
+    std::string why;
+    if (!ownRevision(database_, subNet, id, why)) {
+        return why;
     }
     return std::nullopt;
 }
 
 std::optional<std::string> RevisionDesk::refusal(Action action, int subNet, std::int64_t id) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
-    const auto row = db.ok() ? db.revision(id) : std::nullopt;
+    std::string why;
+    const auto row = ownRevision(database_, subNet, id, why);
     if (!row) {
-        return db.error();
+        return why;
     }
-    if (row->subNet != subNet) {
-        return "revision " + std::to_string(id) + " belongs to sub net " +
-               std::to_string(row->subNet);
-    }
-    if (auto refused = revisions::refusal(action, row->state)) {
+    if (auto refused = revisions::refusal(action, row->state, !row->sha256.empty())) {
         return "revision " + std::to_string(id) + ": " + *refused;
     }
     return std::nullopt;
@@ -93,17 +105,23 @@ void RevisionDesk::act(SubNet& subNet, Action action, std::int64_t id, const std
     std::string error;
     HistoryDatabase db(database_, HistoryDatabase::Access::Read);
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
-    const auto content = row ? history::revisionContent(db, *row, error) : std::nullopt;
-    if (!content || history::sha256Hex(*content) != row->sha256) {
-        request.done(
-            {false,
-             row ? (content ? "the kept content does not match its hash" : error) : db.error(), 0});
+    if (!row) {
+        request.done({false, db.error(), 0});
         return;
     }
-    subNet.postChange([this, path = row->path, bytes = *content,
+    // An accepted removal removes the file; anything else puts the revision's content there.
+    const bool removal = action == Action::Accept && row->note == revisions::kDeletionNote;
+    const auto content =
+        removal ? std::optional<std::string>("") : history::keptContent(db, *row, error);
+    if (!content || (!removal && history::sha256Hex(*content) != row->sha256)) {
+        request.done({false, content ? "the kept content does not match its hash" : error, 0});
+        return;
+    }
+    subNet.postChange([this, removal, path = row->path, bytes = *content,
                        request = std::move(request)](comm::ctrlFerixComm& control) mutable {
         std::string why;
-        if (!replaceReleased(control.FerixHomeDir(), path, bytes, why)) {
+        if (removal ? !removeReleased(control.FerixHomeDir(), path, why)
+                    : !replaceReleased(control.FerixHomeDir(), path, bytes, why)) {
             request.done({false, why, 0});
             return;
         }
@@ -139,6 +157,20 @@ bool replaceReleased(const std::filesystem::path& root, const std::filesystem::p
     const comm::Status written = comm::storeProgram(root, path, content);
     if (!written) {
         error = "cannot write " + path.string() + ": " + written.error().description;
+        return false;
+    }
+    return true;
+}
+
+bool removeReleased(const std::filesystem::path& root, const std::filesystem::path& path,
+                    std::string& error) {
+    if (!path.is_absolute() || !path.has_filename()) {
+        error = "\"" + path.string() + "\" is no file in a unit directory";
+        return false;
+    }
+    const comm::Status removed = comm::removeProgram(root, path);
+    if (!removed && removed.error().number != ENOENT) {  // gone already: as asked
+        error = "cannot remove " + path.string() + ": " + removed.error().description;
         return false;
     }
     return true;

@@ -64,4 +64,9 @@ private:
 bool replaceReleased(const std::filesystem::path& root, const std::filesystem::path& path,
                      const std::string& content, std::string& error);
 
+// Removes the file at `path` (the same rules) for an accepted removal; one already gone is no
+// failure.
+bool removeReleased(const std::filesystem::path& root, const std::filesystem::path& path,
+                    std::string& error);
+
 }  // namespace dnc

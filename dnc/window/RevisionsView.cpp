@@ -220,7 +220,8 @@ void RevisionsView::updateButtons() {
     const bool one = selected.size() == 1 && desk_ != nullptr && !deciding_;
     const auto allows = [&](revisions::Action action) {
         return one && subNet_ != nullptr &&
-               !revisions::refusal(action, rows_[static_cast<std::size_t>(selected[0])].state);
+               !revisions::refusal(action, rows_[static_cast<std::size_t>(selected[0])].state,
+                                   !rows_[static_cast<std::size_t>(selected[0])].sha256.empty());
     };
     cmdCompare_->setEnabled(desk_ != nullptr && (selected.size() == 1 || selected.size() == 2));
     cmdAccept_->setEnabled(allows(revisions::Action::Accept));
