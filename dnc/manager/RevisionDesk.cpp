@@ -89,44 +89,73 @@ std::optional<std::string> RevisionDesk::refusal(Action action, int subNet, std:
     return std::nullopt;
 }
 
-void RevisionDesk::act(SubNet& subNet, Action action, std::int64_t id, const std::string& user,
-                       std::function<void(const ActionResult&)> done) {
-    history::RevisionAction request;
-    request.action = action;
-    request.id = id;
-    request.user = user;
-    request.timeUs = history::microseconds(std::chrono::system_clock::now());
-    request.done = std::move(done);
+std::optional<RevisionDesk::Change> RevisionDesk::prepare(Action action, std::int64_t id,
+                                                          std::string& error) const {
+    Change change;
+    change.action = action;
+    change.id = id;
     if (action == Action::Reject) {
-        recorder_.apply(std::move(request));
-        return;
+        return change;  // the file stays: nothing to read
     }
     // The content is read here, never on the line's thread; it must still be what was hashed.
-    std::string error;
     HistoryDatabase db(database_, HistoryDatabase::Access::Read);
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
-        request.done({false, db.error(), 0});
-        return;
+        error = db.error();
+        return std::nullopt;
     }
     // An accepted removal removes the file; anything else puts the revision's content there.
-    const bool removal = action == Action::Accept && row->note == revisions::kDeletionNote;
-    const auto content =
-        removal ? std::optional<std::string>("") : history::keptContent(db, *row, error);
-    if (!content || (!removal && history::sha256Hex(*content) != row->sha256)) {
-        request.done({false, content ? "the kept content does not match its hash" : error, 0});
+    change.removal = action == Action::Accept && row->note == revisions::kDeletionNote;
+    change.path = row->path;
+    if (change.removal) {
+        return change;
+    }
+    auto content = history::keptContent(db, *row, error);
+    if (!content) {
+        return std::nullopt;
+    }
+    if (history::sha256Hex(*content) != row->sha256) {
+        error = "the kept content does not match its hash";
+        return std::nullopt;
+    }
+    change.content = std::move(*content);
+    return change;
+}
+
+void RevisionDesk::carryOut(SubNet& subNet, Change change, const std::string& user,
+                            std::function<void(const ActionResult&)> done) {
+    history::RevisionAction request;
+    request.action = change.action;
+    request.id = change.id;
+    request.user = user;
+    request.timeUs = history::microseconds(std::chrono::system_clock::now());
+    request.done = std::move(done);
+    if (change.action == Action::Reject) {
+        recorder_.apply(std::move(request));
         return;
     }
-    subNet.postChange([this, removal, path = row->path, bytes = *content,
+    subNet.postChange([this, change = std::move(change),
                        request = std::move(request)](comm::ctrlFerixComm& control) mutable {
         std::string why;
-        if (removal ? !removeReleased(control.FerixHomeDir(), path, why)
-                    : !replaceReleased(control.FerixHomeDir(), path, bytes, why)) {
+        if (change.removal
+                ? !removeReleased(control.FerixHomeDir(), change.path, why)
+                : !replaceReleased(control.FerixHomeDir(), change.path, change.content, why)) {
             request.done({false, why, 0});
             return;
         }
         recorder_.apply(std::move(request));
     });
+}
+
+void RevisionDesk::act(SubNet& subNet, Action action, std::int64_t id, const std::string& user,
+                       std::function<void(const ActionResult&)> done) {
+    std::string error;
+    std::optional<Change> change = prepare(action, id, error);
+    if (!change) {
+        done({false, error, 0});
+        return;
+    }
+    carryOut(subNet, std::move(*change), user, std::move(done));
 }
 
 int RevisionDesk::addListener(std::function<void(const history::RevisionNotice&)> listener) {

@@ -43,6 +43,20 @@ public:
     void act(SubNet& subNet, revisions::Action action, std::int64_t id, const std::string& user,
              std::function<void(const history::ActionResult&)> done);
 
+    // act() in two steps, for a caller that must not read the history on its own thread:
+    // prepare() reads what the change needs (on any thread), carryOut() only hands it on.
+    struct Change {
+        revisions::Action action = revisions::Action::Accept;
+        std::int64_t id = 0;
+        std::filesystem::path path;
+        std::string content;
+        bool removal = false;  // an accepted removal: the file goes
+    };
+    std::optional<Change> prepare(revisions::Action action, std::int64_t id,
+                                  std::string& error) const;
+    void carryOut(SubNet& subNet, Change change, const std::string& user,
+                  std::function<void(const history::ActionResult&)> done);
+
     // Who is told of each revision written from a transfer (on the history's thread); the
     // number removes the listener again.
     int addListener(std::function<void(const history::RevisionNotice&)> listener);

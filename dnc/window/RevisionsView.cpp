@@ -426,14 +426,29 @@ void RevisionsView::decideSelected(revisions::Action action) {
             },
             Qt::QueuedConnection);
     };
-    // The refusal and the decision read the history: off the window's thread.
+    // The refusal and what the decision needs are read off the window's thread; the sub net,
+    // which lives only as long as the window, is handed the change back on the window's thread.
     QThreadPool::globalInstance()->start(
-        [desk = desk_, subNet = subNet_, subNetId = subNetId_, action, id = row.id, ended] {
+        [self, desk = desk_, subNetId = subNetId_, action, id = row.id, ended] {
+            std::string error;
+            std::optional<RevisionDesk::Change> change;
             if (auto refused = desk->refusal(action, subNetId, id)) {
-                ended({false, *refused, 0});
+                error = *refused;
+            } else {
+                change = desk->prepare(action, id, error);
+            }
+            if (!change) {
+                ended({false, error, 0});
                 return;
             }
-            desk->act(*subNet, action, id, userName(), ended);
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, change = std::move(*change), ended]() mutable {
+                    if (self && self->subNet_ != nullptr) {
+                        self->desk_->carryOut(*self->subNet_, std::move(change), userName(), ended);
+                    }
+                },
+                Qt::QueuedConnection);
         });
 }
 

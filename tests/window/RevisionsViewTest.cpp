@@ -12,10 +12,14 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
+#include <fstream>
 #include <functional>
+#include <sstream>
 
+#include "dnc/config/ConfigStore.h"
 #include "dnc/history/HistoryRecorder.h"
 #include "dnc/manager/RevisionDesk.h"
+#include "dnc/manager/SubNet.h"
 #include "dnc/window/RevisionsView.h"
 #include "dnc/window/rules/RevisionRows.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -44,6 +48,24 @@ TransferRecord upload(const std::string& name, const std::string& content, bool 
 const std::string kReleased = "%\r\nN10 G00 X0\r\nN20 G01 X5\r\nN30 M30\r\n%\r\n";
 const std::string kPending = "%\r\nN10 G00 X0\r\nN20 G01 X7\r\nN30 M30\r\n%\r\n";
 const std::string kEndsOnly = "%\nN10 G00 X0\nN20 G01 X5\nN30 M30\n%\n";
+
+// A sub net's events go nowhere.
+class NoOwner : public dnc::SubNetOwner {
+public:
+    void deliver(const dnc::SubNetEvent&) override {}
+    void confirm(int, const std::string&, const std::string&) override {}
+};
+
+void writeFile(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
 
 }  // namespace
 
@@ -192,6 +214,43 @@ private slots:
         QVERIFY(!view.reading());
         QCOMPARE(view.rows().size(), std::size_t{2});
         QVERIFY(holder == nullptr);
+    }
+
+    // Accept through the view: the file in the unit directory takes the pending content, and
+    // the list read afterwards shows the new released revision.
+    void acceptInTheViewReplacesTheFile() {
+        const fs::path home = dir_ / "home";
+        const fs::path file = home / "Machine2" / "P5.WTX";
+        fs::create_directories(file.parent_path());
+        writeFile(file, kReleased);
+        TransferRecord pending = upload("P5.WTX", kPending, true, 40);
+        pending.path = file.string();
+        recorder_->record(pending);
+        recorder_->flush();
+
+        dnc::ConfigStore store(dir_ / "DNC.ini");
+        QVERIFY(store.write("Ports", "1", (dir_ / "no-such-port").string()));
+        QVERIFY(store.write("Config1", {{"Caption", "Hall A"},
+                                        {"Protocol", "3"},
+                                        {"FerixHomeDir", home.string() + "/"},
+                                        {"FerixDir2", "Machine2/"},
+                                        {"Connected2", "True"}}));
+        NoOwner owner;
+        dnc::SubNet subNet(1, store, owner);
+        subNet.Initialize();
+        RevisionsView view(desk_.get(), &subNet, 1, QStringLiteral("Hall A"), false);
+        QVERIFY(listed(view, [&] { view.setProgram(2, "P5.WTX"); }));
+        QCOMPARE(view.rows().size(), std::size_t{1});
+        view.select(0);
+        QVERIFY(field<QPushButton>(&view, "cmdAccept")->isEnabled());
+        QSignalSpy decided(&view, &RevisionsView::decided);
+        QTest::mouseClick(field<QPushButton>(&view, "cmdAccept"), Qt::LeftButton);
+        QVERIFY(decided.wait(10000));
+        QVERIFY2(view.statusText().isEmpty(), qPrintable(view.statusText()));
+        QCOMPARE(readFile(file), kPending);
+        QCOMPARE(view.rows().size(), std::size_t{2});
+        QCOMPARE(view.rows()[0].state, dnc::revisions::State::Released);
+        subNet.CloseIt();
     }
 
     void withoutAHistoryTheViewSaysSo() {
