@@ -45,6 +45,8 @@ public:
     virtual void TransferEnded(const TransferEnd& end) { (void)end; }
     // A program transfer begins: its unit, way and name are set (the rest comes at its end).
     virtual void TransferBegun(const TransferEnd& transfer) { (void)transfer; }
+    // A program was removed from a unit directory, or its removal is held (same rules as above).
+    virtual void ProgramRemoved(const ProgramRemoval& removal) { (void)removal; }
 };
 
 }  // namespace comm

@@ -28,4 +28,16 @@ struct TransferEnd {
     std::string error;  // the failure's description; empty when done
 };
 
+// A program removed from a unit directory, or (held) whose removal waits for approval while the
+// file stays. Told once, on the control's thread.
+struct ProgramRemoval {
+    std::uint8_t unit = 1;
+    TransferStarter startedBy = TransferStarter::Unit;
+    std::string name;
+    std::string path;
+    std::string bytes;  // what the file held, when it could be read
+    bool hasBytes = false;
+    bool held = false;
+};
+
 }  // namespace comm

@@ -7,6 +7,7 @@
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
+#include "comm/ProgramRemoval.h"
 #include "comm/TransferReport.h"
 #include "comm/dnc/DncFrames.h"
 #include "comm/dnc/DncTransfers.h"
@@ -76,8 +77,9 @@ Status DncTransfers::SendFileToUnit(std::uint8_t unit, const std::string& fileNa
     }
     std::string content = std::move(read.value());
     if (content.empty()) {
-        std::error_code ec;
-        std::filesystem::remove(path.value(), ec);
+        // An empty program goes, as a revision like any other removal; failing to remove it
+        // changes nothing for the unit.
+        (void)removeUnitProgram(control_, unit, fileName, path.value());
         status = kStatusEmptyFile;
     }
 

@@ -6,6 +6,7 @@
 
 #include "comm/FerixComm.h"
 #include "comm/Messages.h"
+#include "comm/ProgramRemoval.h"
 #include "comm/TransferReport.h"
 #include "comm/files/FileIo.h"
 #include "comm/files/ProgramFiles.h"
@@ -220,7 +221,9 @@ void HeidenhainService::deleteFile(const RequestHeader& header) {
             false, message(msg::ProcessingRequest) + ": " + path.error().description, "", 0);
         return;
     }
-    if (const Status removed = removeProgram(control_.FerixHomeDir(), path.value());
+    // The machine has its acknowledgement already and hears no more: with the programs
+    // protected the file stays and the removal waits for approval.
+    if (const Status removed = removeUnitProgram(control_, 1, header.name, path.value());
         !removed && removed.error().number != ENOENT) {
         control_.site().OnError(
             false, message(msg::ProcessingRequest) + ": " + removed.error().description, "", 0);

@@ -314,6 +314,15 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
         return false;
     }
     const std::string time = isoUtc(r.time);
+    notice_.reset();
+    if (r.deletion) {  // no transfer: only the revision
+        const bool removed = addRevisionOf(prepared, 0);
+        if (!endTransaction(removed, "cannot record the removal")) {
+            notice_.reset();
+            return false;
+        }
+        return true;
+    }
     bool written = false;
     {
         Statement insert(db_,

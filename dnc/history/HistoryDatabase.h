@@ -131,6 +131,7 @@ private:
     bool supersedeReleased(int subNet, int unit, const std::string& name, const std::string& user,
                            std::int64_t timeUs);
     bool addRevisionOf(const PreparedRecord& prepared, std::int64_t transfer);
+    bool addDeletion(const PreparedRecord& prepared, RevisionRow row);
     bool checkChainOf(const char* table, ChainCheck& check);
     bool checkStates(ChainCheck& check);
 

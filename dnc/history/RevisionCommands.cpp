@@ -87,7 +87,12 @@ std::optional<std::string> revisionContent(HistoryDatabase& db, const RevisionRo
     if (row.state == revisions::State::Deleted) {
         return std::string();
     }
-    auto content = db.program(row.sha256);
+    return keptContent(db, row, error);
+}
+
+std::optional<std::string> keptContent(HistoryDatabase& db, const RevisionRow& row,
+                                       std::string& error) {
+    auto content = row.sha256.empty() ? std::nullopt : db.program(row.sha256);
     if (!content) {
         error = "the content of revision " + std::to_string(row.id) + " is no longer kept";
     }

@@ -29,9 +29,14 @@ std::string revisionCommandsUsage();
 // when both are the same bytes.
 std::optional<std::string> compareRevisions(HistoryDatabase& db, std::int64_t id,
                                             std::int64_t other, std::string& error);
-// The content of a revision; nullopt with `error` when it is gone.
+// The content of a revision (empty for one that removed its program); nullopt with `error`
+// when it is gone.
 std::optional<std::string> revisionContent(HistoryDatabase& db, const RevisionRow& row,
                                            std::string& error);
+// The content kept under a revision's hash, also of one that removed its program (what the
+// file held before); nullopt with `error` when it is gone or was never known.
+std::optional<std::string> keptContent(HistoryDatabase& db, const RevisionRow& row,
+                                       std::string& error);
 
 void printRevisionsTable(const std::vector<RevisionRow>& rows, std::ostream& out);
 void printRevisionsJson(const std::vector<RevisionRow>& rows, std::ostream& out);

@@ -78,6 +78,9 @@ int chainColumn(const Statement& row) {
 }
 
 std::optional<Source> revisionSource(const TransferRecord& r) {
+    if (r.deletion) {
+        return r.startedBy == StartedBy::Unit ? Source::Unit : Source::Operator;
+    }
     if (!r.content) {
         return std::nullopt;
     }
@@ -215,16 +218,49 @@ bool HistoryDatabase::addRevisionOf(const PreparedRecord& prepared, std::int64_t
     row.name = r.name;
     row.path = r.path;
     row.source = *source;
-    row.sha256 = *prepared.sha256;
-    row.size = *prepared.size;
+    row.sha256 = prepared.sha256.value_or(std::string());
+    row.size = prepared.size.value_or(0);
     row.user = r.user.empty() ? revisions::unitUser(r.unit) : r.user;
     row.state = r.held ? State::Pending : State::Released;
+    if (r.deletion) {
+        return addDeletion(prepared, row);
+    }
     if (!keepContent(row.sha256, *r.content, isoUtc(r.time))) {
         return false;
     }
     if (row.state == State::Released &&
         !supersedeReleased(row.subNet, row.unit, row.name, row.user, row.timeUs)) {
         return false;
+    }
+    const std::int64_t id = insertRevision(row);
+    if (id == 0) {
+        return false;
+    }
+    notice_ = RevisionNotice{id, row.subNet, row.unit, row.name, row.state};
+    return true;
+}
+
+bool HistoryDatabase::addDeletion(const PreparedRecord& prepared, RevisionRow row) {
+    const TransferRecord& r = prepared.record;
+    const std::optional<RevisionRow> current = released(row.subNet, row.unit, row.name);
+    if (!error_.empty()) {
+        return false;
+    }
+    if (r.content) {
+        if (!keepContent(row.sha256, *r.content, isoUtc(r.time))) {
+            return false;
+        }
+    } else if (current) {
+        // The file could not be read before it went: it held the released content, if any.
+        row.sha256 = current->sha256;
+        row.size = current->size;
+    }
+    row.note = std::string(revisions::kDeletionNote);
+    if (!r.held) {
+        row.state = State::Deleted;
+        if (current && !addState(current->id, State::Superseded, row.user, row.timeUs)) {
+            return false;
+        }
     }
     const std::int64_t id = insertRevision(row);
     if (id == 0) {
@@ -253,7 +289,8 @@ ActionResult HistoryDatabase::apply(const RevisionAction& action) {
     const std::optional<RevisionRow> target = revision(action.id);
     bool ok = target.has_value();
     if (ok) {
-        if (const auto refused = revisions::refusal(action.action, target->state)) {
+        if (const auto refused =
+                revisions::refusal(action.action, target->state, !target->sha256.empty())) {
             error_ = "revision " + std::to_string(action.id) + ": " + *refused;
             ok = false;
         }
@@ -267,8 +304,10 @@ ActionResult HistoryDatabase::apply(const RevisionAction& action) {
         RevisionRow row = *target;
         row.timeUs = action.timeUs;
         row.user = action.user;
-        row.state = State::Released;
         const bool accept = action.action == Action::Accept;
+        // An accepted removal leaves no file: the new revision says it was removed.
+        const bool removal = accept && target->note == revisions::kDeletionNote;
+        row.state = removal ? State::Deleted : State::Released;
         row.source = accept ? Source::Accept : Source::Restore;
         row.note =
             (accept ? "accepts revision " : "restores revision ") + std::to_string(target->id);

@@ -30,6 +30,10 @@ struct TransferRecord {
     std::optional<std::string> content;
     bool stored = false;  // the content is what the file at `path` holds now
     bool held = false;    // the content waits for approval; the file at `path` is untouched
+    // Not a transfer: the program at `path` was removed (held: a removal waits for approval and
+    // the file is untouched). `content` is what the file held, when it could be read. Only a
+    // revision is written for it.
+    bool deletion = false;
     Outcome outcome = Outcome::Done;
     std::string error;
 };

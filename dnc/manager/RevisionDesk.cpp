@@ -1,5 +1,7 @@
 #include "dnc/manager/RevisionDesk.h"
 
+#include <cerrno>
+
 #include "comm/files/FileIo.h"
 #include "comm/files/ProgramFiles.h"
 #include "dnc/history/RevisionCommands.h"
@@ -48,67 +50,112 @@ std::optional<std::string> RevisionDesk::content(std::int64_t id, std::string& e
     return history::revisionContent(db, *row, error);
 }
 
-std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
-    const auto row = db.ok() ? db.revision(id) : std::nullopt;
+namespace {
+
+// Revision `id` of sub net `subNet`, or why there is none.
+std::optional<history::RevisionRow> ownRevision(const std::filesystem::path& database, int subNet,
+                                                std::int64_t id, std::string& why) {
+    HistoryDatabase db(database, HistoryDatabase::Access::Read);
+    auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
-        return db.error();
+        why = db.error();
+    } else if (row->subNet != subNet) {
+        why =
+            "revision " + std::to_string(id) + " belongs to sub net " + std::to_string(row->subNet);
+        row.reset();
     }
-    if (row->subNet != subNet) {
-        return "revision " + std::to_string(id) + " belongs to sub net " +
-               std::to_string(row->subNet);
+    return row;
+}
+
+}  // namespace
+
+std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) const {
+    std::string why;
+    if (!ownRevision(database_, subNet, id, why)) {
+        return why;
     }
     return std::nullopt;
 }
 
 std::optional<std::string> RevisionDesk::refusal(Action action, int subNet, std::int64_t id) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
-    const auto row = db.ok() ? db.revision(id) : std::nullopt;
+    std::string why;
+    const auto row = ownRevision(database_, subNet, id, why);
     if (!row) {
-        return db.error();
+        return why;
     }
-    if (row->subNet != subNet) {
-        return "revision " + std::to_string(id) + " belongs to sub net " +
-               std::to_string(row->subNet);
-    }
-    if (auto refused = revisions::refusal(action, row->state)) {
+    if (auto refused = revisions::refusal(action, row->state, !row->sha256.empty())) {
         return "revision " + std::to_string(id) + ": " + *refused;
     }
     return std::nullopt;
 }
 
-void RevisionDesk::act(SubNet& subNet, Action action, std::int64_t id, const std::string& user,
-                       std::function<void(const ActionResult&)> done) {
+std::optional<RevisionDesk::Change> RevisionDesk::prepare(Action action, std::int64_t id,
+                                                          std::string& error) const {
+    Change change;
+    change.action = action;
+    change.id = id;
+    if (action == Action::Reject) {
+        return change;  // the file stays: nothing to read
+    }
+    // The content is read here, never on the line's thread; it must still be what was hashed.
+    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto row = db.ok() ? db.revision(id) : std::nullopt;
+    if (!row) {
+        error = db.error();
+        return std::nullopt;
+    }
+    // An accepted removal removes the file; anything else puts the revision's content there.
+    change.removal = action == Action::Accept && row->note == revisions::kDeletionNote;
+    change.path = row->path;
+    if (change.removal) {
+        return change;
+    }
+    auto content = history::keptContent(db, *row, error);
+    if (!content) {
+        return std::nullopt;
+    }
+    if (history::sha256Hex(*content) != row->sha256) {
+        error = "the kept content does not match its hash";
+        return std::nullopt;
+    }
+    change.content = std::move(*content);
+    return change;
+}
+
+void RevisionDesk::carryOut(SubNet& subNet, Change change, const std::string& user,
+                            std::function<void(const ActionResult&)> done) {
     history::RevisionAction request;
-    request.action = action;
-    request.id = id;
+    request.action = change.action;
+    request.id = change.id;
     request.user = user;
     request.timeUs = history::microseconds(std::chrono::system_clock::now());
     request.done = std::move(done);
-    if (action == Action::Reject) {
+    if (change.action == Action::Reject) {
         recorder_.apply(std::move(request));
         return;
     }
-    // The content is read here, never on the line's thread; it must still be what was hashed.
-    std::string error;
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
-    const auto row = db.ok() ? db.revision(id) : std::nullopt;
-    const auto content = row ? history::revisionContent(db, *row, error) : std::nullopt;
-    if (!content || history::sha256Hex(*content) != row->sha256) {
-        request.done(
-            {false,
-             row ? (content ? "the kept content does not match its hash" : error) : db.error(), 0});
-        return;
-    }
-    subNet.postChange([this, path = row->path, bytes = *content,
+    subNet.postChange([this, change = std::move(change),
                        request = std::move(request)](comm::ctrlFerixComm& control) mutable {
         std::string why;
-        if (!replaceReleased(control.FerixHomeDir(), path, bytes, why)) {
+        if (change.removal
+                ? !removeReleased(control.FerixHomeDir(), change.path, why)
+                : !replaceReleased(control.FerixHomeDir(), change.path, change.content, why)) {
             request.done({false, why, 0});
             return;
         }
         recorder_.apply(std::move(request));
     });
+}
+
+void RevisionDesk::act(SubNet& subNet, Action action, std::int64_t id, const std::string& user,
+                       std::function<void(const ActionResult&)> done) {
+    std::string error;
+    std::optional<Change> change = prepare(action, id, error);
+    if (!change) {
+        done({false, error, 0});
+        return;
+    }
+    carryOut(subNet, std::move(*change), user, std::move(done));
 }
 
 int RevisionDesk::addListener(std::function<void(const history::RevisionNotice&)> listener) {
@@ -139,6 +186,20 @@ bool replaceReleased(const std::filesystem::path& root, const std::filesystem::p
     const comm::Status written = comm::storeProgram(root, path, content);
     if (!written) {
         error = "cannot write " + path.string() + ": " + written.error().description;
+        return false;
+    }
+    return true;
+}
+
+bool removeReleased(const std::filesystem::path& root, const std::filesystem::path& path,
+                    std::string& error) {
+    if (!path.is_absolute() || !path.has_filename()) {
+        error = "\"" + path.string() + "\" is no file in a unit directory";
+        return false;
+    }
+    const comm::Status removed = comm::removeProgram(root, path);
+    if (!removed && removed.error().number != ENOENT) {  // gone already: as asked
+        error = "cannot remove " + path.string() + ": " + removed.error().description;
         return false;
     }
     return true;

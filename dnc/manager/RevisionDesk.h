@@ -43,6 +43,20 @@ public:
     void act(SubNet& subNet, revisions::Action action, std::int64_t id, const std::string& user,
              std::function<void(const history::ActionResult&)> done);
 
+    // act() in two steps, for a caller that must not read the history on its own thread:
+    // prepare() reads what the change needs (on any thread), carryOut() only hands it on.
+    struct Change {
+        revisions::Action action = revisions::Action::Accept;
+        std::int64_t id = 0;
+        std::filesystem::path path;
+        std::string content;
+        bool removal = false;  // an accepted removal: the file goes
+    };
+    std::optional<Change> prepare(revisions::Action action, std::int64_t id,
+                                  std::string& error) const;
+    void carryOut(SubNet& subNet, Change change, const std::string& user,
+                  std::function<void(const history::ActionResult&)> done);
+
     // Who is told of each revision written from a transfer (on the history's thread); the
     // number removes the listener again.
     int addListener(std::function<void(const history::RevisionNotice&)> listener);
@@ -63,5 +77,10 @@ private:
 // (the sub net's home folder) and be reached through no symbolic link.
 bool replaceReleased(const std::filesystem::path& root, const std::filesystem::path& path,
                      const std::string& content, std::string& error);
+
+// Removes the file at `path` (the same rules) for an accepted removal; one already gone is no
+// failure.
+bool removeReleased(const std::filesystem::path& root, const std::filesystem::path& path,
+                    std::string& error);
 
 }  // namespace dnc

@@ -70,6 +70,12 @@ public:
         e.description = end.error;
         subNet_.deliver(e);
     }
+    void ProgramRemoved(const comm::ProgramRemoval& removal) override {
+        if (subNet_.journal_ != nullptr) {
+            subNet_.journal_->record(removalRecord(subNet_.id_, subNet_.control_->Caption(),
+                                                   removal, subNet_.requester_));
+        }
+    }
     void TransferBegun(const comm::TransferEnd& transfer) override {
         subNet_.deliver(transferEvent(SubNetEvent::Kind::TransferBegun, transfer));
     }
@@ -123,6 +129,22 @@ history::TransferRecord transferRecord(int subNet, const std::string& caption,
             break;
     }
     record.error = end.error;
+    return record;
+}
+
+history::TransferRecord removalRecord(int subNet, const std::string& caption,
+                                      const comm::ProgramRemoval& removal,
+                                      const std::string& requester) {
+    comm::TransferEnd end;
+    end.unit = removal.unit;
+    end.startedBy = removal.startedBy;
+    end.name = removal.name;
+    end.path = removal.path;
+    end.bytes = removal.bytes;
+    end.hasBytes = removal.hasBytes;
+    history::TransferRecord record = transferRecord(subNet, caption, end, requester);
+    record.deletion = true;
+    record.held = removal.held;
     return record;
 }
 

@@ -150,6 +150,10 @@ R SubNet::call(std::function<R(comm::ctrlFerixComm&)> query) {
 // who asked when an operator's request made it.
 history::TransferRecord transferRecord(int subNet, const std::string& caption,
                                        const comm::TransferEnd& end, const std::string& requester);
+// The record of a program removed from (or held in) a unit directory: only a revision.
+history::TransferRecord removalRecord(int subNet, const std::string& caption,
+                                      const comm::ProgramRemoval& removal,
+                                      const std::string& requester);
 
 // The device of port N from the store's "Ports" section (default /dev/ttyS<N-1>).
 std::string portDevice(const ConfigStore& store, int port);

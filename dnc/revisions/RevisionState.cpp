@@ -90,12 +90,20 @@ std::optional<std::string> refusal(Action action, State state) {
             if (state == State::Released) {
                 return is + ": it is the file already";
             }
-            if (state == State::Deleted) {
-                return is + ": it has no content to restore";
-            }
             return std::nullopt;
     }
     return std::nullopt;
+}
+
+bool removesProgram(State state, std::string_view note) {
+    return state == State::Deleted || note == kDeletionNote;
+}
+
+std::optional<std::string> refusal(Action action, State state, bool hasContent) {
+    if (action == Action::Restore && !hasContent && state != State::Pending) {
+        return "the revision is " + std::string(toText(state)) + ": it has no content to restore";
+    }
+    return refusal(action, state);
 }
 
 std::string unitUser(int unit) {

@@ -130,4 +130,31 @@ std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest
     return written;
 }
 
+std::error_code removeFromUnitDirectory(const IncludeExcludeRequest& request,
+                                        const std::filesystem::path& file) {
+    auto content = comm::readWholeFile(file);
+    std::error_code ec;
+    if (!std::filesystem::remove(file, ec) && !ec) {
+        ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    }
+    if (ec || request.journal == nullptr) {
+        return ec;
+    }
+    history::TransferRecord record;
+    record.time = std::chrono::system_clock::now();
+    record.subNet = request.subNet;
+    record.caption = request.caption;
+    record.unit = request.unit;
+    record.startedBy = history::StartedBy::Window;
+    record.user = processUserName();
+    record.name = file.filename().string();
+    record.path = file.string();
+    record.deletion = true;
+    if (content) {
+        record.content = std::move(content.value());
+    }
+    request.journal->record(std::move(record));
+    return ec;
+}
+
 }  // namespace dnc

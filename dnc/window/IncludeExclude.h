@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "dnc/history/TransferRecord.h"
@@ -48,5 +49,10 @@ std::string copyReplacing(const std::filesystem::path& source, const std::filesy
 std::vector<std::filesystem::path> runIncludeExclude(const IncludeExcludeRequest& request,
                                                      ConversionLibraries& libraries,
                                                      ConversionReporter& reporter);
+
+// Removes the operator's chosen `file` from the unit directory of `request` (its journal, sub
+// net, caption and unit) and records the removal as a revision, with the content it had.
+std::error_code removeFromUnitDirectory(const IncludeExcludeRequest& request,
+                                        const std::filesystem::path& file);
 
 }  // namespace dnc

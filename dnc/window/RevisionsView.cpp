@@ -11,8 +11,12 @@
 #include <QPushButton>
 #include <QSplitter>
 #include <QTableWidget>
+#include <QThreadPool>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <functional>
+#include <memory>
+#include <optional>
 
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/frmDNCParts.h"
@@ -48,7 +52,50 @@ QBrush background(revisions::RowKind kind, bool endChanged) {
     return endChanged ? QBrush(QColor(227, 242, 253)) : QBrush();
 }
 
+// Runs `read` on a worker thread and `show` with its result on the window's thread, unless the
+// view has gone meanwhile.
+template <typename Result>
+void readOffWindow(RevisionsView* view, std::function<Result()> read,
+                   std::function<void(RevisionsView&, const Result&)> show) {
+    QPointer<RevisionsView> self(view);
+    QThreadPool::globalInstance()->start(
+        [self, read = std::move(read), show = std::move(show)]() mutable {
+            auto result = std::make_shared<Result>(read());
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, result, show = std::move(show)] {
+                    if (self) {
+                        show(*self, *result);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+QString revisionColumn(const history::RevisionRow& row) {
+    return text(revstr::kRevisionColumn)
+        .arg(row.id)
+        .arg(text(revstr::kFirstState + static_cast<int>(row.state)));
+}
+
 }  // namespace
+
+struct RevisionsView::Listing {
+    unsigned number = 0;
+    std::optional<std::vector<history::RevisionRow>> rows;
+    std::string error;
+};
+
+struct RevisionsView::Comparison {
+    unsigned number = 0;
+    std::int64_t id = 0;
+    std::optional<std::string> before;
+    std::optional<std::string> after;
+    QString beforeName;  // the column header of each side
+    QString afterName;
+    QString otherName;  // for the heading: the other revision's id, or "the released one"
+    std::string error;
+};
 
 RevisionsView::RevisionsView(RevisionDesk* desk, SubNet* subNet, int subNetId,
                              const QString& caption, bool pendingOnly, QWidget* parent)
@@ -82,8 +129,9 @@ RevisionsView::RevisionsView(RevisionDesk* desk, SubNet* subNet, int subNetId,
     compare_ = new QTableWidget(this);
     compare_->setObjectName(QStringLiteral("tblCompare"));
     compare_->setColumnCount(5);
-    compare_->setHorizontalHeaderLabels(
-        {QStringLiteral("#"), QString(), QStringLiteral("#"), QString(), QString()});
+    compare_->setHorizontalHeaderLabels({text(revstr::kLineColumn), text(revstr::kBefore),
+                                         text(revstr::kLineColumn), text(revstr::kAfter),
+                                         text(revstr::kMarkColumn)});
     compare_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     compare_->verticalHeader()->hide();
     compare_->setToolTip(text(revstr::kMarkTip));
@@ -169,17 +217,50 @@ void RevisionsView::setStatus(const QString& status) {
     lblStatus_->setAccessibleDescription(status);
 }
 
+void RevisionsView::beginReading() {
+    if (reading_++ == 0) {
+        setStatus(text(revstr::kReading));
+    }
+    updateButtons();
+}
+
+void RevisionsView::endReading() {
+    --reading_;
+    updateButtons();
+}
+
 void RevisionsView::reload() {
     if (desk_ == nullptr) {
         return;
     }
-    std::string error;
-    auto rows = desk_->list(revisionViewFilter(subNetId_, unit_, name_, pendingOnly_), error);
-    list_->clear();
-    rows_ = rows.value_or(std::vector<history::RevisionRow>{});
-    if (!rows) {
-        setStatus(q(error));
+    const unsigned number = ++listing_;
+    beginReading();
+    readOffWindow<Listing>(
+        this,
+        [desk = desk_, number, filter = revisionViewFilter(subNetId_, unit_, name_, pendingOnly_)] {
+            Listing listing;
+            listing.number = number;
+            listing.rows = desk->list(filter, listing.error);
+            return listing;
+        },
+        [](RevisionsView& view, const Listing& listing) { view.showListing(listing); });
+}
+
+void RevisionsView::showListing(const Listing& listing) {
+    endReading();
+    if (listing.number != listing_) {
+        return;  // a newer list is on its way
     }
+    list_->clear();
+    rows_ = listing.rows.value_or(std::vector<history::RevisionRow>{});
+    QString status = statusAfterRead_;
+    statusAfterRead_.clear();
+    if (!listing.rows) {
+        status = q(listing.error);
+    } else if (rows_.empty() && !pendingOnly_ && !name_.empty() && status.isEmpty()) {
+        status = text(revstr::kNoRevisions).arg(q(name_));
+    }
+    setStatus(status);
     const StringLookup lookup = strings();
     for (const history::RevisionRow& row : rows_) {
         QStringList cells;
@@ -192,6 +273,11 @@ void RevisionsView::reload() {
         list_->resizeColumnToContents(c);
     }
     updateButtons();
+    emit listed();
+    if (decisionRead_) {
+        decisionRead_ = false;
+        emit decided();
+    }
 }
 
 void RevisionsView::select(int index, int other) {
@@ -217,10 +303,11 @@ std::vector<int> RevisionsView::selectedRows() const {
 
 void RevisionsView::updateButtons() {
     const std::vector<int> selected = selectedRows();
-    const bool one = selected.size() == 1 && desk_ != nullptr && !deciding_;
+    const bool one = selected.size() == 1 && desk_ != nullptr && !deciding_ && reading_ == 0;
     const auto allows = [&](revisions::Action action) {
         return one && subNet_ != nullptr &&
-               !revisions::refusal(action, rows_[static_cast<std::size_t>(selected[0])].state);
+               !revisions::refusal(action, rows_[static_cast<std::size_t>(selected[0])].state,
+                                   !rows_[static_cast<std::size_t>(selected[0])].sha256.empty());
     };
     cmdCompare_->setEnabled(desk_ != nullptr && (selected.size() == 1 || selected.size() == 2));
     cmdAccept_->setEnabled(allows(revisions::Action::Accept));
@@ -234,42 +321,66 @@ void RevisionsView::compareSelected() {
         return;
     }
     // The newer one (listed first) against the older, or against the released one.
-    const history::RevisionRow& row = rows_[static_cast<std::size_t>(selected[0])];
-    const history::RevisionRow* other =
-        selected.size() == 2 ? &rows_[static_cast<std::size_t>(selected[1])] : nullptr;
-    std::string error;
-    const auto after = desk_->content(row.id, error);
-    std::optional<std::string> before = std::string();
-    QString otherName = text(revstr::kReleasedOne);
-    if (other != nullptr) {
-        before = desk_->content(other->id, error);
-        otherName = QString::number(other->id);
-    } else {
-        std::string ignored;
-        const auto released =
-            desk_->list(revisionViewFilter(subNetId_, row.unit, row.name, false), ignored);
-        if (released) {
-            for (const history::RevisionRow& r : *released) {
+    const history::RevisionRow row = rows_[static_cast<std::size_t>(selected[0])];
+    std::optional<history::RevisionRow> other;
+    if (selected.size() == 2) {
+        other = rows_[static_cast<std::size_t>(selected[1])];
+    }
+    const unsigned number = ++comparing_;
+    beginReading();
+    readOffWindow<Comparison>(
+        this,
+        [desk = desk_, number, row, other, subNet = subNetId_] {
+            Comparison c;
+            c.number = number;
+            c.id = row.id;
+            c.after = desk->content(row.id, c.error);
+            c.afterName = revisionColumn(row);
+            c.before = std::string();
+            c.otherName = text(revstr::kReleasedOne);
+            c.beforeName = c.otherName;
+            if (other) {
+                c.before = desk->content(other->id, c.error);
+                c.otherName = QString::number(other->id);
+                c.beforeName = revisionColumn(*other);
+                return c;
+            }
+            std::string ignored;
+            const auto all =
+                desk->list(revisionViewFilter(subNet, row.unit, row.name, false), ignored);
+            for (const history::RevisionRow& r :
+                 all.value_or(std::vector<history::RevisionRow>{})) {
                 if (r.state == revisions::State::Released) {
-                    before = desk_->content(r.id, error);
-                    otherName = QString::number(r.id);
+                    c.before = desk->content(r.id, c.error);
+                    c.otherName = QString::number(r.id);
+                    c.beforeName = revisionColumn(r);
                     break;
                 }
             }
-        }
-    }
-    if (!after || !before) {
-        setStatus(q(error));
+            return c;
+        },
+        [](RevisionsView& view, const Comparison& c) { view.showComparison(c); });
+}
+
+void RevisionsView::showComparison(const Comparison& c) {
+    endReading();
+    if (c.number != comparing_) {
         return;
     }
-    const revisions::ProgramDiff diff = revisions::compare(*before, *after);
-    QString header = text(revstr::kCompareHeader).arg(row.id).arg(otherName);
+    if (!c.after || !c.before) {
+        setStatus(q(c.error));
+        return;
+    }
+    setStatus(QString());
+    const revisions::ProgramDiff diff = revisions::compare(*c.before, *c.after);
+    QString header = text(revstr::kCompareHeader).arg(c.id).arg(c.otherName);
     if (diff.linesChanged == 0 && diff.endsChanged > 0) {
         header += QStringLiteral(" - ") + text(revstr::kLineEndsOnly);
     }
     lblCompare_->setText(header);
-    compare_->setHorizontalHeaderLabels(
-        {QStringLiteral("#"), otherName, QStringLiteral("#"), QString::number(row.id), QString()});
+    compare_->setHorizontalHeaderLabels({text(revstr::kLineColumn), c.beforeName,
+                                         text(revstr::kLineColumn), c.afterName,
+                                         text(revstr::kMarkColumn)});
     const std::vector<revisions::SideBySideRow> rows = revisions::sideBySide(diff);
     compare_->setRowCount(static_cast<int>(rows.size()));
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -278,15 +389,16 @@ void RevisionsView::compareSelected() {
         const QString cells[5] = {
             r.first == 0 ? QString() : QString::number(r.first), q(r.firstText),
             r.second == 0 ? QString() : QString::number(r.second), q(r.secondText), q(rowMark(r))};
-        for (int c = 0; c < 5; ++c) {
-            auto* item = new QTableWidgetItem(cells[c]);
+        for (int col = 0; col < 5; ++col) {
+            auto* item = new QTableWidgetItem(cells[col]);
             item->setBackground(brush);
-            compare_->setItem(static_cast<int>(i), c, item);
+            compare_->setItem(static_cast<int>(i), col, item);
         }
     }
     compare_->resizeColumnToContents(0);
     compare_->resizeColumnToContents(2);
     compare_->resizeColumnToContents(4);
+    emit compared();
 }
 
 void RevisionsView::decideSelected(revisions::Action action) {
@@ -299,30 +411,52 @@ void RevisionsView::decideSelected(revisions::Action action) {
                       : action == revisions::Action::Reject ? revstr::kReject
                                                             : revstr::kRestore;
     const QString what = text(label).remove(QLatin1Char('&'));
-    if (auto refused = desk_->refusal(action, subNetId_, row.id)) {
-        setStatus(text(revstr::kFailed).arg(what, q(*refused)));
-        return;
-    }
     deciding_ = true;
     updateButtons();
     QPointer<RevisionsView> self(this);
-    desk_->act(
-        *subNet_, action, row.id, userName(), [self, what](const history::ActionResult& result) {
-            // From the sub net's or the history's thread to the window's.
+    // From the sub net's, the history's or a worker's thread to the window's.
+    auto ended = [self, what](const history::ActionResult& result) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, what, result] {
+                if (self) {
+                    self->decisionEnded(
+                        result.ok ? QString() : text(revstr::kFailed).arg(what, q(result.error)));
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    // The refusal and what the decision needs are read off the window's thread; the sub net,
+    // which lives only as long as the window, is handed the change back on the window's thread.
+    QThreadPool::globalInstance()->start(
+        [self, desk = desk_, subNetId = subNetId_, action, id = row.id, ended] {
+            std::string error;
+            std::optional<RevisionDesk::Change> change;
+            if (auto refused = desk->refusal(action, subNetId, id)) {
+                error = *refused;
+            } else {
+                change = desk->prepare(action, id, error);
+            }
+            if (!change) {
+                ended({false, error, 0});
+                return;
+            }
             QMetaObject::invokeMethod(
                 qApp,
-                [self, what, result] {
-                    if (!self) {
-                        return;
+                [self, change = std::move(*change), ended]() mutable {
+                    if (self && self->subNet_ != nullptr) {
+                        self->desk_->carryOut(*self->subNet_, std::move(change), userName(), ended);
                     }
-                    self->deciding_ = false;
-                    self->setStatus(result.ok ? QString()
-                                              : text(revstr::kFailed).arg(what, q(result.error)));
-                    self->reload();
-                    emit self->decided();
                 },
                 Qt::QueuedConnection);
         });
+}
+
+void RevisionsView::decisionEnded(const QString& status) {
+    deciding_ = false;
+    statusAfterRead_ = status;
+    decisionRead_ = true;
+    reload();
 }
 
 }  // namespace dnc::window

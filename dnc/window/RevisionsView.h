@@ -2,7 +2,9 @@
 // directory ("Revisions") or the programs of the sub net that wait for approval ("Pending
 // programs"). A selected revision is compared side by side with the released one (or with a
 // second selected revision), and accepted, rejected or restored; the decision runs on the sub
-// net and in the history, and the view reads the list again when it has ended.
+// net and in the history, and the view reads the list again when it has ended. Nothing is
+// read from the history on the window's thread: a database another process holds must not
+// stop the window; the view says it is reading meanwhile.
 #pragma once
 
 #include <QDialog>
@@ -31,10 +33,12 @@ public:
 
     // The program whose revisions the view lists (the Revisions view).
     void setProgram(int unit, const std::string& name);
+    // Reads the list again; listed() tells when it is shown.
     void reload();
     // Selects row `index` (and, with `other` >= 0, a second row to compare it with).
     void select(int index, int other = -1);
-    // Compares the selected revision with the second selected one, or with the released one.
+    // Compares the selected revision with the second selected one, or with the released one;
+    // compared() tells when it is shown.
     void compareSelected();
     void decideSelected(revisions::Action action);
 
@@ -42,17 +46,28 @@ public:
     QTableWidget* comparison() const { return compare_; }
     QString statusText() const;
     bool deciding() const { return deciding_; }
+    bool reading() const { return reading_ > 0; }
     // Who decides in this window.
     static std::string userName();
 
 signals:
     // A decision has ended (its outcome is in the status line) and the list was read again.
     void decided();
+    // The list read by reload() is shown.
+    void listed();
+    void compared();
 
 private:
+    struct Listing;
+    struct Comparison;
     std::vector<int> selectedRows() const;
     void setStatus(const QString& text);
     void updateButtons();
+    void showListing(const Listing& listing);
+    void showComparison(const Comparison& comparison);
+    void beginReading();
+    void endReading();
+    void decisionEnded(const QString& status);
 
     RevisionDesk* desk_;
     SubNet* subNet_;
@@ -62,6 +77,11 @@ private:
     std::string name_;
     std::vector<history::RevisionRow> rows_;
     bool deciding_ = false;
+    int reading_ = 0;            // reads under way
+    unsigned listing_ = 0;       // the latest list asked for; older answers are dropped
+    unsigned comparing_ = 0;     // the same for comparisons
+    QString statusAfterRead_;    // the outcome of a decision, shown once the list is read again
+    bool decisionRead_ = false;  // the list is read again after a decision: decided() follows
 
     QTreeWidget* list_ = nullptr;
     QTableWidget* compare_ = nullptr;

@@ -135,7 +135,8 @@ public:
     void showPendingPrograms();
     RevisionsView* revisionsView() const { return revisionsView_; }
     RevisionsView* pendingView() const { return pendingView_; }
-    // Reads how many programs wait and shows it in the status bar.
+    // Reads how many programs wait (off the window's thread) and shows it in the status bar;
+    // pendingCounted() tells when it is shown.
     void refreshPendingCount();
     QString pendingText() const;
     // The configuration dialog the window owns for its whole life.
@@ -173,6 +174,8 @@ signals:
     void subNetClosed(int ID);
     // A memory list was shown (or found not ready) for the unit.
     void memoryListShown(int unit);
+    // The count of waiting programs is shown.
+    void pendingCounted();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -181,6 +184,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void showPendingCount(std::size_t pending);
     void buildMenus();
     void buildToolBar();
     void buildPanes();

@@ -184,13 +184,14 @@ void frmDNC::actConversionRemove() {
         return;
     }
     const std::filesystem::path directory = settings_.unitDirectory(unit);
+    IncludeExcludeRequest where;
+    where.journal = options_.journal;
+    where.subNet = id_;
+    where.caption = settings_.caption;
+    where.unit = unit;
     for (const std::string& name : files) {
-        std::error_code ec;
         const std::filesystem::path file = directory / name;
-        if (!std::filesystem::remove(file, ec) && !ec) {
-            ec = std::make_error_code(std::errc::no_such_file_or_directory);
-        }
-        if (ec) {
+        if (const std::error_code ec = removeFromUnitDirectory(where, file)) {
             tellError(q(file.string()) + QStringLiteral(": ") + q(ec.message()), {}, 0);
         }
     }

@@ -1,7 +1,10 @@
 // The sub-net window's revision views: the Revisions of the selected program, the Pending
 // programs of the sub net, and the count of waiting programs in the status bar.
+#include <QApplication>
 #include <QListWidget>
+#include <QPointer>
 #include <QStatusBar>
+#include <QThreadPool>
 
 #include "dnc/window/LoadResStrings.h"
 #include "dnc/window/RevisionsView.h"
@@ -53,16 +56,34 @@ void frmDNC::refreshPendingCount() {
     if (options_.revisions == nullptr || pendingPanel_ == nullptr) {
         return;
     }
-    std::string error;
-    const auto pending = options_.revisions->list(revisionViewFilter(id_, 0, {}, true), error);
-    const QString text = parts::q(pendingCountText(
-        pending ? pending->size() : 0, [](int id) { return parts::s(programString(id)); }));
+    // Counted off the window's thread: a database another process holds must not stop it.
+    QPointer<frmDNC> self(this);
+    QThreadPool::globalInstance()->start(
+        [self, desk = options_.revisions, filter = revisionViewFilter(id_, 0, {}, true)] {
+            std::string error;
+            const auto pending = desk->list(filter, error);
+            const std::size_t count = pending ? pending->size() : 0;
+            QMetaObject::invokeMethod(
+                qApp,
+                [self, count] {
+                    if (self) {
+                        self->showPendingCount(count);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void frmDNC::showPendingCount(std::size_t pending) {
+    const QString text =
+        parts::q(pendingCountText(pending, [](int id) { return parts::s(programString(id)); }));
     pendingPanel_->setText(text);
     pendingPanel_->setAccessibleName(text);
     pendingPanel_->setVisible(!text.isEmpty());
     if (pendingView_ && pendingView_->isVisible() && !pendingView_->deciding()) {
         pendingView_->reload();
     }
+    emit pendingCounted();
 }
 
 QString frmDNC::pendingText() const {

@@ -43,6 +43,9 @@ public:
     }
 
     void TransferEnded(const comm::TransferEnd& end) override { transfers.push_back(end); }
+    void ProgramRemoved(const comm::ProgramRemoval& removal) override {
+        removals.push_back(removal);
+    }
 
     bool userMode = true;
     std::function<void()> onPrompt;
@@ -57,6 +60,7 @@ public:
     std::vector<bool> busyCalls;
     std::vector<std::string> prompts;
     std::vector<comm::TransferEnd> transfers;
+    std::vector<comm::ProgramRemoval> removals;
 };
 
 }  // namespace sim

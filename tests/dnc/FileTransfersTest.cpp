@@ -67,6 +67,20 @@ TEST_F(FileTransfers, AnEmptyProgramIsDeletedAndAnsweredWithStatusOne) {
     EXPECT_EQ(last(UnitEvent::ProgramReceived).status, kStatusEmptyFile);
     EXPECT_FALSE(exists(1, "EMPTY.WTX"));
     EXPECT_EQ(site.progress, (std::vector<std::uint8_t>{0, 100})) << "the bar goes away";
+    ASSERT_EQ(site.removals.size(), 1u) << "the removal is told, to become a revision";
+    EXPECT_EQ(site.removals[0].name, "EMPTY.WTX");
+    EXPECT_TRUE(site.removals[0].hasBytes);
+    EXPECT_FALSE(site.removals[0].held);
+
+    // With the programs protected the empty file stays; the unit hears the same.
+    control.setProtectPrograms(true);
+    put(1, "EMPTY.WTX", "");
+    unit(1).raise(RequestSpec::download("EMPTY", 1));
+    serve(1);
+    EXPECT_EQ(last(UnitEvent::ProgramReceived).status, kStatusEmptyFile);
+    EXPECT_TRUE(exists(1, "EMPTY.WTX"));
+    ASSERT_EQ(site.removals.size(), 2u);
+    EXPECT_TRUE(site.removals[1].held);
 }
 
 TEST_F(FileTransfers, ARequestedNameIsFoundInAnotherCase) {

@@ -299,6 +299,32 @@ TEST_F(PtyEndToEnd, Tavro1Delete) {
     EXPECT_TRUE(machine.records().back().ok);
     EXPECT_FALSE(dir.exists("OLD.T"));
     EXPECT_TRUE(dir.exists("KEEP.T"));
+    ASSERT_EQ(site.removals.size(), 1u) << "a removal is told, to become a revision";
+    EXPECT_EQ(site.removals[0].name, "OLD.T");
+    EXPECT_EQ(site.removals[0].bytes, "M30\r\n");
+    EXPECT_TRUE(site.removals[0].hasBytes);
+    EXPECT_FALSE(site.removals[0].held);
+    EXPECT_EQ(site.removals[0].startedBy, comm::TransferStarter::Unit);
+}
+
+TEST_F(PtyEndToEnd, Tavro1DeleteOfAProtectedProgramLeavesTheFileAndHoldsTheRemoval) {
+    dir.write("OLD.T", "M30\r\n");
+    control.setProtectPrograms(true);
+    sim::HeidenhainMachine machine(peer, {.keepLineEnds = true});
+    startMachine([&] {
+        machine.deleteOnPc("OLD.T");
+        peer.runUntil([&] { return !machine.busy(); }, 30s);
+        machine.deleteOnPc("NONE.T");  // nothing there: nothing to tell
+        peer.runUntil([&] { return !machine.busy(); }, 30s);
+    });
+    serveUntilMachineDone(comm::ProtTavro1);
+    ASSERT_FALSE(machine.records().empty());
+    EXPECT_TRUE(machine.records().back().ok) << "the machine hears no refusal";
+    EXPECT_EQ(dir.read("OLD.T"), "M30\r\n");
+    ASSERT_EQ(site.removals.size(), 1u);
+    EXPECT_TRUE(site.removals[0].held);
+    EXPECT_EQ(site.removals[0].bytes, "M30\r\n");
+    EXPECT_TRUE(site.errors.empty());
 }
 
 }  // namespace

@@ -152,6 +152,71 @@ TEST_F(Revisions, AcceptRejectAndRestoreAreNewRecordsAndRefusedWhereTheStateForb
     EXPECT_TRUE(verify().intact);
 }
 
+// A removal by the unit or the operator: straight away, or held when the programs are protected.
+TEST_F(Revisions, ARemovalIsARevisionThatSupersedesTheReleasedOneOrWaitsForApproval) {
+    HistoryDatabase writer(db, HistoryDatabase::Access::Write);
+    add(writer, upload("P1", "G00 X1\r\n", false, 0));
+    const std::int64_t first = writer.takeRevisionNotice()->id;
+    TransferRecord removal = transfer("P1", "G00 X1\r\n", 1);
+    removal.deletion = true;
+    add(writer, removal);
+    const auto removed = writer.takeRevisionNotice();
+    ASSERT_TRUE(removed);
+    EXPECT_EQ(removed->state, State::Deleted);
+    RevisionRow row = byId(removed->id);
+    EXPECT_EQ(row.source, Source::Unit);
+    EXPECT_EQ(row.user, "unit 1");
+    EXPECT_EQ(row.sha256, sha256Hex("G00 X1\r\n"));
+    EXPECT_EQ(row.size, 8);
+    EXPECT_EQ(byId(first).state, State::Superseded);
+    HistoryDatabase reader(db, HistoryDatabase::Access::Read);
+    EXPECT_FALSE(reader.released(1, 1, "P1")) << "nothing is released once the file is gone";
+    EXPECT_EQ(reader.query({})->size(), 1u) << "a removal is no transfer";
+
+    // Restoring the removal brings back what the file held.
+    const ActionResult restored = writer.apply(action(Action::Restore, removed->id));
+    ASSERT_TRUE(restored.ok) << restored.error;
+    EXPECT_EQ(byId(restored.revision).state, State::Released);
+    EXPECT_EQ(byId(restored.revision).sha256, sha256Hex("G00 X1\r\n"));
+    EXPECT_EQ(reader.program(sha256Hex("G00 X1\r\n")), "G00 X1\r\n");
+
+    // An operator's removal that could not read the file takes the released revision's hash;
+    // held, it waits beside the released one.
+    TransferRecord held = transfer("P1", "", 2);
+    held.content.reset();
+    held.deletion = true;
+    held.held = true;
+    held.startedBy = StartedBy::Window;
+    held.user = "bob";
+    add(writer, held);
+    const std::int64_t pending = writer.takeRevisionNotice()->id;
+    row = byId(pending);
+    EXPECT_EQ(row.state, State::Pending);
+    EXPECT_EQ(row.source, Source::Operator);
+    EXPECT_EQ(row.user, "bob");
+    EXPECT_EQ(row.sha256, sha256Hex("G00 X1\r\n"));
+    EXPECT_EQ(byId(restored.revision).state, State::Released) << "held: the file stays";
+
+    const ActionResult accepted = writer.apply(action(Action::Accept, pending));
+    ASSERT_TRUE(accepted.ok) << accepted.error;
+    EXPECT_EQ(byId(accepted.revision).state, State::Deleted);
+    EXPECT_EQ(byId(accepted.revision).source, Source::Accept);
+    EXPECT_EQ(byId(restored.revision).state, State::Superseded);
+    EXPECT_FALSE(writer.released(1, 1, "P1"));
+
+    // A program never recorded whose file could not be read leaves nothing to restore.
+    TransferRecord unknown = transfer("P9", "", 3);
+    unknown.content.reset();
+    unknown.deletion = true;
+    add(writer, unknown);
+    const std::int64_t gone = writer.takeRevisionNotice()->id;
+    EXPECT_TRUE(byId(gone).sha256.empty());
+    const ActionResult nothing = writer.apply(action(Action::Restore, gone));
+    EXPECT_FALSE(nothing.ok);
+    EXPECT_NE(nothing.error.find("no content to restore"), std::string::npos) << nothing.error;
+    EXPECT_TRUE(verify().intact);
+}
+
 TEST_F(Revisions, RetentionNeverDropsTheContentOfAReleasedOrPendingRevision) {
     HistoryDatabase writer(db, HistoryDatabase::Access::Write);
     add(writer, upload("P1", "old", false, 0));

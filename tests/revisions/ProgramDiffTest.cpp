@@ -108,7 +108,10 @@ TEST(RevisionState, OnlyPendingRevisionsAreDecidedAndOnlyEarlierOnesRestored) {
     EXPECT_FALSE(refusal(Action::Restore, State::Rejected));
     EXPECT_TRUE(refusal(Action::Restore, State::Released));
     EXPECT_TRUE(refusal(Action::Restore, State::Pending));
-    EXPECT_TRUE(refusal(Action::Restore, State::Deleted));
+    // A removal brings back what the file held, when that could be read.
+    EXPECT_FALSE(refusal(Action::Restore, State::Deleted));
+    EXPECT_TRUE(refusal(Action::Restore, State::Deleted, false));
+    EXPECT_FALSE(refusal(Action::Restore, State::Superseded, true));
     for (State s :
          {State::Released, State::Pending, State::Superseded, State::Rejected, State::Deleted}) {
         EXPECT_EQ(stateFromText(toText(s)), s);

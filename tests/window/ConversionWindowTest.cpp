@@ -24,6 +24,7 @@
 #include "FormElements.h"
 #include "dnc/config/ChainFile.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/history/TransferRecord.h"
 #include "dnc/window/frmConfirmConversion.h"
 #include "dnc/window/frmDNC.h"
 #include "sim/pty/PtyPair.h"
@@ -67,6 +68,15 @@ private:
     testing_support::TempDirectory work_;
     sim::PtyPair pty_;
     std::unique_ptr<dnc::ConfigStore> store_;
+};
+
+// Keeps what the window records.
+class Journal : public dnc::history::TransferJournal {
+public:
+    void record(dnc::history::TransferRecord record) override {
+        records.push_back(std::move(record));
+    }
+    std::vector<dnc::history::TransferRecord> records;
 };
 
 QStringList texts(const QListWidget* list) {
@@ -116,8 +126,10 @@ class ConversionWindowTest : public QObject {
 
 private:
     std::unique_ptr<frmDNC> open(Site& site, FakeDialogs& dialogs,
-                                 const std::string& userLibrary = "libFakeUserConversion.so") {
+                                 const std::string& userLibrary = "libFakeUserConversion.so",
+                                 dnc::history::TransferJournal* journal = nullptr) {
         frmDNC::Options options;
+        options.journal = journal;
         options.conversionLibraries.standardName = "libFakeStandardConversion.so";
         options.conversionLibraries.userName = userLibrary;
         auto window = std::make_unique<frmDNC>(site.store(), 1, dialogs, options);
@@ -353,7 +365,8 @@ private slots:
             writeFile((site.unit() / name).string(), name);
         }
         FakeDialogs dialogs;
-        auto window = open(site, dialogs);
+        Journal journal;
+        auto window = open(site, dialogs, "libFakeUserConversion.so", &journal);
         auto* list = element<QListWidget>(window.get(), "listFerixDir");
         select(list, {"A.WTX", "B.WTX"});
         dialogs.answers = {false};
@@ -372,6 +385,16 @@ private slots:
         QVERIFY(dialogs.boxes[0].text.contains(QStringLiteral("A.WTX")));
         QVERIFY(!fs::exists(site.unit() / "B.WTX"));
         QCOMPARE(texts(list), QStringList{"C.WTX"});
+        // What went is a revision, with what it held; what was gone already is none.
+        QCOMPARE(journal.records.size(), std::size_t{1});
+        const dnc::history::TransferRecord& removal = journal.records[0];
+        QVERIFY(removal.deletion);
+        QVERIFY(!removal.held);
+        QCOMPARE(removal.name, std::string("B.WTX"));
+        QCOMPARE(removal.content.value_or(""), std::string("B.WTX"));
+        QCOMPARE(removal.subNet, 1);
+        QCOMPARE(removal.unit, 1);
+        QVERIFY(removal.startedBy == dnc::history::StartedBy::Window);
     }
 
     void theConversionsMenuHasItsThreeItems() {

@@ -208,15 +208,13 @@ void Client::done(const QVariantMap& values, const QString& text) {
 
 int Client::decide(const char* method, const char* outcome) {
     // The revision's sub net: the running one that lists it.
-    QDBusMessage reply;
     int status = kDone;
-    if (!call(QString::fromLatin1(bus::kManagerPath), QString::fromLatin1(bus::kManagerInterface),
-              QStringLiteral("SubNets"), {}, reply, status)) {
+    const std::optional<bus::SubNetRows> rows = subNets(status);
+    if (!rows) {
         return status;
     }
-    const auto rows =
-        qdbus_cast<bus::SubNetRows>(reply.arguments().value(0).value<QDBusArgument>());
-    for (const bus::SubNetRow& row : rows) {
+    QDBusMessage reply;
+    for (const bus::SubNetRow& row : *rows) {
         if (!row.running) {
             continue;
         }
@@ -251,15 +249,22 @@ int Client::decide(const char* method, const char* outcome) {
     return kFailed;
 }
 
-int Client::list() {
+std::optional<dnc::bus::SubNetRows> Client::subNets(int& status) {
     QDBusMessage reply;
-    int status = kDone;
     if (!call(QString::fromLatin1(bus::kManagerPath), QString::fromLatin1(bus::kManagerInterface),
               QStringLiteral("SubNets"), {}, reply, status)) {
+        return std::nullopt;
+    }
+    return qdbus_cast<bus::SubNetRows>(reply.arguments().value(0).value<QDBusArgument>());
+}
+
+int Client::list() {
+    int status = kDone;
+    const std::optional<bus::SubNetRows> found = subNets(status);
+    if (!found) {
         return status;
     }
-    const auto rows =
-        qdbus_cast<bus::SubNetRows>(reply.arguments().value(0).value<QDBusArgument>());
+    const bus::SubNetRows& rows = *found;
     if (arguments_.json) {
         QJsonArray array;
         for (const bus::SubNetRow& row : rows) {

@@ -6,6 +6,9 @@
 #include <QObject>
 #include <QVariantList>
 #include <cstdio>
+#include <optional>
+
+#include "dnc/automation/BusTypes.h"
 
 #include "tools/ferixdncctl/CtlArguments.h"
 #include "tools/ferixdncctl/ExitStatus.h"
@@ -39,6 +42,8 @@ private:
     // with the status and the reason on standard error.
     bool call(const QString& path, const QString& interface, const QString& method,
               const QVariantList& arguments, QDBusMessage& reply, int& status);
+    // The manager's list of sub nets; nullopt with `status` set when the call failed.
+    std::optional<dnc::bus::SubNetRows> subNets(int& status);
     int list();
     int decide(const char* method, const char* outcome);
     int manage(const char* method, const char* outcome);

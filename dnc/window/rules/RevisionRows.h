@@ -33,6 +33,13 @@ inline constexpr int kCompareHeader = 1933;  // "Revision %1 against %2"
 inline constexpr int kLineEndsOnly = 1934;   // "Only the line ends differ"
 inline constexpr int kReleasedOne = 1935;    // "the released one"
 inline constexpr int kMarkTip = 1936;
+inline constexpr int kReading = 1937;
+inline constexpr int kNoRevisions = 1938;     // "No revision of %1 is recorded: ..."
+inline constexpr int kRevisionColumn = 1939;  // "Revision %1 (%2)": id, state
+inline constexpr int kBefore = 1940;          // the compared columns before a comparison
+inline constexpr int kAfter = 1941;
+inline constexpr int kLineColumn = 1942;
+inline constexpr int kMarkColumn = 1943;
 }  // namespace revstr
 
 enum class RevisionColumn { Id, Time, Unit, Name, State, Source, Size, User, Note };
