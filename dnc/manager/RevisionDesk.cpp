@@ -3,12 +3,12 @@
 #include "comm/files/FileIo.h"
 #include "comm/files/ProgramFiles.h"
 #include "dnc/history/RevisionCommands.h"
+#include "dnc/history/ServerLocation.h"
 #include "dnc/history/Sha256.h"
 
 namespace dnc {
 
 using history::ActionResult;
-using history::HistoryDatabase;
 using revisions::Action;
 
 RevisionDesk::RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder)
@@ -17,10 +17,11 @@ RevisionDesk::RevisionDesk(std::filesystem::path database, history::HistoryRecor
 std::optional<std::vector<history::RevisionRow>> RevisionDesk::list(
     const history::RevisionFilter& filter, std::string& error) const {
     std::error_code ec;
-    if (!std::filesystem::exists(database_, ec)) {
+    if (!history::isServerLocation(database_.string()) && !std::filesystem::exists(database_, ec)) {
         return std::vector<history::RevisionRow>{};  // nothing recorded yet
     }
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = history::openHistoryStore(database_, history::HistoryStore::Access::Read);
+    history::HistoryStore& db = *opened;
     auto rows = db.ok() ? db.revisions(filter) : std::nullopt;
     if (!rows) {
         error = db.error();
@@ -30,7 +31,8 @@ std::optional<std::vector<history::RevisionRow>> RevisionDesk::list(
 
 std::optional<std::string> RevisionDesk::compare(std::int64_t id, std::int64_t other,
                                                  std::string& error) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = history::openHistoryStore(database_, history::HistoryStore::Access::Read);
+    history::HistoryStore& db = *opened;
     if (!db.ok()) {
         error = db.error();
         return std::nullopt;
@@ -39,7 +41,8 @@ std::optional<std::string> RevisionDesk::compare(std::int64_t id, std::int64_t o
 }
 
 std::optional<std::string> RevisionDesk::content(std::int64_t id, std::string& error) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = history::openHistoryStore(database_, history::HistoryStore::Access::Read);
+    history::HistoryStore& db = *opened;
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
         error = db.error();
@@ -49,7 +52,8 @@ std::optional<std::string> RevisionDesk::content(std::int64_t id, std::string& e
 }
 
 std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = history::openHistoryStore(database_, history::HistoryStore::Access::Read);
+    history::HistoryStore& db = *opened;
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
         return db.error();
@@ -62,7 +66,8 @@ std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) co
 }
 
 std::optional<std::string> RevisionDesk::refusal(Action action, int subNet, std::int64_t id) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = history::openHistoryStore(database_, history::HistoryStore::Access::Read);
+    history::HistoryStore& db = *opened;
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
         return db.error();
@@ -91,7 +96,8 @@ void RevisionDesk::act(SubNet& subNet, Action action, std::int64_t id, const std
     }
     // The content is read here, never on the line's thread; it must still be what was hashed.
     std::string error;
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = history::openHistoryStore(database_, history::HistoryStore::Access::Read);
+    history::HistoryStore& db = *opened;
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     const auto content = row ? history::revisionContent(db, *row, error) : std::nullopt;
     if (!content || history::sha256Hex(*content) != row->sha256) {

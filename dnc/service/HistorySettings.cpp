@@ -15,6 +15,7 @@ history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
     const StoreSection common = store.section("Common");
     history::RecorderOptions options;
     options.database = database;
+    options.site = common.readString("PlantSite", "");
     options.keepPrograms = common.readBool("HistoryKeepPrograms", false);
     options.retention.days = static_cast<int>(common.readInt("HistoryKeepDays", 0, 0, kMostDays));
     options.retention.megabytes = common.readInt("HistoryKeepMegabytes", 0, 0, kMostMegabytes);

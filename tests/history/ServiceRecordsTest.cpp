@@ -128,7 +128,9 @@ TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
     const fs::path received = dir / "home" / "Ferix2" / "PRG2.WTX";
     ASSERT_TRUE(fs::exists(received));
 
-    HistoryDatabase reader(database, HistoryDatabase::Access::Read);
+    const auto readerStore = openHistoryStore(database, HistoryStore::Access::Read);
+
+    HistoryStore& reader = *readerStore;
     const auto rows = reader.query({});
     ASSERT_TRUE(rows) << reader.error();
     ASSERT_EQ(rows->size(), 2u);
@@ -210,7 +212,8 @@ TEST_F(ServiceRecords, AnOperatorsRequestIsRecordedUnderTheUserWhoAsked) {
         service.closeAll();
         recorder.flush();
     }
-    HistoryDatabase reader(database, HistoryDatabase::Access::Read);
+    const auto readerStore = openHistoryStore(database, HistoryStore::Access::Read);
+    HistoryStore& reader = *readerStore;
     const auto rows = reader.query({});
     ASSERT_TRUE(rows) << reader.error();
     ASSERT_EQ(rows->size(), 2u);
