@@ -1,5 +1,7 @@
 #include "dnc/service/HistorySettings.h"
 
+#include "dnc/history/HistoryLocation.h"
+
 namespace dnc {
 
 namespace {
@@ -21,6 +23,16 @@ history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
     options.retention.megabytes = common.readInt("HistoryKeepMegabytes", 0, 0, kMostMegabytes);
     options.report = std::move(report);
     return options;
+}
+
+std::filesystem::path historyLocation(const ConfigStore& store,
+                                      const std::optional<std::string>& given) {
+    if (given && !given->empty()) {
+        return history::historyPath(given);
+    }
+    const std::string configured = store.section("Common").readString("HistoryDatabase", "");
+    return history::historyPath(configured.empty() ? std::nullopt
+                                                   : std::optional<std::string>(configured));
 }
 
 }  // namespace dnc

@@ -63,6 +63,7 @@ protected:
         store = std::make_unique<dnc::ConfigStore>(dir / "DNC.ini");
         EXPECT_TRUE(store->write("Ports", "1", pty.devicePath()));
         EXPECT_TRUE(store->write("Common", "HistoryKeepPrograms", "True"));
+        EXPECT_TRUE(store->write("Common", "PlantSite", "Hall West"));
         EXPECT_TRUE(store->write("Config1", {{"Caption", "Hall A"},
                                              {"CommSpeed", std::to_string(kSpeed)},
                                              {"Protocol", "3"},
@@ -155,12 +156,23 @@ TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
     EXPECT_EQ(up.sha256, sha256sum(received));
     EXPECT_TRUE(up.stored);
     EXPECT_TRUE(up.kept) << "a received program is a revision: its content is kept";
+    EXPECT_EQ(down.site, "Hall West");
+    EXPECT_EQ(up.site, "Hall West");
+    EXPECT_EQ(reader.revisions({})->front().site, "Hall West");
 
     std::ostringstream out, err;
     ASSERT_EQ(runShowProgramCommand({*down.sha256, "--history", database.string()}, out, err), 0)
         << err.str();
     EXPECT_EQ(out.str(), program(300, 16));
     EXPECT_EQ(linesWith("history:"), 0);
+}
+
+TEST_F(ServiceRecords, TheHistoryIsWhereTheCommandLineOrElseTheSettingsSay) {
+    EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db"), "/srv/given.db");
+    const std::string uri = "postgresql://dnc@db.plant/history";
+    ASSERT_TRUE(store->write("Common", "HistoryDatabase", uri));
+    EXPECT_EQ(dnc::historyLocation(*store, std::nullopt).string(), uri);
+    EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db"), "/srv/given.db");
 }
 
 TEST_F(ServiceRecords, ADatabaseThatCannotBeWrittenLeavesTheLineAlone) {
