@@ -48,6 +48,7 @@ void HeadlessService::logSettingProblems(const std::vector<int>& starting) {
 }
 
 void HeadlessService::startSubNet(int n) {
+    discardEnded(n);  // asked for before its restart is due: it starts now
     if (n < 1 || n > kSubNetCount || subNets_.count(n) != 0) {
         return;
     }
@@ -65,10 +66,13 @@ void HeadlessService::stopSubNet(int n) {
     if (found == subNets_.end()) {
         return;
     }
+    closing_.insert(n);
     found->second->CloseIt();
     events_.runPending();  // its last events, Closing among them, before it is gone
     subNets_.erase(found);
     retries_.erase(n);
+    restarts_.erase(n);
+    closing_.erase(n);
 }
 
 bool HeadlessService::showSubNet(int) {
@@ -81,7 +85,7 @@ bool HeadlessService::hideSubNet(int) {
 
 SubNet* HeadlessService::runningSubNet(int n) {
     const auto found = subNets_.find(n);
-    return found == subNets_.end() ? nullptr : found->second.get();
+    return found == subNets_.end() || restarts_.count(n) != 0 ? nullptr : found->second.get();
 }
 
 std::vector<SubNetEntry> HeadlessService::subNetEntries() const {
@@ -93,7 +97,7 @@ std::vector<SubNetEntry> HeadlessService::subNetEntries() const {
         entry.number = n;
         entry.caption =
             store_.section(subNetSection(n)).readString("Caption", names.defaultCaption(n));
-        entry.running = subNets_.count(n) != 0;
+        entry.running = subNets_.count(n) != 0 && restarts_.count(n) == 0;
         entry.startUp = common.readBool(std::to_string(n), false);
         entries.push_back(entry);
     }
@@ -130,10 +134,35 @@ void HeadlessService::handle(const SubNetEvent& event) {
             observer_->subNetClosed(event.subNet);
         }
     }
+    if (event.kind == SubNetEvent::Kind::Closing) {
+        scheduleRestart(event);
+    }
     if (event.kind == SubNetEvent::Kind::StartFailed && subNets_.count(event.subNet) != 0) {
         retries_[event.subNet] = std::chrono::steady_clock::now() + options_.retryInterval;
         log_.note(event.subNet, event.caption,
                   "retrying in " + std::to_string(options_.retryInterval.count() / 1000) + " s");
+    }
+}
+
+void HeadlessService::scheduleRestart(const SubNetEvent& closing) {
+    if (closing_.count(closing.subNet) != 0 || subNets_.count(closing.subNet) == 0) {
+        return;
+    }
+    retries_.erase(closing.subNet);
+    restarts_[closing.subNet] = std::chrono::steady_clock::now() + options_.retryInterval;
+    log_.note(closing.subNet, closing.caption,
+              "starting the sub net again in " +
+                  std::to_string(options_.retryInterval.count() / 1000) + " s");
+}
+
+void HeadlessService::discardEnded(int n) {
+    if (restarts_.erase(n) == 0) {
+        return;
+    }
+    const auto ended = subNets_.find(n);
+    if (ended != subNets_.end()) {
+        ended->second->waitClosed();  // its thread has ended: no wait
+        subNets_.erase(ended);
     }
 }
 
@@ -142,14 +171,29 @@ void HeadlessService::serviceOnce(std::chrono::milliseconds wait) {
     for (const auto& [subNet, due] : retries_) {
         until = std::min(until, due);
     }
+    for (const auto& [subNet, due] : restarts_) {
+        until = std::min(until, due);
+    }
     const auto now = std::chrono::steady_clock::now();
     if (until > now) {
         events_.waitForMessage(std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
     }
     events_.runPending();
-    const auto after = std::chrono::steady_clock::now();
+    runDueRetries(std::chrono::steady_clock::now());
+}
+
+void HeadlessService::runDueRetries(std::chrono::steady_clock::time_point now) {
+    for (auto it = restarts_.begin(); it != restarts_.end();) {
+        if (it->second > now) {
+            ++it;
+            continue;
+        }
+        const int n = it->first;
+        ++it;
+        startSubNet(n);
+    }
     for (auto it = retries_.begin(); it != retries_.end();) {
-        if (it->second <= after) {
+        if (it->second <= now) {
             const auto subNet = subNets_.find(it->first);
             if (subNet != subNets_.end()) {
                 subNet->second->StartCommunication();
@@ -170,6 +214,7 @@ void HeadlessService::run(const std::atomic<bool>& stop) {
 
 void HeadlessService::closeAll() {
     for (auto& [n, subNet] : subNets_) {
+        closing_.insert(n);
         subNet->requestClose();
     }
     for (auto& [n, subNet] : subNets_) {
@@ -178,6 +223,8 @@ void HeadlessService::closeAll() {
     events_.runPending();  // the closing lines
     subNets_.clear();
     retries_.clear();
+    restarts_.clear();
+    closing_.clear();
 }
 
 }  // namespace dnc

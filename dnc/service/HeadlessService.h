@@ -1,12 +1,14 @@
 // The sub nets of the store run without a window: each on its own thread, every event logged,
-// a line whose port cannot be opened retried until it can, every line stopped and every
-// configuration stored when the service ends.
+// a line whose port cannot be opened retried until it can, a sub net that ended after an
+// internal error started afresh, every line stopped and every configuration stored when the
+// service ends.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <map>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "dnc/config/ConfigStore.h"
@@ -43,7 +45,7 @@ public:
     void serviceOnce(std::chrono::milliseconds wait);
     void closeAll();
 
-    int running() const { return static_cast<int>(subNets_.size()); }
+    int running() const { return static_cast<int>(subNets_.size() - restarts_.size()); }
 
     // SubNetOwner, called on the sub nets' threads.
     void deliver(const SubNetEvent& event) override;
@@ -70,6 +72,12 @@ public:
 
 private:
     void handle(const SubNetEvent& event);
+    // A sub net closed without being asked to (after an internal error): it is started afresh
+    // after the retry interval, since nobody stands by to start it again.
+    void scheduleRestart(const SubNetEvent& closing);
+    void runDueRetries(std::chrono::steady_clock::time_point now);
+    // Lets go of a sub net that ended after an internal error.
+    void discardEnded(int subNet);
     void logSettingProblems(const std::vector<int>& starting);
     void post(std::function<void()> work);
 
@@ -79,6 +87,8 @@ private:
     MessageQueue events_;
     std::map<int, std::unique_ptr<SubNet>> subNets_;
     std::map<int, std::chrono::steady_clock::time_point> retries_;
+    std::map<int, std::chrono::steady_clock::time_point> restarts_;
+    std::set<int> closing_;  // asked to close: their Closing is no failure
     NetworkObserver* observer_ = nullptr;
     std::function<void()> wake_;
 };

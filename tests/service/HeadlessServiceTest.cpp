@@ -137,6 +137,31 @@ TEST_F(Service, AMissingPortIsRetriedUntilItAppearsWhileOthersRun) {
     EXPECT_EQ(linesWith("closed, configuration stored"), 2);
 }
 
+TEST_F(Service, ASubNetEndedByAnInternalErrorIsStartedAfreshWhileOthersRun) {
+    sim::PtyPair one;
+    sim::PtyPair two;
+    ASSERT_TRUE(store->write("Ports", {{"1", one.devicePath()}, {"2", two.devicePath()}}));
+    ASSERT_TRUE(store->write("Config2", "CommPort", "2"));
+    options.subNets = {1, 2};
+    auto log = makeLog();
+    dnc::HeadlessService service(*store, log, options);
+    service.start();
+    ASSERT_TRUE(serveUntil(service, "communication started", 2));
+
+    // As when memory runs out inside a transfer.
+    service.runningSubNet(2)->post([](comm::ctrlFerixComm&) { throw std::bad_alloc(); });
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 2]: starting the sub net again in"));
+    EXPECT_EQ(linesWith("[Sub Net 2]: Error: the sub net ends after an internal error"), 1);
+    EXPECT_EQ(service.running(), 1) << "the ended sub net is not counted as running";
+    EXPECT_EQ(service.runningSubNet(2), nullptr);
+    ASSERT_TRUE(serveUntil(service, "[Sub Net 2]: communication started", 2));
+    EXPECT_EQ(service.running(), 2);
+    EXPECT_EQ(linesWith("[Sub Net 1]: communication started"), 1) << "the other line ran on";
+
+    service.closeAll();
+    EXPECT_EQ(linesWith("starting the sub net again"), 1) << "a close asked for is no failure";
+}
+
 TEST_F(Service, AServedLineWhoseDeviceGoesAwayIsReportedAndComesBackWithIt) {
     // The port is reached through a link, as udev names a USB adapter: the device behind it
     // goes and a new one comes under the same name.
