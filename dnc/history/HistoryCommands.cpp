@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "dnc/history/DatabaseFile.h"
+#include "dnc/history/HistoryCopy.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/history/IsoTime.h"
 #include "dnc/history/ServerLocation.h"
@@ -171,6 +172,9 @@ std::string historyCommandsUsage() {
            "    regardless of case. --site: those the plant site NAME recorded. DATE in UTC: "
            "2026-03-04, 2026-03-04T05:06 or\n"
            "    2026-03-04T05:06:07 (a date alone stands for the whole day, for --until too).\n"
+           "history --copy-to URI [--history FILE]\n"
+           "    Copies the history file into the empty history on the PostgreSQL server at URI,\n"
+           "    every record with its seal: the chain verifies there as it did in the file.\n"
            "history --verify [--history FILE]\n"
            "    Walks the hash chain of the records: exit status 0 when it is intact, 1 naming\n"
            "    the first record that does not match.\n"
@@ -217,6 +221,11 @@ std::optional<HistoryCommandOptions> parseHistoryOptions(const std::vector<std::
             options.filter.since = dateBound(*v, "--since", true, error);
         } else if (auto v = optionValue(args, i, "--until", error)) {
             options.filter.until = dateBound(*v, "--until", false, error);
+        } else if (auto v = optionValue(args, i, "--copy-to", error)) {
+            options.copyTo = *v;
+            if (!isServerLocation(*v) && error.empty()) {
+                error = "--copy-to needs a postgresql:// or postgres:// URI";
+            }
         } else if (auto v = optionValue(args, i, "--site", error)) {
             options.filter.site = *v;
             if (v->empty()) {
@@ -300,6 +309,27 @@ int verifyHistory(HistoryStore& db, const std::filesystem::path& file, std::ostr
     return kExitOk;
 }
 
+namespace {
+
+int copyToServer(const std::filesystem::path& file, const std::string& uri, std::ostream& out,
+                 std::ostream& err) {
+    if (isServerLocation(file.string())) {
+        err << "history: --copy-to copies a history file; --history names a server\n";
+        return kExitUsage;
+    }
+    std::string error;
+    const std::int64_t records = copyHistory(file, uri, error);
+    if (records < 0) {
+        err << "history: " << printable(error) << "\n";
+        return kExitNothing;
+    }
+    out << "Copied " << file.string() << " to " << maskedLocation(uri) << ": the chain of "
+        << records << " record(s) is intact there.\n";
+    return kExitOk;
+}
+
+}  // namespace
+
 int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string error;
     const auto options = parseHistoryOptions(args, error);
@@ -310,6 +340,9 @@ int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, s
     const std::filesystem::path file = historyPath(options->database);
     if (databaseUnusable(file, "history", err)) {
         return kExitNothing;
+    }
+    if (options->copyTo) {
+        return copyToServer(file, *options->copyTo, out, err);
     }
     const auto opened = openHistoryStore(file, HistoryStore::Access::Read);
     HistoryStore& db = *opened;

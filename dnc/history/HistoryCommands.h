@@ -29,6 +29,7 @@ struct HistoryCommandOptions {
     HistoryFilter filter;
     bool json = false;
     bool verify = false;                  // --verify: walk the hash chain instead
+    std::optional<std::string> copyTo;    // --copy-to URI: move the file onto a server
     std::optional<std::string> database;  // --history
 };
 // The options of the history command; nullopt with `error` set when they cannot be read.

@@ -2,6 +2,7 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 
@@ -87,6 +88,10 @@ CREATE TABLE revision_states(
     chain      TEXT);
 CREATE INDEX revision_states_by_revision ON revision_states(revision, id);
 CREATE INDEX revision_states_by_site ON revision_states(site, id);
+CREATE TABLE chain_start(
+    tbl        TEXT    PRIMARY KEY,
+    first      BIGINT  NOT NULL,
+    sited      BIGINT  NOT NULL);
 CREATE TABLE chain_heads(
     tbl        TEXT    NOT NULL,
     site       TEXT    NOT NULL,
@@ -653,18 +658,104 @@ std::optional<ChainCheck> PostgresHistory::verifyChain() {
     if (!command("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) {
         return std::nullopt;
     }
-    bool ok = true;
-    for (const ChainedTable& t : kChainedTables) {
-        ok = checkChainOf(t.name, check);
-        if (!ok || !check.intact) {
-            break;
-        }
-    }
-    ok = ok && (!check.intact || checkStates(check));
+    const bool ok = walkChains(check);
     const std::string why = error_;
     command("COMMIT");
     error_ = why;
     if (!ok) {
+        return std::nullopt;
+    }
+    return check;
+}
+
+bool PostgresHistory::walkChains(ChainCheck& check) {
+    for (const ChainedTable& t : kChainedTables) {
+        if (!checkChainOf(t.name, check)) {
+            return false;
+        }
+        if (!check.intact) {
+            return true;
+        }
+    }
+    return checkStates(check);
+}
+
+std::optional<ChainCheck> PostgresHistory::takeOver(const RowSource& source,
+                                                    const std::vector<ChainStart>& starts) {
+    if (!writable_ && (!opensForWriting_ || !connected() || !(writable_ = createSchema()))) {
+        return std::nullopt;
+    }
+    // Every writer waits meanwhile (they take the lock class shared).
+    if (!begin() || !command("SELECT pg_advisory_xact_lock(" + std::to_string(kLockClass) + ")")) {
+        return std::nullopt;
+    }
+    const Result held =
+        run("SELECT (SELECT COUNT(*) FROM transfers) + (SELECT COUNT(*) FROM revisions) + "
+            "(SELECT COUNT(*) FROM revision_states) + (SELECT COUNT(*) FROM programs)",
+            {});
+    bool ok = held.ok() && held.rows() == 1;
+    if (!ok) {
+        fail("cannot read the history", held.get());
+    } else if (held.integer(0, 0) != 0) {
+        error_ = "the history on " + shown_ +
+                 " holds records already: a history is copied into an empty one only";
+        ok = false;
+    }
+    static const char* const kTables[][2] = {
+        {"programs", "sha256, size, content, kept, last_sent"},
+        {"transfers",
+         "id, time, subnet, caption, unit, direction, started_by, name, path, size, sha256, "
+         "stored, outcome, error, \"user\", site, chain"},
+        {"revisions",
+         "id, time, subnet, unit, name, path, source, sha256, size, \"user\", note, state, site, "
+         "chain"},
+        {"revision_states", "id, revision, time, state, \"user\", site, chain"},
+    };
+    for (const auto& [table, columns] : kTables) {
+        if (!ok) {
+            break;
+        }
+        const std::string list = columns;
+        std::string values = "$1";
+        for (std::size_t n = 2;
+             n <= static_cast<std::size_t>(std::count(list.begin(), list.end(), ',')) + 1; ++n) {
+            values += ", $" + std::to_string(n);
+        }
+        const std::string insert =
+            std::string("INSERT INTO ") + table + "(" + columns + ") VALUES(" + values + ")";
+        ok = source(table, columns, [&](const Row& row) {
+            Row converted = row;
+            for (Parameter& p : converted) {
+                if (p.value && !p.binary) {
+                    p.value = serverText(*p.value);
+                }
+            }
+            return command(insert, converted);
+        });
+        if (ok && std::strcmp(table, "programs") != 0) {
+            // New records go on after the copied ones, each onto its site's chain.
+            const std::string t = table;
+            ok = command("SELECT setval(pg_get_serial_sequence('" + t +
+                         "', 'id'), (SELECT COALESCE(MAX(id), 0) + 1 FROM " + t + "), false)") &&
+                 command(
+                     "INSERT INTO chain_heads(tbl, site, last_id, seal) "
+                     "SELECT DISTINCT ON (site) $1, site, id, chain FROM " +
+                         t + " WHERE chain IS NOT NULL ORDER BY site, id DESC",
+                     {text(t)});
+        }
+    }
+    for (std::size_t i = 0; ok && i < starts.size(); ++i) {
+        ok = command("INSERT INTO chain_start(tbl, first, sited) VALUES($1, $2, $3)",
+                     {text(starts[i].table), number(starts[i].first), number(starts[i].sited)});
+    }
+    ChainCheck check;
+    ok = ok && walkChains(check);
+    if (ok && !check.intact) {
+        error_ = "the copy would not verify: " + check.table + " record " +
+                 std::to_string(check.id) + ": " + check.reason;
+        ok = false;
+    }
+    if (!endTransaction(ok, "cannot copy the history")) {
         return std::nullopt;
     }
     return check;
@@ -677,6 +768,18 @@ bool PostgresHistory::checkChainOf(const char* table, ChainCheck& check) {
         if (t == c.name) {
             sealedList = c.sealed;
         }
+    }
+    // A history copied from a file keeps where its chains began and where its seals took in
+    // the site; one begun on the server has every record sealed with its site.
+    std::int64_t first = 0;
+    std::int64_t sited = 0;
+    const Result start = run("SELECT first, sited FROM chain_start WHERE tbl = $1", {text(t)});
+    if (!start.ok()) {
+        return fail("cannot read the chain", start.get());
+    }
+    if (start.rows() == 1) {
+        first = start.integer(0, 0);
+        sited = start.integer(0, 1);
     }
     const Result rows =
         run("SELECT " + sealedList + ", site, chain FROM " + t + " ORDER BY site, id", {});
@@ -697,11 +800,15 @@ bool PostgresHistory::checkChainOf(const char* table, ChainCheck& check) {
     };
     std::map<std::string, Last> last;  // each site's chain as walked
     for (int i = 0; i < rows.rows(); ++i) {
+        const std::int64_t id = rows.integer(i, 0);
+        if (id < first) {
+            continue;  // written before the chain began
+        }
         ++check.records;
         const std::string site = rows.text(i, sealedCount - 1);
         Last& before = last[site];
         ChainFields fields;
-        for (int c = 0; c < sealedCount; ++c) {
+        for (int c = 0; c < (id >= sited ? sealedCount : sealedCount - 1); ++c) {
             if (rows.isNull(i, c)) {
                 fields.null();
             } else if (rows.type(c) == kInt8 || rows.type(c) == kInt4 || rows.type(c) == kInt2) {
@@ -712,7 +819,6 @@ bool PostgresHistory::checkChainOf(const char* table, ChainCheck& check) {
                 fields.text(rows.text(i, c));
             }
         }
-        const std::int64_t id = rows.integer(i, 0);
         const std::string stored = rows.isNull(i, sealedCount) ? "" : rows.text(i, sealedCount);
         if (fields.seal(before.seal) != stored) {
             return broken(id, kSealMismatch);

@@ -6,6 +6,7 @@
 // them, and the password never appears in a message.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,6 +43,22 @@ public:
         std::optional<std::string> value;
         bool binary = false;
     };
+    using Row = std::vector<Parameter>;
+    // Hands the rows of `table` (its `columns`, in that order) to `put`, which says whether the
+    // row was taken; false when the rows could not be read.
+    using RowSource = std::function<bool(const std::string& table, const std::string& columns,
+                                         const std::function<bool(const Row&)>& put)>;
+    struct ChainStart {
+        std::string table;
+        std::int64_t first = 1;
+        std::int64_t sited = 1;
+    };
+    // Takes over a whole history into this one, which must hold no records yet: every record
+    // with its id, site and seal, every kept program, where the chains begin. The chains are
+    // walked before anything is kept; nothing is kept unless all of it is. The walk's result
+    // (with the records counted), or nullopt with error().
+    std::optional<ChainCheck> takeOver(const RowSource& source,
+                                       const std::vector<ChainStart>& starts);
 
 private:
     class Result;
@@ -64,6 +81,8 @@ private:
                   std::int64_t timeUs);
     bool supersedeReleased(int subNet, int unit, const std::string& name, const std::string& user,
                            std::int64_t timeUs);
+    // Walks every chain within the transaction the caller holds.
+    bool walkChains(ChainCheck& check);
     bool checkChainOf(const char* table, ChainCheck& check);
     bool checkStates(ChainCheck& check);
     std::optional<std::vector<RevisionRow>> selectRevisions(const std::string& where,

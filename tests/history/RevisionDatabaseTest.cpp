@@ -3,7 +3,11 @@
 // removed or inserted record, and the upgrade of a database of the first schema.
 #include <sqlite3.h>
 
+#include <sstream>
+
 #include "dnc/history/ChainHash.h"
+#include "dnc/history/HistoryCommands.h"
+#include "dnc/history/HistoryCopy.h"
 #include "dnc/history/HistoryDatabase.h"
 #include "dnc/history/Sha256.h"
 #include "tests/history/StoreFixture.h"
@@ -391,6 +395,70 @@ TEST_F(Revision, ADatabaseOfTheSecondSchemaTakesTheSiteAndItsSealsHoldAsTheyWere
     check = verify();
     EXPECT_FALSE(check.intact);
     EXPECT_EQ(check.id, 2);
+}
+
+TEST_F(Revision, AFileIsCopiedOntoAServerWithItsChainIntact) {
+    REQUIRE_POSTGRES();
+    // An upgraded file of the second schema, written to by two sites since.
+    writeVersion2(*this, db);
+    {
+        const auto a = open(HistoryStore::Access::Write, "hall-a");
+        add(*a, upload("OLD", "G01\n", false, 10));
+        ASSERT_TRUE(a->add(prepare(transfer("P2", "sent", 11)), true)) << a->error();
+        const auto b = open(HistoryStore::Access::Write, "hall-b");
+        add(*b, upload("B1", "G02\n", true, 12));
+    }
+    const ChainCheck inFile = verify();
+    ASSERT_TRUE(inFile.intact);
+    const std::string server = PostgresServer::instance().freshDatabase();
+    const std::string withPassword =
+        "postgresql://ferix:s3cret@" + server.substr(std::string("postgresql://").size());
+
+    std::ostringstream out, err;
+    ASSERT_EQ(runHistoryCommand({"--history", db.string(), "--copy-to", withPassword}, out, err), 0)
+        << err.str();
+    EXPECT_NE(out.str().find("the chain of " + std::to_string(inFile.records) +
+                             " record(s) is intact there"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(out.str().find("s3cret"), std::string::npos) << out.str();
+
+    const auto there = openHistoryStore(server, HistoryStore::Access::Read);
+    ChainCheck check = there->verifyChain().value_or(ChainCheck{false, "", 0, "unreadable", 0});
+    EXPECT_TRUE(check.intact) << check.table << " " << check.id << ": " << check.reason;
+    EXPECT_EQ(check.records, inFile.records);
+    const auto fileReader = open(HistoryStore::Access::Read);
+    const auto rowsThere = there->query({});
+    const auto rowsHere = fileReader->query({});
+    ASSERT_EQ(rowsThere->size(), rowsHere->size());
+    for (std::size_t i = 0; i < rowsHere->size(); ++i) {
+        EXPECT_EQ((*rowsThere)[i].id, (*rowsHere)[i].id);
+        EXPECT_EQ((*rowsThere)[i].site, (*rowsHere)[i].site);
+        EXPECT_EQ((*rowsThere)[i].kept, (*rowsHere)[i].kept);
+    }
+    EXPECT_EQ(there->revisions({})->size(), 3u);
+    EXPECT_EQ(there->program(sha256Hex("sent")), "sent");
+
+    // The sites write on, each onto its chain where the file left it.
+    {
+        const auto a = openHistoryStore(server, HistoryStore::Access::Write, "hall-a");
+        ASSERT_TRUE(a->add(prepare(upload("OLD", "G03\n", false, 20)), false)) << a->error();
+        const auto b = openHistoryStore(server, HistoryStore::Access::Write, "hall-b");
+        const ActionResult accepted = b->apply(action(Action::Accept, 3));
+        EXPECT_TRUE(accepted.ok) << accepted.error;
+    }
+    check = openHistoryStore(server, HistoryStore::Access::Read)
+                ->verifyChain()
+                .value_or(ChainCheck{false, "", 0, "unreadable", 0});
+    EXPECT_TRUE(check.intact) << check.table << " " << check.id << ": " << check.reason;
+
+    // Only into an empty history, and only what verifies.
+    std::string error;
+    EXPECT_EQ(copyHistory(db, server, error), -1);
+    EXPECT_NE(error.find("holds records already"), std::string::npos) << error;
+    sql("UPDATE transfers SET name = 'FORGED' WHERE id = 2");
+    EXPECT_EQ(copyHistory(db, PostgresServer::instance().freshDatabase(), error), -1);
+    EXPECT_NE(error.find("does not verify"), std::string::npos) << error;
 }
 
 }  // namespace
