@@ -216,7 +216,11 @@ PostgresHistory::PostgresHistory(const std::string& uri, Access access, std::str
         }
         return;
     }
-    conn_ = PQconnectdb(uri.c_str());
+    // A server that does not answer is given up after a while unless the URI says otherwise
+    // (its values count over those before it); the text is UTF-8 whatever the URI says.
+    const char* const keywords[] = {"connect_timeout", "dbname", "client_encoding", nullptr};
+    const char* const values[] = {"10", uri.c_str(), "UTF8", nullptr};
+    conn_ = PQconnectdbParams(keywords, values, 1);
     if (!connected()) {
         return;
     }
@@ -251,7 +255,6 @@ bool PostgresHistory::connected() {
         busy_ = false;
         return false;
     }
-    PQsetClientEncoding(conn_, "UTF8");
     return true;
 }
 

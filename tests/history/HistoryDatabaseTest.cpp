@@ -478,6 +478,22 @@ TEST_P(Databases, EveryRecordCarriesItsSiteAndIsFoundByIt) {
     EXPECT_EQ(check->table, "transfers");
 }
 
+TEST_P(Databases, NamesInAnEightBitCodePageAreKept) {
+    const auto writer = open(HistoryStore::Access::Write);
+    TransferRecord r = transfer("M\xDCHLE.WTX", "x");
+    r.error = std::string("cut\0off", 7);
+    ASSERT_TRUE(writer->add(prepare(r), false)) << writer->error();
+    const HistoryRow row = rows().front();
+    if (backend == Backend::Postgres) {
+        // The server keeps UTF-8 only: the bytes are taken as Latin-1.
+        EXPECT_EQ(row.name, "M\xC3\x9CHLE.WTX");
+        EXPECT_EQ(row.error, "cut\xE2\x90\x80off");
+    } else {
+        EXPECT_EQ(row.name, "M\xDCHLE.WTX");
+    }
+    EXPECT_TRUE(open(HistoryStore::Access::Read)->verifyChain()->intact);
+}
+
 TEST_P(Databases, TheHostNameIsTheSiteUnlessOneIsGiven) {
     char host[256] = {};
     ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
