@@ -1,5 +1,6 @@
 #include "dnc/service/HistorySettings.h"
 
+#include "dnc/config/SettingRules.h"
 #include "dnc/history/HistoryLocation.h"
 
 namespace dnc {
@@ -30,7 +31,10 @@ std::filesystem::path historyLocation(const ConfigStore& store,
     if (given && !given->empty()) {
         return history::historyPath(given);
     }
-    const std::string configured = store.section("Common").readString("HistoryDatabase", "");
+    std::string configured = store.section("Common").readString("HistoryDatabase", "");
+    if (!historyLocationHolds(configured)) {
+        configured.clear();  // --check-config says so
+    }
     return history::historyPath(configured.empty() ? std::nullopt
                                                    : std::optional<std::string>(configured));
 }

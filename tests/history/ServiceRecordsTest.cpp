@@ -11,6 +11,7 @@
 
 #include "dnc/history/HistoryCommands.h"
 #include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/HistoryLocation.h"
 #include "dnc/service/HeadlessService.h"
 #include "dnc/service/HistorySettings.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -173,6 +174,9 @@ TEST_F(ServiceRecords, TheHistoryIsWhereTheCommandLineOrElseTheSettingsSay) {
     ASSERT_TRUE(store->write("Common", "HistoryDatabase", uri));
     EXPECT_EQ(dnc::historyLocation(*store, std::nullopt).string(), uri);
     EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db"), "/srv/given.db");
+    // Another scheme is no file: the default takes its place, as --check-config says.
+    ASSERT_TRUE(store->write("Common", "HistoryDatabase", "mysql://db.plant/history"));
+    EXPECT_EQ(dnc::historyLocation(*store, std::nullopt), dnc::history::historyPath(std::nullopt));
 }
 
 TEST_F(ServiceRecords, ADatabaseThatCannotBeWrittenLeavesTheLineAlone) {
