@@ -348,7 +348,7 @@ bool PostgresHistory::endTransaction(bool ok, const char* failure) {
 bool PostgresHistory::createSchema() {
     // Several PCs may meet an empty server at once: the first to get the lock creates the
     // tables, the others find them made.
-    if (!begin() || !command("SELECT pg_advisory_xact_lock(" + std::to_string(kLockClass) + ")")) {
+    if (!begin() || !lockAll()) {
         return false;
     }
     int version = 0;
@@ -357,6 +357,13 @@ bool PostgresHistory::createSchema() {
         ok = command(kSchema);
     }
     return endTransaction(ok, nullptr);
+}
+
+// The schema's creation, the retention and a copy wait for every writer. A failure ends the
+// transaction.
+bool PostgresHistory::lockAll() {
+    return command("SELECT pg_advisory_xact_lock(" + std::to_string(kLockClass) + ")") ||
+           endTransaction(false, nullptr);
 }
 
 // A site's writers take turns at its chains; the retention waits for every writer (it must
@@ -520,7 +527,12 @@ ActionResult PostgresHistory::apply(const RevisionAction& action) {
         result.error = error_;
         return result;
     }
-    if (!begin() || !lockSite()) {
+    if (!begin()) {
+        result.error = error_;
+        return result;
+    }
+    if (!lockSite()) {
+        endTransaction(false, nullptr);
         result.error = error_;
         return result;
     }
@@ -689,7 +701,7 @@ std::optional<ChainCheck> PostgresHistory::takeOver(const RowSource& source,
         return std::nullopt;
     }
     // Every writer waits meanwhile (they take the lock class shared).
-    if (!begin() || !command("SELECT pg_advisory_xact_lock(" + std::to_string(kLockClass) + ")")) {
+    if (!begin() || !lockAll()) {
         return std::nullopt;
     }
     const Result held =
@@ -872,7 +884,7 @@ bool PostgresHistory::applyRetention(const Retention& retention,
     if (!writable_ || (retention.days <= 0 && retention.megabytes <= 0)) {
         return writable_;
     }
-    if (!begin() || !command("SELECT pg_advisory_xact_lock(" + std::to_string(kLockClass) + ")")) {
+    if (!begin() || !lockAll()) {
         return false;
     }
     constexpr const char* kInUse =

@@ -72,6 +72,7 @@ private:
     bool readVersion(int& version);
     bool begin();
     bool endTransaction(bool ok, const char* failure);
+    bool lockAll();
     bool lockSite();
     bool seal(const char* table, std::int64_t id);
     bool keepContent(const std::string& sha256, const std::string& content,
