@@ -36,6 +36,10 @@ PreparedRecord prepare(TransferRecord record) {
     return prepared;
 }
 
+std::string siteName(const std::string& configured) {
+    return configured.empty() ? hostName() : configured;
+}
+
 std::int64_t microseconds(std::chrono::system_clock::time_point time) {
     return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
 }
@@ -87,7 +91,7 @@ std::optional<std::string> hashPrefix(const std::string& hash, std::string& erro
 std::unique_ptr<HistoryStore> openHistoryStore(const std::string& location,
                                                HistoryStore::Access access,
                                                const std::string& site) {
-    const std::string name = site.empty() ? hostName() : site;
+    const std::string name = siteName(site);
     if (isServerLocation(location)) {
         return std::make_unique<PostgresHistory>(location, access, name);
     }

@@ -120,6 +120,9 @@ std::unique_ptr<HistoryStore> openHistoryStore(const std::string& location,
                                                HistoryStore::Access access,
                                                const std::string& site = {});
 
+// The site records carry: `configured`, or the host name when it is empty.
+std::string siteName(const std::string& configured);
+
 // Microseconds since the epoch.
 std::int64_t microseconds(std::chrono::system_clock::time_point time);
 

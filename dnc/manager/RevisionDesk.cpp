@@ -11,8 +11,9 @@ namespace dnc {
 using history::ActionResult;
 using revisions::Action;
 
-RevisionDesk::RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder)
-    : database_(std::move(database)), recorder_(recorder) {}
+RevisionDesk::RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder,
+                           const std::string& site)
+    : database_(std::move(database)), recorder_(recorder), site_(history::siteName(site)) {}
 
 std::optional<std::vector<history::RevisionRow>> RevisionDesk::list(
     const history::RevisionFilter& filter, std::string& error) const {
@@ -57,6 +58,10 @@ std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) co
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
         return db.error();
+    }
+    // A revision recorded before sites were is this PC's.
+    if (!row->site.empty() && row->site != site_) {
+        return "revision " + std::to_string(id) + " belongs to site " + row->site;
     }
     if (row->subNet != subNet) {
         return "revision " + std::to_string(id) + " belongs to sub net " +
