@@ -26,7 +26,12 @@ std::optional<std::vector<history::RevisionRow>> RevisionDesk::list(
     auto rows = db.ok() ? db.revisions(filter) : std::nullopt;
     if (!rows) {
         error = db.error();
+        return rows;
     }
+    // Only this site's (and those recorded before sites were, which are this PC's).
+    std::erase_if(*rows, [this](const history::RevisionRow& row) {
+        return !row.site.empty() && row.site != site_;
+    });
     return rows;
 }
 

@@ -26,6 +26,7 @@ public:
     RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder,
                  const std::string& site = {});
 
+    // This site's revisions that `filter` lets through.
     std::optional<std::vector<history::RevisionRow>> list(const history::RevisionFilter& filter,
                                                           std::string& error) const;
     // The unified difference from `other` (0: the released revision) to `id`.

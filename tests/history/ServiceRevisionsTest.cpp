@@ -177,6 +177,8 @@ TEST_F(ServiceRevisions, AnUploadWaitsAcceptReplacesTheFileAndTheUnitThenGetsThe
     const auto notOurs = elsewhere.foreign(1, all[0].id);
     ASSERT_TRUE(notOurs);
     EXPECT_NE(notOurs->find("belongs to site"), std::string::npos) << *notOurs;
+    std::string listed;
+    EXPECT_TRUE(elsewhere.list({}, listed)->empty()) << listed;
 
     std::string error;
     const auto diff = desk->compare(all[0].id, 0, error);
