@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
     }
 
     {
-        HistoryDatabase reader(dir / "plain.db", HistoryDatabase::Access::Read);
+        const auto readerStore = openHistoryStore(dir / "plain.db", HistoryStore::Access::Read);
+        HistoryStore& reader = *readerStore;
         HistoryFilter filter;
         filter.subNet = 3;
         filter.nameContains = "p1";

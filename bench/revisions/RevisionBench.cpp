@@ -113,7 +113,9 @@ int main(int argc, char** argv) {
     std::printf("written by the history's thread: %.0f revisions/s (%.1f s)\n",
                 records / writeSeconds, writeSeconds);
 
-    HistoryDatabase reader(db, HistoryDatabase::Access::Read);
+    const auto readerStore = openHistoryStore(db, HistoryStore::Access::Read);
+
+    HistoryStore& reader = *readerStore;
     const auto t0 = Clock::now();
     const auto check = reader.verifyChain();
     const double verifySeconds = micros(Clock::now() - t0) / 1e6;

@@ -11,9 +11,11 @@
 #include "dnc/config/ConfigStore.h"
 #include "dnc/config/SettingsFile.h"
 #include "dnc/history/HistoryLocation.h"
+#include "dnc/history/ServerLocation.h"
 #include "dnc/service/ConfigCheck.h"
 #include "dnc/service/HeadlessService.h"
 #include "dnc/service/HistoryServices.h"
+#include "dnc/service/HistorySettings.h"
 #include "ferix/Version.h"
 #ifdef FERIX_WITH_WINDOWS
 #include "dnc/app/DemoWindow.h"
@@ -53,7 +55,7 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     }
     // The recorder outlives the service: the sub nets' last transfers are written before it
     // goes. Its reports come from its own thread; the log's sink writes whole lines.
-    const auto historyFile = dnc::history::historyPath(line.history);
+    const auto historyFile = dnc::historyLocation(store, line.history);
     dnc::HistoryServices history(
         store, historyFile, [&log](const std::string& text) { log.note(0, "FerixDNC", text); });
     dnc::ServiceOptions options;
@@ -63,7 +65,7 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     dnc::HeadlessService service(store, log, options);
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());
-    log.note(0, "FerixDNC", "history " + historyFile.string());
+    log.note(0, "FerixDNC", "history " + dnc::history::maskedLocation(historyFile.string()));
     const auto bus =
         line.systemBus ? dnc::automation::BusKind::System : dnc::automation::BusKind::Session;
     dnc::automation::runHeadlessOnBus(service, log, bus, g_stop, argc, argv);
@@ -90,7 +92,8 @@ int runWindows(const dnc::CommandLine& line, const std::string& program, int& ar
     }
     options.subNets = line.subNets;
     options.showInTaskbar = line.showInTaskbar;
-    options.history = dnc::history::historyPath(line.history);
+    const dnc::ConfigStore settings(options.config);
+    options.history = dnc::historyLocation(settings, line.history);
     return dnc::window::runNetworkManager(argc, argv, options);
 #else
     (void)line;

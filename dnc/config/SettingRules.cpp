@@ -24,7 +24,9 @@ constexpr std::int64_t kInt16Max = INT16_MAX;
 constexpr KeyRule kCommonRules[] = {
     {"LangID", 0, ValueRule::Integer, "0", 0, 0xFFFF},
     {"ShowInTaskbar", 0, ValueRule::Boolean, "False"},
-    {"", 16, ValueRule::Boolean, "False"},  // start-up flags "1" to "16"
+    {"HistoryDatabase", 0, ValueRule::History, nullptr},  // nothing: the default file
+    {"PlantSite", 0, ValueRule::Text, nullptr},           // nothing: the host name
+    {"", 16, ValueRule::Boolean, "False"},                // start-up flags "1" to "16"
 };
 
 // Section "Config"N: the sub net's configuration, then the view state of its window.
@@ -153,6 +155,16 @@ std::optional<Finding> checkDevice(std::string_view value) {
     f.instead = settingtext::PortCannotOpen;
     return f;
 }
+
+}  // namespace
+
+bool historyLocationHolds(std::string_view value) {
+    // Another scheme would be taken for a file name, and a folder "mysql:" made for it.
+    return value.find("://") == std::string_view::npos || value.starts_with("postgresql://") ||
+           value.starts_with("postgres://");
+}
+
+namespace {
 
 // A value that holds when `holds` says so, else the key's default with `message`.
 std::optional<Finding> unless(bool holds, const KeyRule& rule, int message,
@@ -287,6 +299,8 @@ std::optional<Finding> checkValue(const KeyRule& rule, std::string_view value) {
         }
         case ValueRule::PortDevice:
             return checkDevice(value);
+        case ValueRule::History:
+            return unless(historyLocationHolds(value), rule, t::NotAHistoryLocation, value);
     }
     return std::nullopt;
 }

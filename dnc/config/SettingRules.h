@@ -28,7 +28,11 @@ enum class ValueRule {
     FileType,     // one character, "N" when empty
     Extension,    // text, blanks around it off
     PortDevice,   // a device path, tcp://HOST:PORT or rfc2217://HOST:PORT
+    History,      // a file, or a postgresql:// or postgres:// URI
 };
+
+// Whether a HistoryDatabase= value names a file or a PostgreSQL server.
+bool historyLocationHolds(std::string_view value);
 
 struct KeyRule {
     const char* name;  // the key, or the stem of numbered keys

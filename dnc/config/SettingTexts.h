@@ -28,6 +28,7 @@ inline constexpr int BehindHeader = 1420;
 inline constexpr int GivenAgain = 1421;  // %1 the line that counts
 inline constexpr int BeforeFirstSection = 1422;
 inline constexpr int NotAPortNumber = 1423;
+inline constexpr int NotAHistoryLocation = 1424;
 
 inline constexpr int UsedInstead = 1430;  // %1 what is used
 inline constexpr int DefaultInstead = 1431;

@@ -25,4 +25,24 @@ private:
     std::string encoded_;  // each field with its type and length: no two records encode alike
 };
 
+// The tables with a chain, and the columns each one's seal covers, in this order; a record sealed
+// with its plant site has the site last. A revision's state is not covered: it changes, and each
+// change is a record of revision_states, sealed in turn.
+struct ChainedTable {
+    const char* name;
+    const char* sealed;
+};
+inline constexpr ChainedTable kChainedTables[] = {
+    {"transfers",
+     "id, time, subnet, caption, unit, direction, started_by, name, path, size, sha256, stored, "
+     "outcome, error, \"user\""},
+    {"revisions", "id, time, subnet, unit, name, path, source, sha256, size, \"user\", note"},
+    {"revision_states", "id, revision, time, state, \"user\""},
+};
+
+// What a broken chain is reported as.
+inline constexpr const char* kSealMismatch =
+    "the record does not match its seal: a field was changed, or a record before it inserted or "
+    "removed";
+
 }  // namespace dnc::history

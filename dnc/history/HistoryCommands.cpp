@@ -6,8 +6,10 @@
 #include <system_error>
 
 #include "dnc/history/DatabaseFile.h"
+#include "dnc/history/HistoryCopy.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/history/IsoTime.h"
+#include "dnc/history/ServerLocation.h"
 
 namespace dnc::history {
 
@@ -146,6 +148,9 @@ std::string jsonString(const std::string& text) {
 // Tells why the file cannot be read as a database; false when it can be opened.
 bool databaseUnusable(const std::filesystem::path& file, const std::string& command,
                       std::ostream& err) {
+    if (isServerLocation(file.string())) {
+        return false;  // the server answers for itself
+    }
     const DatabaseFile found = checkDatabaseFile(file);
     switch (found.state) {
         case DatabaseFile::State::Regular:
@@ -162,17 +167,22 @@ bool databaseUnusable(const std::filesystem::path& file, const std::string& comm
 
 std::string historyCommandsUsage() {
     return "history [--subnet N] [--unit U] [--name TEXT] [--since DATE] [--until DATE]\n"
-           "        [--limit N] [--json] [--history FILE]\n"
+           "        [--site NAME] [--limit N] [--json] [--history FILE]\n"
            "    The recorded program transfers, newest first. --name: names containing TEXT,\n"
-           "    regardless of case. DATE in UTC: 2026-03-04, 2026-03-04T05:06 or\n"
+           "    regardless of case. --site: those the plant site NAME recorded. DATE in UTC: "
+           "2026-03-04, 2026-03-04T05:06 or\n"
            "    2026-03-04T05:06:07 (a date alone stands for the whole day, for --until too).\n"
+           "history --copy-to URI [--history FILE]\n"
+           "    Copies the history file into the empty history on the PostgreSQL server at URI,\n"
+           "    every record with its seal: the chain verifies there as it did in the file.\n"
            "history --verify [--history FILE]\n"
            "    Walks the hash chain of the records: exit status 0 when it is intact, 1 naming\n"
            "    the first record that does not match.\n"
            "show-program SHA256 [--history FILE]\n"
            "    Prints a kept program unchanged (HistoryKeepPrograms=True); at least the first 8\n"
            "    hexadecimal digits of its SHA-256.\n"
-           "--history FILE: the database; without it $XDG_STATE_HOME/DNC/history.db, else\n"
+           "--history FILE: the database, or postgresql://[USER@]HOST[:PORT]/DATABASE for a\n"
+           "    server; without it $XDG_STATE_HOME/DNC/history.db, else\n"
            "    ~/.local/state/DNC/history.db.\n";
 }
 
@@ -211,6 +221,16 @@ std::optional<HistoryCommandOptions> parseHistoryOptions(const std::vector<std::
             options.filter.since = dateBound(*v, "--since", true, error);
         } else if (auto v = optionValue(args, i, "--until", error)) {
             options.filter.until = dateBound(*v, "--until", false, error);
+        } else if (auto v = optionValue(args, i, "--copy-to", error)) {
+            options.copyTo = *v;
+            if (!isServerLocation(*v) && error.empty()) {
+                error = "--copy-to needs a postgresql:// or postgres:// URI";
+            }
+        } else if (auto v = optionValue(args, i, "--site", error)) {
+            options.filter.site = *v;
+            if (v->empty()) {
+                error = "--site needs a name";
+            }
         } else if (auto v = optionValue(args, i, "--history", error)) {
             options.database = *v;
             if (v->empty()) {
@@ -267,26 +287,48 @@ void printHistoryJson(const std::vector<HistoryRow>& rows, std::ostream& out) {
             << ", \"stored\": " << (r.stored ? "true" : "false")
             << ", \"outcome\": " << jsonString(std::string(toText(r.outcome)))
             << ", \"error\": " << jsonString(r.error)
-            << ", \"kept\": " << (r.kept ? "true" : "false") << "}";
+            << ", \"kept\": " << (r.kept ? "true" : "false") << ", \"site\": " << jsonString(r.site)
+            << "}";
     }
     out << (rows.empty() ? "]\n" : "\n]\n");
 }
 
-int verifyHistory(HistoryDatabase& db, const std::filesystem::path& file, std::ostream& out,
+int verifyHistory(HistoryStore& db, const std::filesystem::path& file, std::ostream& out,
                   std::ostream& err) {
     const auto check = db.ok() ? db.verifyChain() : std::nullopt;
     if (!check) {
-        err << "history: " << file.string() << ": " << db.error() << "\n";
+        err << "history: " << maskedLocation(file.string()) << ": " << db.error() << "\n";
         return kExitNothing;
     }
     if (!check->intact) {
-        err << "history: " << file.string() << ": " << check->table << " record " << check->id
-            << ": " << check->reason << "\n";
+        err << "history: " << maskedLocation(file.string()) << ": " << check->table << " record "
+            << check->id << ": " << check->reason << "\n";
         return kExitNothing;
     }
     out << "The chain of " << check->records << " record(s) is intact.\n";
     return kExitOk;
 }
+
+namespace {
+
+int copyToServer(const std::filesystem::path& file, const std::string& uri, std::ostream& out,
+                 std::ostream& err) {
+    if (isServerLocation(file.string())) {
+        err << "history: --copy-to copies a history file; --history names a server\n";
+        return kExitUsage;
+    }
+    std::string error;
+    const std::int64_t records = copyHistory(file, uri, error);
+    if (records < 0) {
+        err << "history: " << printable(error) << "\n";
+        return kExitNothing;
+    }
+    out << "Copied " << file.string() << " to " << maskedLocation(uri) << ": the chain of "
+        << records << " record(s) is intact there.\n";
+    return kExitOk;
+}
+
+}  // namespace
 
 int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     std::string error;
@@ -299,13 +341,17 @@ int runHistoryCommand(const std::vector<std::string>& args, std::ostream& out, s
     if (databaseUnusable(file, "history", err)) {
         return kExitNothing;
     }
-    HistoryDatabase db(file, HistoryDatabase::Access::Read);
+    if (options->copyTo) {
+        return copyToServer(file, *options->copyTo, out, err);
+    }
+    const auto opened = openHistoryStore(file, HistoryStore::Access::Read);
+    HistoryStore& db = *opened;
     if (options->verify) {
         return verifyHistory(db, file, out, err);
     }
     const auto rows = db.ok() ? db.query(options->filter) : std::nullopt;
     if (!rows) {
-        err << "history: " << file.string() << ": " << db.error() << "\n";
+        err << "history: " << maskedLocation(file.string()) << ": " << db.error() << "\n";
         return kExitNothing;
     }
     if (options->json) {
@@ -350,7 +396,8 @@ int runShowProgramCommand(const std::vector<std::string>& args, std::ostream& ou
     if (databaseUnusable(file, "show-program", err)) {
         return kExitNothing;
     }
-    HistoryDatabase db(file, HistoryDatabase::Access::Read);
+    const auto opened = openHistoryStore(file, HistoryStore::Access::Read);
+    HistoryStore& db = *opened;
     const auto program = db.ok() ? db.program(*hash) : std::nullopt;
     if (!program) {
         err << "show-program: " << db.error() << "\n";

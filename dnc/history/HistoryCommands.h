@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/HistoryStore.h"
 
 namespace dnc::history {
 
@@ -29,6 +29,7 @@ struct HistoryCommandOptions {
     HistoryFilter filter;
     bool json = false;
     bool verify = false;                  // --verify: walk the hash chain instead
+    std::optional<std::string> copyTo;    // --copy-to URI: move the file onto a server
     std::optional<std::string> database;  // --history
 };
 // The options of the history command; nullopt with `error` set when they cannot be read.
@@ -36,7 +37,7 @@ std::optional<HistoryCommandOptions> parseHistoryOptions(const std::vector<std::
                                                          std::string& error);
 
 // Walks the database's hash chain: 0 when intact, else 1 with the first broken record on `err`.
-int verifyHistory(HistoryDatabase& db, const std::filesystem::path& file, std::ostream& out,
+int verifyHistory(HistoryStore& db, const std::filesystem::path& file, std::ostream& out,
                   std::ostream& err);
 
 // For the commands' output: a text from a line or file without control characters, and a

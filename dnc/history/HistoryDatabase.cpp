@@ -19,7 +19,6 @@ namespace {
 // A moment of waiting for another process's write; longer and the write fails as busy, and the
 // recorder (which never holds up a line) tries it again.
 constexpr int kBusyMilliseconds = 250;
-constexpr std::size_t kShortestHashPrefix = 8;
 
 // A writer keeps the write-ahead log while it has the database open; without one, the last
 // writer has moved everything into the file and removed the log.
@@ -119,6 +118,19 @@ INSERT INTO chain_start(tbl, first)
           ('revisions', 1), ('revision_states', 1);
 )sql";
 
+constexpr const char* kSitesAndTheirChains = R"sql(
+ALTER TABLE chain_start ADD COLUMN sited INTEGER NOT NULL DEFAULT 1;
+UPDATE chain_start SET sited = (SELECT COALESCE(MAX(id), 0) + 1 FROM transfers)
+    WHERE tbl = 'transfers';
+UPDATE chain_start SET sited = (SELECT COALESCE(MAX(id), 0) + 1 FROM revisions)
+    WHERE tbl = 'revisions';
+UPDATE chain_start SET sited = (SELECT COALESCE(MAX(id), 0) + 1 FROM revision_states)
+    WHERE tbl = 'revision_states';
+CREATE INDEX transfers_by_site ON transfers(site, time);
+CREATE INDEX revisions_by_site ON revisions(site);
+PRAGMA user_version = 3;
+)sql";
+
 bool busyCode(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
@@ -133,17 +145,8 @@ std::string lowered(std::string text) {
 
 }  // namespace
 
-PreparedRecord prepare(TransferRecord record) {
-    PreparedRecord prepared;
-    if (record.content) {
-        prepared.size = static_cast<std::int64_t>(record.content->size());
-        prepared.sha256 = sha256Hex(*record.content);
-    }
-    prepared.record = std::move(record);
-    return prepared;
-}
-
-HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access access) {
+HistoryDatabase::HistoryDatabase(const std::filesystem::path& file, Access access, std::string site)
+    : site_(std::move(site)) {
     // SQLite would wait for ever on a FIFO and fail obscurely on a folder or a device.
     const DatabaseFile found = checkDatabaseFile(file);
     if (found.state == DatabaseFile::State::Unusable ||
@@ -257,6 +260,10 @@ bool HistoryDatabase::createSchema() {
         ok = upgradeFrom1To2();
         version = 2;
     }
+    if (ok && version == 2) {
+        ok = upgradeFrom2To3();
+        version = 3;
+    }
     if (!endTransaction(ok, nullptr)) {
         return false;
     }
@@ -279,6 +286,20 @@ bool HistoryDatabase::upgradeFrom1To2() {
                             ";"
                             "PRAGMA user_version = 2;";
     return exec(sql.c_str()) && exec(kRevisionsAndChain);
+}
+
+// Every record carries the plant site that wrote it, and the chains are per site. The records
+// already there are this site's; their seals stay as they were made, without the site (the
+// chain's "sited" says where the seals with the site begin).
+bool HistoryDatabase::upgradeFrom2To3() {
+    bool ok = true;
+    for (const char* table : {"transfers", "revisions", "revision_states"}) {
+        const std::string t = table;
+        ok = ok &&
+             exec(("ALTER TABLE " + t + " ADD COLUMN site TEXT NOT NULL DEFAULT ''").c_str()) &&
+             runWithText(("UPDATE " + t + " SET site = ?1").c_str(), site_);
+    }
+    return ok && exec(kSitesAndTheirChains);
 }
 
 bool HistoryDatabase::endTransaction(bool ok, const char* failure) {
@@ -325,10 +346,12 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
     }
     bool written = false;
     {
-        Statement insert(db_,
-                         "INSERT INTO transfers(time, subnet, caption, unit, direction, "
-                         "started_by, name, path, size, sha256, stored, outcome, error, user) "
-                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)");
+        Statement insert(
+            db_,
+            "INSERT INTO transfers(time, subnet, caption, unit, direction, "
+            "started_by, name, path, size, sha256, stored, outcome, error, user, site) "
+            "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, "
+            "?15)");
         if (insert.prepared()) {
             insert.bind(1, time);
             insert.bind(2, std::int64_t{r.subNet});
@@ -349,6 +372,7 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
             insert.bind(12, toText(r.outcome));
             insert.bind(13, r.error);
             insert.bind(14, r.user);
+            insert.bind(15, site_);
             written = insert.step() == SQLITE_DONE;
         }
     }
@@ -441,7 +465,8 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
         "SELECT t.id, t.time, t.subnet, t.caption, t.unit, t.direction, t.started_by, t.name, "
         "t.path, t.size, t.sha256, t.stored, t.outcome, t.error, "
         "EXISTS(SELECT 1 FROM programs p WHERE p.sha256 = t.sha256), " +
-        std::string(version_ >= 2 ? "t.user" : kUserBeforeVersion2) + " FROM transfers t WHERE 1";
+        std::string(version_ >= 2 ? "t.user" : kUserBeforeVersion2) +
+        (version_ >= 3 ? ", t.site" : ", ''") + " FROM transfers t WHERE 1";
     if (filter.subNet) {
         sql += " AND t.subnet = ?1";
     }
@@ -456,6 +481,9 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
     }
     if (!filter.until.empty()) {
         sql += " AND t.time <= ?5";
+    }
+    if (!filter.site.empty()) {
+        sql += version_ >= 3 ? " AND t.site = ?7" : " AND 0";
     }
     sql += " ORDER BY t.time DESC, t.id DESC";
     if (filter.limit > 0) {
@@ -476,6 +504,7 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
     select.bind(4, filter.since);
     select.bind(5, filter.until);
     select.bind(6, std::int64_t{filter.limit});
+    select.bind(7, filter.site);
     int rc = SQLITE_ROW;
     while ((rc = select.step()) == SQLITE_ROW) {
         HistoryRow row;
@@ -499,6 +528,7 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
         row.error = select.text(13);
         row.kept = select.integer(14) != 0;
         row.user = select.text(15);
+        row.site = select.text(16);
         rows.push_back(std::move(row));
     }
     if (rc != SQLITE_DONE) {
@@ -512,14 +542,11 @@ std::optional<std::string> HistoryDatabase::program(const std::string& hash) {
     if (db_ == nullptr) {
         return std::nullopt;
     }
-    const std::string prefix = lowered(hash);
-    const bool hex = std::all_of(prefix.begin(), prefix.end(), [](char c) {
-        return std::isxdigit(static_cast<unsigned char>(c)) != 0;
-    });
-    if (!hex || prefix.size() < kShortestHashPrefix || prefix.size() > 64) {
-        error_ = "\"" + hash + "\" is no SHA-256 (8 to 64 hexadecimal digits)";
+    const auto given = hashPrefix(hash, error_);
+    if (!given) {
         return std::nullopt;
     }
+    const std::string& prefix = *given;
     if (empty_) {
         error_ = "no program kept with SHA-256 " + prefix;
         return std::nullopt;

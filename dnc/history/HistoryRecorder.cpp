@@ -9,8 +9,10 @@ constexpr std::chrono::milliseconds kHeldPause{20};
 
 class DatabaseWriter : public HistoryWriter {
 public:
-    DatabaseWriter(const std::filesystem::path& file, bool keepPrograms, Retention retention)
-        : db_(file, HistoryDatabase::Access::Write),
+    DatabaseWriter(const std::string& location, const std::string& site, bool keepPrograms,
+                   Retention retention)
+        : owned_(openHistoryStore(location, HistoryStore::Access::Write, site)),
+          db_(*owned_),
           keepPrograms_(keepPrograms),
           retention_(retention) {
         if (!db_.ok()) {
@@ -51,7 +53,8 @@ public:
     }
 
 private:
-    HistoryDatabase db_;
+    std::unique_ptr<HistoryStore> owned_;
+    HistoryStore& db_;
     bool keepPrograms_;
     Retention retention_;
     std::string openError_;
@@ -60,16 +63,17 @@ private:
 
 }  // namespace
 
-std::unique_ptr<HistoryWriter> openDatabaseWriter(const std::filesystem::path& file,
-                                                  bool keepPrograms, Retention retention) {
-    return std::make_unique<DatabaseWriter>(file, keepPrograms, retention);
+std::unique_ptr<HistoryWriter> openDatabaseWriter(const std::string& location,
+                                                  const std::string& site, bool keepPrograms,
+                                                  Retention retention) {
+    return std::make_unique<DatabaseWriter>(location, site, keepPrograms, retention);
 }
 
 HistoryRecorder::HistoryRecorder(RecorderOptions options) : options_(std::move(options)) {
     if (!options_.open) {
-        options_.open = [file = options_.database, keep = options_.keepPrograms,
-                         retention = options_.retention] {
-            return openDatabaseWriter(file, keep, retention);
+        options_.open = [location = options_.database.string(), site = options_.site,
+                         keep = options_.keepPrograms, retention = options_.retention] {
+            return openDatabaseWriter(location, site, keep, retention);
         };
     }
     if (options_.tries < 1) {

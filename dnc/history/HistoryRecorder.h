@@ -20,7 +20,7 @@
 #include <thread>
 #include <variant>
 
-#include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/HistoryStore.h"
 #include "dnc/history/TransferRecord.h"
 
 namespace dnc::history {
@@ -43,8 +43,9 @@ public:
 };
 
 struct RecorderOptions {
-    std::filesystem::path database;
-    bool keepPrograms = false;  // programs sent to a unit are kept by their hash
+    std::filesystem::path database;  // a file, or a postgresql:// URI
+    std::string site;                // the plant site the records carry; empty: the host name
+    bool keepPrograms = false;       // programs sent to a unit are kept by their hash
     Retention retention;
     std::size_t capacity = 1000;  // records waiting at most
     int tries = 3;  // writes of one record before it is given up (a held database is waited for)
@@ -105,8 +106,10 @@ private:
     std::thread thread_;
 };
 
-// The writer of a history database file, with the options' retention.
-std::unique_ptr<HistoryWriter> openDatabaseWriter(const std::filesystem::path& file,
-                                                  bool keepPrograms, Retention retention);
+// The writer of a history store (a file or a server's URI), with the options' retention; what
+// it writes carries `site` (empty: the host name).
+std::unique_ptr<HistoryWriter> openDatabaseWriter(const std::string& location,
+                                                  const std::string& site, bool keepPrograms,
+                                                  Retention retention);
 
 }  // namespace dnc::history

@@ -7,6 +7,7 @@
 #include "dnc/history/HistoryCommands.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/history/IsoTime.h"
+#include "dnc/history/ServerLocation.h"
 #include "dnc/revisions/ProgramDiff.h"
 
 namespace dnc::history {
@@ -31,6 +32,7 @@ struct Words {
     std::vector<std::string> operands;
     std::optional<std::string> database;
     std::optional<std::string> state;
+    std::optional<std::string> site;
     bool json = false;
 };
 
@@ -45,6 +47,11 @@ Words readWords(const std::vector<std::string>& args, bool states, std::string& 
             }
         } else if (auto s = states ? optionValue(args, i, "--state", error) : std::nullopt) {
             words.state = *s;
+        } else if (auto n = states ? optionValue(args, i, "--site", error) : std::nullopt) {
+            words.site = *n;
+            if (n->empty() && error.empty()) {
+                error = "--site needs a name";
+            }
         } else if (states && args[i] == "--json") {
             words.json = true;
         } else if (args[i].rfind("--", 0) == 0) {
@@ -74,15 +81,17 @@ int usage(const char* command, const std::string& error, std::ostream& err) {
 
 std::string revisionCommandsUsage() {
     return "revisions [--json] [--history FILE] [SUBNET [UNIT [NAME]]] [--state STATE]\n"
+           "          [--site NAME]\n"
            "    The revisions of the programs in the unit directories, newest first. STATE:\n"
-           "    released, pending, superseded, rejected or deleted.\n"
+           "    released, pending, superseded, rejected or deleted. --site: those the plant\n"
+           "    site NAME recorded.\n"
            "diff ID [OTHER] [--history FILE]\n"
            "    What revision ID changes against OTHER (default: the released one).\n"
            "show-revision ID [--history FILE]\n"
            "    Prints the content of revision ID unchanged.\n";
 }
 
-std::optional<std::string> revisionContent(HistoryDatabase& db, const RevisionRow& row,
+std::optional<std::string> revisionContent(HistoryStore& db, const RevisionRow& row,
                                            std::string& error) {
     if (row.state == revisions::State::Deleted) {
         return std::string();
@@ -90,7 +99,7 @@ std::optional<std::string> revisionContent(HistoryDatabase& db, const RevisionRo
     return keptContent(db, row, error);
 }
 
-std::optional<std::string> keptContent(HistoryDatabase& db, const RevisionRow& row,
+std::optional<std::string> keptContent(HistoryStore& db, const RevisionRow& row,
                                        std::string& error) {
     auto content = row.sha256.empty() ? std::nullopt : db.program(row.sha256);
     if (!content) {
@@ -99,8 +108,8 @@ std::optional<std::string> keptContent(HistoryDatabase& db, const RevisionRow& r
     return content;
 }
 
-std::optional<std::string> compareRevisions(HistoryDatabase& db, std::int64_t id,
-                                            std::int64_t other, std::string& error) {
+std::optional<std::string> compareRevisions(HistoryStore& db, std::int64_t id, std::int64_t other,
+                                            std::string& error) {
     const auto second = db.revision(id);
     if (!second) {
         error = db.error();
@@ -166,7 +175,7 @@ void printRevisionsJson(const std::vector<RevisionRow>& rows, std::ostream& out)
             << ", \"source\": " << jsonString(std::string(revisions::toText(r.source)))
             << ", \"bytes\": " << r.size << ", \"time\": " << r.timeUs
             << ", \"sha256\": " << jsonString(r.sha256) << ", \"user\": " << jsonString(r.user)
-            << ", \"note\": " << jsonString(r.note) << "}";
+            << ", \"note\": " << jsonString(r.note) << ", \"site\": " << jsonString(r.site) << "}";
     }
     out << (rows.empty() ? "]\n" : "\n]\n");
 }
@@ -203,6 +212,7 @@ int runRevisionsCommand(const std::vector<std::string>& args, std::ostream& out,
                     "\" (released, pending, superseded, rejected, deleted)";
         }
     }
+    filter.site = words.site.value_or("");
     if (!error.empty()) {
         return usage("revisions", error, err);
     }
@@ -210,10 +220,11 @@ int runRevisionsCommand(const std::vector<std::string>& args, std::ostream& out,
     if (databaseUnusable(file, "revisions", err)) {
         return kExitNothing;
     }
-    HistoryDatabase db(file, HistoryDatabase::Access::Read);
+    const auto opened = openHistoryStore(file, HistoryStore::Access::Read);
+    HistoryStore& db = *opened;
     const auto rows = db.ok() ? db.revisions(filter) : std::nullopt;
     if (!rows) {
-        err << "revisions: " << file.string() << ": " << db.error() << "\n";
+        err << "revisions: " << maskedLocation(file.string()) << ": " << db.error() << "\n";
         return kExitNothing;
     }
     if (words.json) {
@@ -248,7 +259,8 @@ int runDiffCommand(const std::vector<std::string>& args, std::ostream& out, std:
     if (databaseUnusable(file, "diff", err)) {
         return kExitNothing;
     }
-    HistoryDatabase db(file, HistoryDatabase::Access::Read);
+    const auto opened = openHistoryStore(file, HistoryStore::Access::Read);
+    HistoryStore& db = *opened;
     const auto text = db.ok() ? compareRevisions(db, *id, *other, error) : std::nullopt;
     if (!text) {
         err << "diff: " << (db.ok() ? error : db.error()) << "\n";
@@ -276,7 +288,8 @@ int runShowRevisionCommand(const std::vector<std::string>& args, std::ostream& o
     if (databaseUnusable(file, "show-revision", err)) {
         return kExitNothing;
     }
-    HistoryDatabase db(file, HistoryDatabase::Access::Read);
+    const auto opened = openHistoryStore(file, HistoryStore::Access::Read);
+    HistoryStore& db = *opened;
     const auto row = db.ok() ? db.revision(*id) : std::nullopt;
     const auto content = row ? revisionContent(db, *row, error) : std::nullopt;
     if (!content) {

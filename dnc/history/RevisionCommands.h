@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/HistoryStore.h"
 
 namespace dnc::history {
 
@@ -27,15 +27,15 @@ std::string revisionCommandsUsage();
 // The unified difference from revision `other` (0: the released revision of the same program)
 // to revision `id`; nullopt with `error` when either or its content is not at hand. Empty
 // when both are the same bytes.
-std::optional<std::string> compareRevisions(HistoryDatabase& db, std::int64_t id,
-                                            std::int64_t other, std::string& error);
+std::optional<std::string> compareRevisions(HistoryStore& db, std::int64_t id, std::int64_t other,
+                                            std::string& error);
 // The content of a revision (empty for one that removed its program); nullopt with `error`
 // when it is gone.
-std::optional<std::string> revisionContent(HistoryDatabase& db, const RevisionRow& row,
+std::optional<std::string> revisionContent(HistoryStore& db, const RevisionRow& row,
                                            std::string& error);
 // The content kept under a revision's hash, also of one that removed its program (what the
 // file held before); nullopt with `error` when it is gone or was never known.
-std::optional<std::string> keptContent(HistoryDatabase& db, const RevisionRow& row,
+std::optional<std::string> keptContent(HistoryStore& db, const RevisionRow& row,
                                        std::string& error);
 
 void printRevisionsTable(const std::vector<RevisionRow>& rows, std::ostream& out);

@@ -2,7 +2,8 @@
 #include <sqlite3.h>
 
 #include <cstring>
-#include <set>
+#include <limits>
+#include <map>
 
 #include "dnc/history/ChainHash.h"
 #include "dnc/history/HistoryDatabase.h"
@@ -17,9 +18,13 @@ using revisions::Action;
 using revisions::Source;
 using revisions::State;
 
-constexpr const char* kRevisionColumns =
-    "SELECT id, subnet, unit, name, path, state, source, size, time, sha256, user, note "
-    "FROM revisions";
+// A database of the second schema opened for reading has no sites.
+std::string revisionColumns(int version) {
+    return std::string(
+               "SELECT id, subnet, unit, name, path, state, source, size, time, sha256, "
+               "user, note, ") +
+           (version >= 3 ? "site" : "''") + " FROM revisions";
+}
 
 RevisionRow readRevision(const Statement& s) {
     RevisionRow row;
@@ -35,21 +40,24 @@ RevisionRow readRevision(const Statement& s) {
     row.sha256 = s.text(9);
     row.user = s.text(10);
     row.note = s.text(11);
+    row.site = s.text(12);
     return row;
 }
 
-// The columns of a table that its seal covers: all but the seal itself and, for a revision, its
-// state, which changes (each change is a record of revision_states, sealed in turn).
-bool sealed(const char* table, const std::string& column) {
-    return column != "chain" && !(std::strcmp(table, "revisions") == 0 && column == "state");
+const char* sealedColumns(const char* table) {
+    for (const ChainedTable& t : kChainedTables) {
+        if (std::strcmp(t.name, table) == 0) {
+            return t.sealed;
+        }
+    }
+    return "id";
 }
 
-ChainFields fieldsOf(const Statement& row, const char* table) {
+// The sealed fields of `row`, which holds the sealed columns in their order and, with `sited`,
+// the site after them.
+ChainFields fieldsOf(const Statement& row, int sealedCount) {
     ChainFields fields;
-    for (int c = 0; c < row.columns(); ++c) {
-        if (!sealed(table, row.columnName(c))) {
-            continue;
-        }
+    for (int c = 0; c < sealedCount; ++c) {
         switch (row.type(c)) {
             case SQLITE_NULL:
                 fields.null();
@@ -68,54 +76,36 @@ ChainFields fieldsOf(const Statement& row, const char* table) {
     return fields;
 }
 
-int chainColumn(const Statement& row) {
-    for (int c = 0; c < row.columns(); ++c) {
-        if (row.columnName(c) == "chain") {
-            return c;
-        }
+int countColumns(const char* list) {
+    int n = 1;
+    for (const char* p = list; *p != '\0'; ++p) {
+        n += *p == ',' ? 1 : 0;
     }
-    return -1;
-}
-
-std::optional<Source> revisionSource(const TransferRecord& r) {
-    if (r.deletion) {
-        return r.startedBy == StartedBy::Unit ? Source::Unit : Source::Operator;
-    }
-    if (!r.content) {
-        return std::nullopt;
-    }
-    if (r.direction == Direction::FromUnit && (r.stored || r.held)) {
-        return r.startedBy == StartedBy::Unit ? Source::Unit : Source::Operator;
-    }
-    if (r.direction == Direction::Include && r.stored && r.outcome == Outcome::Done) {
-        return Source::Include;
-    }
-    return std::nullopt;
+    return n;
 }
 
 }  // namespace
-
-std::int64_t microseconds(std::chrono::system_clock::time_point time) {
-    return std::chrono::duration_cast<std::chrono::microseconds>(time.time_since_epoch()).count();
-}
 
 bool HistoryDatabase::seal(const char* table, std::int64_t id) {
     std::string previous;
     {
         const std::string sql = std::string("SELECT chain FROM ") + table +
-                                " WHERE id < ?1 AND chain IS NOT NULL ORDER BY id DESC LIMIT 1";
+                                " WHERE id < ?1 AND chain IS NOT NULL AND site = ?2 "
+                                "ORDER BY id DESC LIMIT 1";
         Statement before(db_, sql.c_str());
         if (!before.prepared()) {
             return false;
         }
         before.bind(1, id);
+        before.bind(2, site_);
         if (before.step() == SQLITE_ROW) {
             previous = before.text(0);
         }
     }
     std::string chain;
     {
-        const std::string sql = std::string("SELECT * FROM ") + table + " WHERE id = ?1";
+        const std::string sql = std::string("SELECT ") + sealedColumns(table) + ", site FROM " +
+                                table + " WHERE id = ?1";
         Statement row(db_, sql.c_str());
         if (!row.prepared()) {
             return false;
@@ -124,7 +114,7 @@ bool HistoryDatabase::seal(const char* table, std::int64_t id) {
         if (row.step() != SQLITE_ROW) {
             return false;
         }
-        chain = fieldsOf(row, table).seal(previous);
+        chain = fieldsOf(row, row.columns()).seal(previous);
     }
     const std::string sql = std::string("UPDATE ") + table + " SET chain = ?1 WHERE id = ?2";
     Statement update(db_, sql.c_str());
@@ -140,8 +130,8 @@ std::int64_t HistoryDatabase::insertRevision(const RevisionRow& row) {
     {
         Statement insert(db_,
                          "INSERT INTO revisions(time, subnet, unit, name, path, source, sha256, "
-                         "size, user, note, state) "
-                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)");
+                         "size, user, note, state, site) "
+                         "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12)");
         if (!insert.prepared()) {
             return 0;
         }
@@ -156,6 +146,7 @@ std::int64_t HistoryDatabase::insertRevision(const RevisionRow& row) {
         insert.bind(9, row.user);
         insert.bind(10, row.note);
         insert.bind(11, revisions::toText(row.state));
+        insert.bind(12, site_);
         if (insert.step() != SQLITE_DONE) {
             return 0;
         }
@@ -170,8 +161,9 @@ std::int64_t HistoryDatabase::insertRevision(const RevisionRow& row) {
 bool HistoryDatabase::addState(std::int64_t revision, State state, const std::string& user,
                                std::int64_t timeUs) {
     {
-        Statement insert(
-            db_, "INSERT INTO revision_states(revision, time, state, user) VALUES(?1, ?2, ?3, ?4)");
+        Statement insert(db_,
+                         "INSERT INTO revision_states(revision, time, state, user, site) "
+                         "VALUES(?1, ?2, ?3, ?4, ?5)");
         if (!insert.prepared()) {
             return false;
         }
@@ -179,6 +171,7 @@ bool HistoryDatabase::addState(std::int64_t revision, State state, const std::st
         insert.bind(2, timeUs);
         insert.bind(3, revisions::toText(state));
         insert.bind(4, user);
+        insert.bind(5, site_);
         if (insert.step() != SQLITE_DONE) {
             return false;
         }
@@ -206,37 +199,26 @@ bool HistoryDatabase::supersedeReleased(int subNet, int unit, const std::string&
 
 bool HistoryDatabase::addRevisionOf(const PreparedRecord& prepared, std::int64_t transfer) {
     (void)transfer;
-    const TransferRecord& r = prepared.record;
-    const std::optional<Source> source = revisionSource(r);
-    if (!source) {
+    std::optional<RevisionRow> row = revisionOf(prepared);
+    if (!row) {
         return true;
     }
-    RevisionRow row;
-    row.timeUs = microseconds(r.time);
-    row.subNet = r.subNet;
-    row.unit = r.unit;
-    row.name = r.name;
-    row.path = r.path;
-    row.source = *source;
-    row.sha256 = prepared.sha256.value_or(std::string());
-    row.size = prepared.size.value_or(0);
-    row.user = r.user.empty() ? revisions::unitUser(r.unit) : r.user;
-    row.state = r.held ? State::Pending : State::Released;
+    const TransferRecord& r = prepared.record;
     if (r.deletion) {
-        return addDeletion(prepared, row);
+        return addDeletion(prepared, *row);
     }
-    if (!keepContent(row.sha256, *r.content, isoUtc(r.time))) {
+    if (!keepContent(row->sha256, *r.content, isoUtc(r.time))) {
         return false;
     }
-    if (row.state == State::Released &&
-        !supersedeReleased(row.subNet, row.unit, row.name, row.user, row.timeUs)) {
+    if (row->state == State::Released &&
+        !supersedeReleased(row->subNet, row->unit, row->name, row->user, row->timeUs)) {
         return false;
     }
-    const std::int64_t id = insertRevision(row);
+    const std::int64_t id = insertRevision(*row);
     if (id == 0) {
         return false;
     }
-    notice_ = RevisionNotice{id, row.subNet, row.unit, row.name, row.state};
+    notice_ = RevisionNotice{id, row->subNet, row->unit, row->name, row->state};
     return true;
 }
 
@@ -268,12 +250,6 @@ bool HistoryDatabase::addDeletion(const PreparedRecord& prepared, RevisionRow ro
     }
     notice_ = RevisionNotice{id, row.subNet, row.unit, row.name, row.state};
     return true;
-}
-
-std::optional<RevisionNotice> HistoryDatabase::takeRevisionNotice() {
-    std::optional<RevisionNotice> notice = std::move(notice_);
-    notice_.reset();
-    return notice;
 }
 
 ActionResult HistoryDatabase::apply(const RevisionAction& action) {
@@ -333,7 +309,7 @@ std::optional<std::vector<RevisionRow>> HistoryDatabase::revisions(const Revisio
     if (empty_ || version_ < 2) {
         return rows;
     }
-    std::string sql = std::string(kRevisionColumns) + " WHERE 1";
+    std::string sql = revisionColumns(version_) + " WHERE 1";
     if (filter.subNet) {
         sql += " AND subnet = ?1";
     }
@@ -346,6 +322,9 @@ std::optional<std::vector<RevisionRow>> HistoryDatabase::revisions(const Revisio
     if (filter.state) {
         sql += " AND state = ?4";
     }
+    if (!filter.site.empty()) {
+        sql += version_ >= 3 ? " AND site = ?5" : " AND 0";
+    }
     sql += " ORDER BY id DESC";
     Statement select(db_, sql.c_str());
     if (!select.prepared()) {
@@ -356,6 +335,7 @@ std::optional<std::vector<RevisionRow>> HistoryDatabase::revisions(const Revisio
     select.bind(2, std::int64_t{filter.unit.value_or(0)});
     select.bind(3, filter.name);
     select.bind(4, filter.state ? revisions::toText(*filter.state) : std::string_view());
+    select.bind(5, filter.site);
     int rc = SQLITE_ROW;
     while ((rc = select.step()) == SQLITE_ROW) {
         rows.push_back(readRevision(select));
@@ -373,7 +353,7 @@ std::optional<RevisionRow> HistoryDatabase::revision(std::int64_t id) {
         return std::nullopt;
     }
     if (!empty_ && version_ >= 2) {
-        const std::string sql = std::string(kRevisionColumns) + " WHERE id = ?1";
+        const std::string sql = revisionColumns(version_) + " WHERE id = ?1";
         Statement select(db_, sql.c_str());
         if (!select.prepared()) {
             fail("cannot read the revisions");
@@ -395,7 +375,7 @@ std::optional<RevisionRow> HistoryDatabase::released(int subNet, int unit,
     if (db_ == nullptr || empty_ || version_ < 2) {
         return std::nullopt;
     }
-    const std::string sql = std::string(kRevisionColumns) +
+    const std::string sql = revisionColumns(version_) +
                             " WHERE subnet = ?1 AND unit = ?2 AND name = ?3 AND "
                             "state = 'released' ORDER BY id DESC LIMIT 1";
     Statement select(db_, sql.c_str());
@@ -420,7 +400,8 @@ std::optional<ChainCheck> HistoryDatabase::verifyChain() {
     if (empty_ || version_ < 2) {
         return check;  // nothing sealed yet
     }
-    for (const char* table : {"transfers", "revisions", "revision_states"}) {
+    for (const ChainedTable& t : kChainedTables) {
+        const char* table = t.name;
         if (!checkChainOf(table, check)) {
             return std::nullopt;
         }
@@ -436,8 +417,11 @@ std::optional<ChainCheck> HistoryDatabase::verifyChain() {
 
 bool HistoryDatabase::checkChainOf(const char* table, ChainCheck& check) {
     std::int64_t first = 1;
+    std::int64_t sited = 1;
     {
-        Statement start(db_, "SELECT first FROM chain_start WHERE tbl = ?1");
+        const std::string sql = std::string("SELECT first, ") + (version_ >= 3 ? "sited" : "NULL") +
+                                " FROM chain_start WHERE tbl = ?1";
+        Statement start(db_, sql.c_str());
         if (!start.prepared()) {
             return fail("cannot read the chain");
         }
@@ -447,14 +431,17 @@ bool HistoryDatabase::checkChainOf(const char* table, ChainCheck& check) {
             return true;
         }
         first = start.integer(0);
+        sited = start.isNull(1) ? std::numeric_limits<std::int64_t>::max() : start.integer(1);
     }
-    const std::string sql = std::string("SELECT * FROM ") + table + " ORDER BY id";
+    const int sealedCount = countColumns(sealedColumns(table));
+    const std::string sql = std::string("SELECT ") + sealedColumns(table) + ", " +
+                            (version_ >= 3 ? "site" : "''") + ", chain FROM " + table +
+                            " ORDER BY id";
     Statement rows(db_, sql.c_str());
     if (!rows.prepared()) {
         return fail(std::string("cannot read ") + table);
     }
-    const int chain = chainColumn(rows);
-    std::string previous;
+    std::map<std::string, std::string> previous;  // each site's chain
     std::int64_t expected = first;
     int rc = SQLITE_ROW;
     while ((rc = rows.step()) == SQLITE_ROW) {
@@ -473,14 +460,15 @@ bool HistoryDatabase::checkChainOf(const char* table, ChainCheck& check) {
             broken(expected, id > expected ? "the record is missing" : "a record is out of order");
             return true;
         }
-        const std::string stored = chain >= 0 ? rows.text(chain) : std::string();
-        if (fieldsOf(rows, table).seal(previous) != stored) {
-            broken(id,
-                   "the record does not match its seal: a field was changed, or a record "
-                   "before it inserted or removed");
+        // Records sealed before sites were recorded have their seal without the site.
+        const std::string site = rows.text(sealedCount);
+        const std::string stored = rows.text(sealedCount + 1);
+        std::string& before = previous[site];
+        if (fieldsOf(rows, id >= sited ? sealedCount + 1 : sealedCount).seal(before) != stored) {
+            broken(id, kSealMismatch);
             return true;
         }
-        previous = stored;
+        before = stored;
         ++expected;
     }
     return rc == SQLITE_DONE || fail(std::string("cannot read ") + table);

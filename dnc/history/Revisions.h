@@ -24,6 +24,7 @@ struct RevisionRow {
     std::string sha256;
     std::string user;
     std::string note;
+    std::string site;  // the plant site that recorded it ("" before sites were recorded)
 };
 
 // Which revisions a query returns, newest first. Empty fields do not filter.
@@ -32,6 +33,7 @@ struct RevisionFilter {
     std::optional<int> unit;
     std::string name;  // exactly
     std::optional<revisions::State> state;
+    std::string site;  // exactly
 };
 
 // What an operator's accept, reject or restore changed.

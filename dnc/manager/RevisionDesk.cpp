@@ -5,34 +5,50 @@
 #include "comm/files/FileIo.h"
 #include "comm/files/ProgramFiles.h"
 #include "dnc/history/RevisionCommands.h"
+#include "dnc/history/ServerLocation.h"
 #include "dnc/history/Sha256.h"
 
 namespace dnc {
 
 using history::ActionResult;
-using history::HistoryDatabase;
 using revisions::Action;
 
-RevisionDesk::RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder)
-    : database_(std::move(database)), recorder_(recorder) {}
+RevisionDesk::RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder,
+                           const std::string& site)
+    : database_(std::move(database)), recorder_(recorder), site_(history::siteName(site)) {}
+
+namespace {
+
+std::unique_ptr<history::HistoryStore> openForReading(const std::filesystem::path& database) {
+    return history::openHistoryStore(database, history::HistoryStore::Access::Read);
+}
+
+}  // namespace
 
 std::optional<std::vector<history::RevisionRow>> RevisionDesk::list(
     const history::RevisionFilter& filter, std::string& error) const {
     std::error_code ec;
-    if (!std::filesystem::exists(database_, ec)) {
+    if (!history::isServerLocation(database_.string()) && !std::filesystem::exists(database_, ec)) {
         return std::vector<history::RevisionRow>{};  // nothing recorded yet
     }
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = openForReading(database_);
+    history::HistoryStore& db = *opened;
     auto rows = db.ok() ? db.revisions(filter) : std::nullopt;
     if (!rows) {
         error = db.error();
+        return rows;
     }
+    // Only this site's (and those recorded before sites were, which are this PC's).
+    std::erase_if(*rows, [this](const history::RevisionRow& row) {
+        return !row.site.empty() && row.site != site_;
+    });
     return rows;
 }
 
 std::optional<std::string> RevisionDesk::compare(std::int64_t id, std::int64_t other,
                                                  std::string& error) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = openForReading(database_);
+    history::HistoryStore& db = *opened;
     if (!db.ok()) {
         error = db.error();
         return std::nullopt;
@@ -41,7 +57,8 @@ std::optional<std::string> RevisionDesk::compare(std::int64_t id, std::int64_t o
 }
 
 std::optional<std::string> RevisionDesk::content(std::int64_t id, std::string& error) const {
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = openForReading(database_);
+    history::HistoryStore& db = *opened;
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
         error = db.error();
@@ -52,13 +69,19 @@ std::optional<std::string> RevisionDesk::content(std::int64_t id, std::string& e
 
 namespace {
 
-// Revision `id` of sub net `subNet`, or why there is none.
-std::optional<history::RevisionRow> ownRevision(const std::filesystem::path& database, int subNet,
+// Revision `id` of sub net `subNet` of site `site`, or why there is none.
+std::optional<history::RevisionRow> ownRevision(const std::filesystem::path& database,
+                                                const std::string& site, int subNet,
                                                 std::int64_t id, std::string& why) {
-    HistoryDatabase db(database, HistoryDatabase::Access::Read);
+    const auto opened = openForReading(database);
+    history::HistoryStore& db = *opened;
     auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
         why = db.error();
+    } else if (!row->site.empty() && row->site != site) {
+        // A revision recorded before sites were is this PC's.
+        why = "revision " + std::to_string(id) + " belongs to site " + row->site;
+        row.reset();
     } else if (row->subNet != subNet) {
         why =
             "revision " + std::to_string(id) + " belongs to sub net " + std::to_string(row->subNet);
@@ -71,7 +94,7 @@ std::optional<history::RevisionRow> ownRevision(const std::filesystem::path& dat
 
 std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) const {
     std::string why;
-    if (!ownRevision(database_, subNet, id, why)) {
+    if (!ownRevision(database_, site_, subNet, id, why)) {
         return why;
     }
     return std::nullopt;
@@ -79,7 +102,7 @@ std::optional<std::string> RevisionDesk::foreign(int subNet, std::int64_t id) co
 
 std::optional<std::string> RevisionDesk::refusal(Action action, int subNet, std::int64_t id) const {
     std::string why;
-    const auto row = ownRevision(database_, subNet, id, why);
+    const auto row = ownRevision(database_, site_, subNet, id, why);
     if (!row) {
         return why;
     }
@@ -98,7 +121,8 @@ std::optional<RevisionDesk::Change> RevisionDesk::prepare(Action action, std::in
         return change;  // the file stays: nothing to read
     }
     // The content is read here, never on the line's thread; it must still be what was hashed.
-    HistoryDatabase db(database_, HistoryDatabase::Access::Read);
+    const auto opened = openForReading(database_);
+    history::HistoryStore& db = *opened;
     const auto row = db.ok() ? db.revision(id) : std::nullopt;
     if (!row) {
         error = db.error();

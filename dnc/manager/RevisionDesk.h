@@ -21,8 +21,12 @@ namespace dnc {
 
 class RevisionDesk {
 public:
-    RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder);
+    // The desk of the plant site `site` (empty: the host name): a shared history holds other
+    // sites' revisions too, which are none of its own.
+    RevisionDesk(std::filesystem::path database, history::HistoryRecorder& recorder,
+                 const std::string& site = {});
 
+    // This site's revisions that `filter` lets through.
     std::optional<std::vector<history::RevisionRow>> list(const history::RevisionFilter& filter,
                                                           std::string& error) const;
     // The unified difference from `other` (0: the released revision) to `id`.
@@ -31,7 +35,7 @@ public:
     // The content of revision `id`.
     std::optional<std::string> content(std::int64_t id, std::string& error) const;
 
-    // Why revision `id` is none of sub net `subNet`'s; nullopt when it is.
+    // Why revision `id` is none of sub net `subNet`'s (of this site); nullopt when it is.
     std::optional<std::string> foreign(int subNet, std::int64_t id) const;
     // Why `action` cannot be taken on revision `id` of sub net `subNet`, checked before
     // anything changes; nullopt when it can.
@@ -67,6 +71,7 @@ public:
 private:
     std::filesystem::path database_;
     history::HistoryRecorder& recorder_;
+    std::string site_;
     mutable std::mutex mutex_;
     std::map<int, std::function<void(const history::RevisionNotice&)>> listeners_;
     int nextListener_ = 1;

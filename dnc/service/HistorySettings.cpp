@@ -1,5 +1,8 @@
 #include "dnc/service/HistorySettings.h"
 
+#include "dnc/config/SettingRules.h"
+#include "dnc/history/HistoryLocation.h"
+
 namespace dnc {
 
 namespace {
@@ -15,11 +18,25 @@ history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
     const StoreSection common = store.section("Common");
     history::RecorderOptions options;
     options.database = database;
+    options.site = common.readString("PlantSite", "");
     options.keepPrograms = common.readBool("HistoryKeepPrograms", false);
     options.retention.days = static_cast<int>(common.readInt("HistoryKeepDays", 0, 0, kMostDays));
     options.retention.megabytes = common.readInt("HistoryKeepMegabytes", 0, 0, kMostMegabytes);
     options.report = std::move(report);
     return options;
+}
+
+std::filesystem::path historyLocation(const ConfigStore& store,
+                                      const std::optional<std::string>& given) {
+    if (given && !given->empty()) {
+        return history::historyPath(given);
+    }
+    std::string configured = store.section("Common").readString("HistoryDatabase", "");
+    if (!historyLocationHolds(configured)) {
+        configured.clear();  // --check-config says so
+    }
+    return history::historyPath(configured.empty() ? std::nullopt
+                                                   : std::optional<std::string>(configured));
 }
 
 }  // namespace dnc

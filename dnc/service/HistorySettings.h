@@ -3,10 +3,14 @@
 //   HistoryKeepDays=N          drop a kept program not sent for N days (0: never)
 //   HistoryKeepMegabytes=N     keep at most N MiB of programs, dropping those sent longest
 //                              ago first (0: no limit)
+//   HistoryDatabase=LOCATION   the history: a file, or a postgresql:// URI of a server that
+//                              several PCs share (--history overrides it)
+//   PlantSite=NAME             the site every record carries (default: the host name)
 #pragma once
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "dnc/config/ConfigStore.h"
@@ -17,5 +21,10 @@ namespace dnc {
 history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
                                                 const std::filesystem::path& database,
                                                 std::function<void(const std::string&)> report);
+
+// Where the history is: `given` (--history), else HistoryDatabase= in "Common", else the
+// default file.
+std::filesystem::path historyLocation(const ConfigStore& store,
+                                      const std::optional<std::string>& given);
 
 }  // namespace dnc

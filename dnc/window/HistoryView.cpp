@@ -173,7 +173,9 @@ void HistoryView::startQuery() {
     const history::HistoryFilter filter =
         historyViewFilter(subNet_, unit_, chkAllUnits_->isChecked(), s(txtSearch_->text()));
     worker_ = std::thread([this, filter, database = database_] {
-        history::HistoryDatabase db(database, history::HistoryDatabase::Access::Read);
+        const auto opened =
+            history::openHistoryStore(database, history::HistoryStore::Access::Read);
+        history::HistoryStore& db = *opened;
         std::optional<std::vector<history::HistoryRow>> rows;
         if (db.ok()) {
             rows = db.query(filter);
@@ -248,7 +250,8 @@ void HistoryView::openRow(int index) {
         return;
     }
     // One program, read on this thread: its size is that of one program, not of the history.
-    history::HistoryDatabase db(database_, history::HistoryDatabase::Access::Read);
+    const auto opened = history::openHistoryStore(database_, history::HistoryStore::Access::Read);
+    history::HistoryStore& db = *opened;
     const std::optional<std::string> program = db.ok() ? db.program(*row.sha256) : std::nullopt;
     if (!program) {
         dialogs_.tell(this, title,

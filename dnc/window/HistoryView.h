@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/HistoryStore.h"
 #include "dnc/window/OperatorDialogs.h"
 
 class QCheckBox;

@@ -118,7 +118,10 @@ TEST(CtlArguments, TheHelpSaysWhereTheHistoryIs) {
     const std::string help = c::helpText("ferixdncctl");
     EXPECT_NE(help.find("  history [--subnet N] [--unit U]"), std::string::npos) << help;
     EXPECT_NE(help.find("  show-program SHA256 [--history FILE]"), std::string::npos);
-    EXPECT_NE(help.find("--history FILE: the database; without it $XDG_STATE_HOME/DNC/history.db,"),
-              std::string::npos);
+    EXPECT_NE(
+        help.find("--history FILE: the database, or postgresql://[USER@]HOST[:PORT]/DATABASE"),
+        std::string::npos)
+        << help;
+    EXPECT_NE(help.find("without it $XDG_STATE_HOME/DNC/history.db,"), std::string::npos);
     EXPECT_NE(help.find("~/.local/state/DNC/history.db"), std::string::npos);
 }

@@ -13,7 +13,8 @@ using namespace dnc::history;
 class Commands : public HistoryFolder {
 protected:
     Commands() {
-        HistoryDatabase writer(db, HistoryDatabase::Access::Write);
+        const auto writerStore = openHistoryStore(db, HistoryStore::Access::Write, "hall-a");
+        HistoryStore& writer = *writerStore;
         EXPECT_TRUE(writer.add(prepare(transfer("MILL1.WTX", "G01 X1\r\n", 0, 1, 1)), true));
         TransferRecord failed = transfer("LATHE.WTX", "", 86400, 2, 3);
         failed.content.reset();
@@ -75,6 +76,10 @@ TEST_F(Commands, FiltersAndNoMatch) {
     EXPECT_EQ(out.str(), "No transfers recorded that match.\n");
     ASSERT_EQ(history({"--unit", "9", "--json"}), 0);
     EXPECT_EQ(out.str(), "[]\n");
+    ASSERT_EQ(history({"--site", "hall-a", "--subnet", "2"}), 0);
+    EXPECT_NE(out.str().find("LATHE.WTX"), std::string::npos);
+    ASSERT_EQ(history({"--site=hall-b"}), 0);
+    EXPECT_EQ(out.str(), "No transfers recorded that match.\n") << "the site is matched exactly";
 }
 
 TEST_F(Commands, JsonForScripts) {
@@ -93,7 +98,7 @@ TEST_F(Commands, JsonForScripts) {
         << json;
     EXPECT_NE(json.find("\"size\": 8, \"sha256\": \"" + sha256Hex("G01 X1\r\n") +
                         "\", \"stored\": false, \"outcome\": \"done\", \"error\": \"\", "
-                        "\"kept\": true}\n]\n"),
+                        "\"kept\": true, \"site\": \"hall-a\"}\n]\n"),
               std::string::npos)
         << json;
 }
@@ -106,6 +111,7 @@ TEST_F(Commands, WrongArgumentsAreUsageErrors) {
                                                {"--since", "yesterday"},
                                                {"--since", "2026-03-05", "--until", "2026-03-04"},
                                                {"--name="},
+                                               {"--site="},
                                                {"--limit", "-3"},
                                                {"--colour"}}) {
         std::vector<std::string> line = args;

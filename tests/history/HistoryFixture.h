@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -12,9 +13,11 @@
 class HistoryFolder : public ::testing::Test {
 protected:
     HistoryFolder() {
+        // A test on each back end is named "Name/Backend".
+        std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        std::replace(name.begin(), name.end(), '/', '-');
         dir = std::filesystem::temp_directory_path() /
-              ("ferix-history-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+              ("ferix-history-" + std::to_string(::getpid()) + "-" + name);
         std::filesystem::remove_all(dir);
         std::filesystem::create_directories(dir);
         db = dir / "state" / "history.db";

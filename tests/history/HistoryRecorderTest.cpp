@@ -74,7 +74,8 @@ protected:
     // The recorder on the test's database; counts the writes that found it held.
     RecorderOptions heldCounting() {
         {
-            HistoryDatabase made(db, HistoryDatabase::Access::Write);
+            const auto madeStore = openHistoryStore(db, HistoryStore::Access::Write);
+            HistoryStore& made = *madeStore;
             EXPECT_TRUE(made.ok()) << made.error();
         }
         RecorderOptions options;
@@ -206,7 +207,8 @@ TEST_F(Recorder, WritesTheDatabaseAndKeepsProgramsSentToAUnit) {
         stopped.outcome = Outcome::Stopped;
         recorder.record(stopped);
     }  // the rest is written before the recorder goes
-    HistoryDatabase reader(db, HistoryDatabase::Access::Read);
+    const auto readerStore = openHistoryStore(db, HistoryStore::Access::Read);
+    HistoryStore& reader = *readerStore;
     const auto rows = reader.query({});
     ASSERT_TRUE(rows);
     ASSERT_EQ(rows->size(), 3u);
@@ -231,7 +233,8 @@ TEST_F(Recorder, ADatabaseHeldByAnotherProcessIsWaitedForAndNothingIsLost) {
     EXPECT_EQ(recorder.written(), 5u);
     EXPECT_EQ(recorder.lost(), 0u);
     EXPECT_TRUE(reported().empty()) << reported()[0];
-    HistoryDatabase reader(db, HistoryDatabase::Access::Read);
+    const auto readerStore = openHistoryStore(db, HistoryStore::Access::Read);
+    HistoryStore& reader = *readerStore;
     const auto rows = reader.query({});
     ASSERT_TRUE(rows) << reader.error();
     ASSERT_EQ(rows->size(), 5u);

@@ -16,7 +16,8 @@ using namespace dnc::history;
 class RevisionCommands : public HistoryFolder {
 protected:
     void SetUp() override {
-        HistoryDatabase writer(db, HistoryDatabase::Access::Write);
+        const auto writerStore = openHistoryStore(db, HistoryStore::Access::Write, "hall-a");
+        HistoryStore& writer = *writerStore;
         for (const auto& [content, held] :
              std::vector<std::pair<std::string, bool>>{{kReleased, false}, {kPending, true}}) {
             TransferRecord r = transfer("P1.WTX", content, held ? 10 : 0, 2, 3);
@@ -50,11 +51,18 @@ TEST_F(RevisionCommands, TheListFiltersByProgramAndStateAndItsJsonUsesTheFixedNa
                         "\"time\": 1772600777000000, \"sha256\": \""),
               std::string::npos)
         << json;
-    EXPECT_NE(json.find("\"user\": \"unit 3\", \"note\": \"\"}"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"user\": \"unit 3\", \"note\": \"\", \"site\": \"hall-a\"}"),
+              std::string::npos)
+        << json;
     EXPECT_EQ(json.find("\"id\": 1"), std::string::npos) << "released filtered out";
 
     ASSERT_EQ(run(runRevisionsCommand, {"1"}), 0);
     EXPECT_EQ(out.str(), "No revisions that match.\n");
+    ASSERT_EQ(run(runRevisionsCommand, {"--site", "hall-b"}), 0);
+    EXPECT_EQ(out.str(), "No revisions that match.\n");
+    ASSERT_EQ(run(runRevisionsCommand, {"--site=hall-a", "--state", "pending"}), 0);
+    EXPECT_NE(out.str().find("pending"), std::string::npos);
+    EXPECT_EQ(run(runRevisionsCommand, {"--site="}), 2) << "a site has a name";
     ASSERT_EQ(run(runRevisionsCommand, {}), 0);
     EXPECT_NE(out.str().find("released"), std::string::npos);
     EXPECT_EQ(run(runRevisionsCommand, {"--state", "approved"}), 2);

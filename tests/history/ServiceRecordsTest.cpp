@@ -11,6 +11,7 @@
 
 #include "dnc/history/HistoryCommands.h"
 #include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/HistoryLocation.h"
 #include "dnc/service/HeadlessService.h"
 #include "dnc/service/HistorySettings.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -63,6 +64,7 @@ protected:
         store = std::make_unique<dnc::ConfigStore>(dir / "DNC.ini");
         EXPECT_TRUE(store->write("Ports", "1", pty.devicePath()));
         EXPECT_TRUE(store->write("Common", "HistoryKeepPrograms", "True"));
+        EXPECT_TRUE(store->write("Common", "PlantSite", "Hall West"));
         EXPECT_TRUE(store->write("Config1", {{"Caption", "Hall A"},
                                              {"CommSpeed", std::to_string(kSpeed)},
                                              {"Protocol", "3"},
@@ -128,7 +130,9 @@ TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
     const fs::path received = dir / "home" / "Ferix2" / "PRG2.WTX";
     ASSERT_TRUE(fs::exists(received));
 
-    HistoryDatabase reader(database, HistoryDatabase::Access::Read);
+    const auto readerStore = openHistoryStore(database, HistoryStore::Access::Read);
+
+    HistoryStore& reader = *readerStore;
     const auto rows = reader.query({});
     ASSERT_TRUE(rows) << reader.error();
     ASSERT_EQ(rows->size(), 2u);
@@ -153,12 +157,26 @@ TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
     EXPECT_EQ(up.sha256, sha256sum(received));
     EXPECT_TRUE(up.stored);
     EXPECT_TRUE(up.kept) << "a received program is a revision: its content is kept";
+    EXPECT_EQ(down.site, "Hall West");
+    EXPECT_EQ(up.site, "Hall West");
+    EXPECT_EQ(reader.revisions({})->front().site, "Hall West");
 
     std::ostringstream out, err;
     ASSERT_EQ(runShowProgramCommand({*down.sha256, "--history", database.string()}, out, err), 0)
         << err.str();
     EXPECT_EQ(out.str(), program(300, 16));
     EXPECT_EQ(linesWith("history:"), 0);
+}
+
+TEST_F(ServiceRecords, TheHistoryIsWhereTheCommandLineOrElseTheSettingsSay) {
+    EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db"), "/srv/given.db");
+    const std::string uri = "postgresql://dnc@db.plant/history";
+    ASSERT_TRUE(store->write("Common", "HistoryDatabase", uri));
+    EXPECT_EQ(dnc::historyLocation(*store, std::nullopt).string(), uri);
+    EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db"), "/srv/given.db");
+    // Another scheme is no file: the default takes its place, as --check-config says.
+    ASSERT_TRUE(store->write("Common", "HistoryDatabase", "mysql://db.plant/history"));
+    EXPECT_EQ(dnc::historyLocation(*store, std::nullopt), dnc::history::historyPath(std::nullopt));
 }
 
 TEST_F(ServiceRecords, ADatabaseThatCannotBeWrittenLeavesTheLineAlone) {
@@ -210,7 +228,8 @@ TEST_F(ServiceRecords, AnOperatorsRequestIsRecordedUnderTheUserWhoAsked) {
         service.closeAll();
         recorder.flush();
     }
-    HistoryDatabase reader(database, HistoryDatabase::Access::Read);
+    const auto readerStore = openHistoryStore(database, HistoryStore::Access::Read);
+    HistoryStore& reader = *readerStore;
     const auto rows = reader.query({});
     ASSERT_TRUE(rows) << reader.error();
     ASSERT_EQ(rows->size(), 2u);

@@ -171,6 +171,15 @@ TEST_F(ServiceRevisions, AnUploadWaitsAcceptReplacesTheFileAndTheUnitThenGetsThe
     EXPECT_EQ(noticed[0].id, all[0].id);
     EXPECT_EQ(download(), kApproved) << "the unit gets the released program";
 
+    // A shared history holds other sites' revisions: none of them is this desk's.
+    EXPECT_FALSE(desk->foreign(1, all[0].id));
+    const dnc::RevisionDesk elsewhere(database, *recorder, "Hall East");
+    const auto notOurs = elsewhere.foreign(1, all[0].id);
+    ASSERT_TRUE(notOurs);
+    EXPECT_NE(notOurs->find("belongs to site"), std::string::npos) << *notOurs;
+    std::string listed;
+    EXPECT_TRUE(elsewhere.list({}, listed)->empty()) << listed;
+
     std::string error;
     const auto diff = desk->compare(all[0].id, 0, error);
     ASSERT_TRUE(diff) << error;

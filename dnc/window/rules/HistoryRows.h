@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <string>
 
-#include "dnc/history/HistoryDatabase.h"
+#include "dnc/history/HistoryStore.h"
 #include "dnc/window/rules/UnitSelector.h"
 
 namespace dnc::window {

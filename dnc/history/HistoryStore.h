@@ -1,0 +1,136 @@
+// The history's store: one row per ended transfer, the programs kept once by their SHA-256, the
+// revisions of the programs in the unit directories and the hash chains over every record. An
+// embedded SQLite file by default; a PostgreSQL server when several PCs share one history. A
+// store belongs to one thread.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dnc/history/Revisions.h"
+#include "dnc/history/TransferRecord.h"
+
+namespace dnc::history {
+
+// A record with the size and hash of its content, ready to be written.
+struct PreparedRecord {
+    TransferRecord record;
+    std::optional<std::int64_t> size;
+    std::optional<std::string> sha256;
+};
+PreparedRecord prepare(TransferRecord record);
+
+struct HistoryRow {
+    std::int64_t id = 0;
+    std::string time;  // UTC, ISO 8601 with milliseconds
+    int subNet = 0;
+    std::string caption;
+    int unit = 0;
+    Direction direction = Direction::ToUnit;
+    StartedBy startedBy = StartedBy::Unit;
+    // Who asked; rows written before it was recorded say "" (an operator) or "unit N".
+    std::string user;
+    std::string name;
+    std::string path;
+    std::optional<std::int64_t> size;
+    std::optional<std::string> sha256;
+    bool stored = false;
+    Outcome outcome = Outcome::Done;
+    std::string error;
+    bool kept = false;  // the program is kept in the database and can be shown
+    std::string site;   // the plant site that recorded it ("" before sites were recorded)
+};
+
+// Which rows a query returns, newest first. Empty fields do not filter.
+struct HistoryFilter {
+    std::optional<int> subNet;
+    std::optional<int> unit;
+    std::string nameContains;  // regardless of letter case (ASCII)
+    std::string since;         // stored-form times, inclusive
+    std::string until;
+    std::string site;  // exactly
+    int limit = 0;     // 0: all
+};
+
+// How long kept programs stay: a program not sent for `days` days goes, and beyond
+// `megabytes` the programs sent longest ago go first. 0: no limit.
+struct Retention {
+    int days = 0;
+    std::int64_t megabytes = 0;
+};
+
+class HistoryStore {
+public:
+    enum class Access { Write, Read };
+
+    virtual ~HistoryStore() = default;
+
+    // Whether the store could be opened; error() says why not.
+    bool ok() const { return error_.empty(); }
+    // Why the last operation failed.
+    const std::string& error() const { return error_; }
+    // The last operation failed because another connection held the store: it passes.
+    bool busy() const { return busy_; }
+
+    // Writes the row and, with keepProgram, keeps its content under its hash. A record that
+    // changed a program in a unit directory, or holds one for approval, also makes a revision
+    // (see takeRevisionNotice).
+    virtual bool add(const PreparedRecord& prepared, bool keepProgram) = 0;
+    // The revision the last add made, once.
+    std::optional<RevisionNotice> takeRevisionNotice() {
+        std::optional<RevisionNotice> notice = std::move(notice_);
+        notice_.reset();
+        return notice;
+    }
+
+    // Records an operator's accept, reject or restore (see RevisionAction).
+    virtual ActionResult apply(const RevisionAction& action) = 0;
+    virtual std::optional<std::vector<RevisionRow>> revisions(const RevisionFilter& filter) = 0;
+    // nullopt with error() when there is no revision `id`.
+    virtual std::optional<RevisionRow> revision(std::int64_t id) = 0;
+    // The released revision of a program, if it has one (nullopt and an empty error()).
+    virtual std::optional<RevisionRow> released(int subNet, int unit, const std::string& name) = 0;
+    // Walks the hash chains of every table that has one.
+    virtual std::optional<ChainCheck> verifyChain() = 0;
+    // Removes the kept programs beyond the retention; `now` is the time the days count from.
+    virtual bool applyRetention(const Retention& retention,
+                                std::chrono::system_clock::time_point now) = 0;
+
+    virtual std::optional<std::vector<HistoryRow>> query(const HistoryFilter& filter) = 0;
+    // The kept program whose hash is or begins with `hash` (at least 8 hexadecimal digits,
+    // either case); nullopt with error() when none or several match.
+    virtual std::optional<std::string> program(const std::string& hash) = 0;
+    // Total bytes of the kept programs.
+    virtual std::optional<std::int64_t> keptBytes() = 0;
+
+protected:
+    std::string error_;
+    bool busy_ = false;
+    std::optional<RevisionNotice> notice_;
+};
+
+// Opens the store at `location`: a postgresql:// or postgres:// URI names a server, anything
+// else an SQLite file. Records written carry `site` (default: the host name). Never null; see
+// ok().
+std::unique_ptr<HistoryStore> openHistoryStore(const std::string& location,
+                                               HistoryStore::Access access,
+                                               const std::string& site = {});
+
+// The site records carry: `configured`, or the host name when it is empty.
+std::string siteName(const std::string& configured);
+
+// Microseconds since the epoch.
+std::int64_t microseconds(std::chrono::system_clock::time_point time);
+
+// The revision a transfer record makes, if it makes one; without its id and site.
+std::optional<RevisionRow> revisionOf(const PreparedRecord& prepared);
+
+// Hash prefixes a program can be asked for by: 8 to 64 hexadecimal digits. The prefix in lower
+// case, or nullopt with `error` set.
+std::optional<std::string> hashPrefix(const std::string& hash, std::string& error);
+
+}  // namespace dnc::history
