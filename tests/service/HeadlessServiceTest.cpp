@@ -178,12 +178,14 @@ TEST_F(Service, AServedLineWhoseDeviceGoesAwayIsReportedAndComesBackWithIt) {
     service.start();
     ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started"));
 
-    first.reset();  // pulled
+    // Pulled: the device and its link go, as udev removes them. (A stale link could meet
+    // another pseudo-terminal under the old number, opened by a test running beside this one.)
+    first.reset();
+    fs::remove(device);
     ASSERT_TRUE(serveUntil(service, "Port no longer available"));
     ASSERT_TRUE(serveUntil(service, "retrying in", 2)) << "retried while the device is away";
 
     sim::PtyPair second;  // plugged in again
-    fs::remove(device);
     fs::create_symlink(second.devicePath(), device);
     ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started", 2));
     service.closeAll();
@@ -227,11 +229,11 @@ TEST_F(Service, ALineKeepsItsDeviceWhenTheFileLosesItsPorts) {
     // The settings file is replaced by one without "Ports", and the device goes away.
     std::ofstream(store->file(), std::ios::trunc) << "[Common]\n";
     first.reset();
+    fs::remove(device);  // with its link, as when the adapter is pulled
     ASSERT_TRUE(serveUntil(service, "retrying in", 2));
     EXPECT_EQ(linesWith("/dev/ttyS0"), 0) << "fell back to the default device";
 
     sim::PtyPair second;
-    fs::remove(device);
     fs::create_symlink(second.devicePath(), device);
     ASSERT_TRUE(serveUntil(service, "[Sub Net 1]: communication started on " + device.string(), 2));
     service.closeAll();
