@@ -337,7 +337,7 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
     const std::string time = isoUtc(r.time);
     notice_.reset();
     if (r.deletion) {  // no transfer: only the revision
-        const bool removed = addRevisionOf(prepared, 0);
+        const bool removed = writeRevisionOf(prepared);
         if (!endTransaction(removed, "cannot record the removal")) {
             notice_.reset();
             return false;
@@ -382,7 +382,7 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
         written = keepContent(*prepared.sha256, *r.content, time);
     }
     notice_.reset();
-    written = written && addRevisionOf(prepared, transfer);
+    written = written && writeRevisionOf(prepared);
     if (!endTransaction(written, "cannot write the transfer")) {
         notice_.reset();
         return false;
@@ -390,7 +390,7 @@ bool HistoryDatabase::add(const PreparedRecord& prepared, bool keepProgram) {
     return true;
 }
 
-bool HistoryDatabase::keepContent(const std::string& sha256, std::string_view content,
+bool HistoryDatabase::keepContent(const std::string& sha256, const std::string& content,
                                   const std::string& time) {
     Statement keep(db_,
                    "INSERT INTO programs(sha256, size, content, kept, last_sent) "

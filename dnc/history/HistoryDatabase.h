@@ -56,15 +56,11 @@ private:
     bool checkVersion(int& version);
     // Seals record `id` of `table` onto the chain of the table.
     bool seal(const char* table, std::int64_t id);
-    bool keepContent(const std::string& sha256, std::string_view content, const std::string& time);
-    // Writes a revision with its first state; its id, or 0.
-    std::int64_t insertRevision(const RevisionRow& row);
+    bool keepContent(const std::string& sha256, const std::string& content,
+                     const std::string& time) override;
+    std::int64_t insertRevision(const RevisionRow& row) override;
     bool addState(std::int64_t revision, revisions::State state, const std::string& user,
-                  std::int64_t timeUs);
-    bool supersedeReleased(int subNet, int unit, const std::string& name, const std::string& user,
-                           std::int64_t timeUs);
-    bool addRevisionOf(const PreparedRecord& prepared, std::int64_t transfer);
-    bool addDeletion(const PreparedRecord& prepared, RevisionRow row);
+                  std::int64_t timeUs) override;
     bool checkChainOf(const char* table, ChainCheck& check);
     bool checkStates(ChainCheck& check);
 

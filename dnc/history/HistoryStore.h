@@ -108,9 +108,30 @@ public:
     virtual std::optional<std::int64_t> keptBytes() = 0;
 
 protected:
+    // The steps each store writes revisions with, inside a transaction its caller holds.
+    virtual bool keepContent(const std::string& sha256, const std::string& content,
+                             const std::string& time) = 0;
+    // Writes a revision with its first state; its id, or 0.
+    virtual std::int64_t insertRevision(const RevisionRow& row) = 0;
+    virtual bool addState(std::int64_t revision, revisions::State state, const std::string& user,
+                          std::int64_t timeUs) = 0;
+
+    // The same rules on every store, built of the steps above. The revision the record makes
+    // (a removal among them), if any, noted for takeRevisionNotice.
+    bool writeRevisionOf(const PreparedRecord& prepared);
+    // `action` on `target` (nullopt: not found, error() says why): false with error() when it
+    // is refused (`refused` set) or could not be written.
+    bool writeAction(const RevisionAction& action, const std::optional<RevisionRow>& target,
+                     ActionResult& result, bool& refused);
+
     std::string error_;
     bool busy_ = false;
     std::optional<RevisionNotice> notice_;
+
+private:
+    bool supersedeReleased(int subNet, int unit, const std::string& name, const std::string& user,
+                           std::int64_t timeUs);
+    bool writeDeletion(const PreparedRecord& prepared, RevisionRow row);
 };
 
 // Opens the store at `location`: a postgresql:// or postgres:// URI names a server, anything

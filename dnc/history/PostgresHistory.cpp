@@ -425,8 +425,7 @@ bool PostgresHistory::add(const PreparedRecord& prepared, bool keepProgram) {
     bool written = lockSite();
     notice_.reset();
     if (r.deletion) {  // no transfer: only the revision
-        const std::optional<RevisionRow> row = revisionOf(prepared);
-        written = written && row && addDeletion(prepared, *row);
+        written = written && writeRevisionOf(prepared);
         if (!endTransaction(written, "cannot record the removal")) {
             notice_.reset();
             return false;
@@ -455,54 +454,11 @@ bool PostgresHistory::add(const PreparedRecord& prepared, bool keepProgram) {
     if (written && keepProgram && r.content) {
         written = keepContent(*prepared.sha256, *r.content, time);
     }
-    notice_.reset();
-    if (written) {
-        if (std::optional<RevisionRow> row = revisionOf(prepared)) {
-            written =
-                keepContent(row->sha256, *r.content, time) &&
-                (row->state != State::Released ||
-                 supersedeReleased(row->subNet, row->unit, row->name, row->user, row->timeUs));
-            const std::int64_t id = written ? insertRevision(*row) : 0;
-            written = id != 0;
-            if (written) {
-                notice_ = RevisionNotice{id, row->subNet, row->unit, row->name, row->state};
-            }
-        }
-    }
+    written = written && writeRevisionOf(prepared);
     if (!endTransaction(written, "cannot write the transfer")) {
         notice_.reset();
         return false;
     }
-    return true;
-}
-
-bool PostgresHistory::addDeletion(const PreparedRecord& prepared, RevisionRow row) {
-    const TransferRecord& r = prepared.record;
-    const std::optional<RevisionRow> current = released(row.subNet, row.unit, row.name);
-    if (!error_.empty()) {
-        return false;
-    }
-    if (r.content) {
-        if (!keepContent(row.sha256, *r.content, isoUtc(r.time))) {
-            return false;
-        }
-    } else if (current) {
-        // The file could not be read before it went: it held the released content, if any.
-        row.sha256 = current->sha256;
-        row.size = current->size;
-    }
-    row.note = std::string(revisions::kDeletionNote);
-    if (!r.held) {
-        row.state = State::Deleted;
-        if (current && !addState(current->id, State::Superseded, row.user, row.timeUs)) {
-            return false;
-        }
-    }
-    const std::int64_t id = insertRevision(row);
-    if (id == 0) {
-        return false;
-    }
-    notice_ = RevisionNotice{id, row.subNet, row.unit, row.name, row.state};
     return true;
 }
 
@@ -552,15 +508,6 @@ bool PostgresHistory::addState(std::int64_t revision, State state, const std::st
                    {text(stateText), number(revision)});
 }
 
-bool PostgresHistory::supersedeReleased(int subNet, int unit, const std::string& name,
-                                        const std::string& user, std::int64_t timeUs) {
-    const std::optional<RevisionRow> current = released(subNet, unit, name);
-    if (!current) {
-        return error_.empty();
-    }
-    return addState(current->id, State::Superseded, user, timeUs);
-}
-
 ActionResult PostgresHistory::apply(const RevisionAction& action) {
     ActionResult result;
     if (!writable_ && (!opensForWriting_ || !connected() || !(writable_ = createSchema()))) {
@@ -582,36 +529,8 @@ ActionResult PostgresHistory::apply(const RevisionAction& action) {
     const std::optional<RevisionRow> target =
         held.ok() ? revision(action.id)
                   : (fail("cannot read the revisions", held.get()), std::nullopt);
-    bool ok = target.has_value();
-    if (ok) {
-        if (const auto refused =
-                revisions::refusal(action.action, target->state, !target->sha256.empty())) {
-            error_ = "revision " + std::to_string(action.id) + ": " + *refused;
-            ok = false;
-        }
-    }
-    const bool refused = !ok;
-    if (ok && action.action == Action::Reject) {
-        ok = addState(target->id, State::Rejected, action.user, action.timeUs);
-        result.revision = target->id;
-    } else if (ok) {
-        RevisionRow row = *target;
-        row.timeUs = action.timeUs;
-        row.user = action.user;
-        const bool accept = action.action == Action::Accept;
-        // An accepted removal leaves no file: the new revision says it was removed.
-        const bool removal = accept && target->note == revisions::kDeletionNote;
-        row.state = removal ? State::Deleted : State::Released;
-        row.source = accept ? Source::Accept : Source::Restore;
-        row.note =
-            (accept ? "accepts revision " : "restores revision ") + std::to_string(target->id);
-        ok = supersedeReleased(row.subNet, row.unit, row.name, action.user, action.timeUs) &&
-             (!accept || addState(target->id, State::Superseded, action.user, action.timeUs));
-        if (ok) {
-            result.revision = insertRevision(row);
-            ok = result.revision != 0;
-        }
-    }
+    bool refused = false;
+    const bool ok = writeAction(action, target, result, refused);
     result.ok = endTransaction(ok, refused ? nullptr : "cannot record the revision's change");
     if (!result.ok) {
         result.error = error_;

@@ -75,15 +75,11 @@ private:
     bool lockAll();
     bool lockSite();
     bool seal(const char* table, std::int64_t id);
-    // A removal: superseding the released revision, or held for approval.
-    bool addDeletion(const PreparedRecord& prepared, RevisionRow row);
     bool keepContent(const std::string& sha256, const std::string& content,
-                     const std::string& time);
-    std::int64_t insertRevision(const RevisionRow& row);
+                     const std::string& time) override;
+    std::int64_t insertRevision(const RevisionRow& row) override;
     bool addState(std::int64_t revision, revisions::State state, const std::string& user,
-                  std::int64_t timeUs);
-    bool supersedeReleased(int subNet, int unit, const std::string& name, const std::string& user,
-                           std::int64_t timeUs);
+                  std::int64_t timeUs) override;
     // Walks every chain within the transaction the caller holds.
     bool walkChains(ChainCheck& check);
     bool checkChainOf(const char* table, ChainCheck& check);

@@ -188,70 +188,6 @@ bool HistoryDatabase::addState(std::int64_t revision, State state, const std::st
     return update.step() == SQLITE_DONE;
 }
 
-bool HistoryDatabase::supersedeReleased(int subNet, int unit, const std::string& name,
-                                        const std::string& user, std::int64_t timeUs) {
-    const std::optional<RevisionRow> current = released(subNet, unit, name);
-    if (!current) {
-        return error_.empty();
-    }
-    return addState(current->id, State::Superseded, user, timeUs);
-}
-
-bool HistoryDatabase::addRevisionOf(const PreparedRecord& prepared, std::int64_t transfer) {
-    (void)transfer;
-    std::optional<RevisionRow> row = revisionOf(prepared);
-    if (!row) {
-        return true;
-    }
-    const TransferRecord& r = prepared.record;
-    if (r.deletion) {
-        return addDeletion(prepared, *row);
-    }
-    if (!keepContent(row->sha256, *r.content, isoUtc(r.time))) {
-        return false;
-    }
-    if (row->state == State::Released &&
-        !supersedeReleased(row->subNet, row->unit, row->name, row->user, row->timeUs)) {
-        return false;
-    }
-    const std::int64_t id = insertRevision(*row);
-    if (id == 0) {
-        return false;
-    }
-    notice_ = RevisionNotice{id, row->subNet, row->unit, row->name, row->state};
-    return true;
-}
-
-bool HistoryDatabase::addDeletion(const PreparedRecord& prepared, RevisionRow row) {
-    const TransferRecord& r = prepared.record;
-    const std::optional<RevisionRow> current = released(row.subNet, row.unit, row.name);
-    if (!error_.empty()) {
-        return false;
-    }
-    if (r.content) {
-        if (!keepContent(row.sha256, *r.content, isoUtc(r.time))) {
-            return false;
-        }
-    } else if (current) {
-        // The file could not be read before it went: it held the released content, if any.
-        row.sha256 = current->sha256;
-        row.size = current->size;
-    }
-    row.note = std::string(revisions::kDeletionNote);
-    if (!r.held) {
-        row.state = State::Deleted;
-        if (current && !addState(current->id, State::Superseded, row.user, row.timeUs)) {
-            return false;
-        }
-    }
-    const std::int64_t id = insertRevision(row);
-    if (id == 0) {
-        return false;
-    }
-    notice_ = RevisionNotice{id, row.subNet, row.unit, row.name, row.state};
-    return true;
-}
-
 ActionResult HistoryDatabase::apply(const RevisionAction& action) {
     ActionResult result;
     if (!writable_ && (db_ == nullptr || !opensForWriting_ || !prepareForWriting())) {
@@ -263,37 +199,8 @@ ActionResult HistoryDatabase::apply(const RevisionAction& action) {
         return result;
     }
     const std::optional<RevisionRow> target = revision(action.id);
-    bool ok = target.has_value();
-    if (ok) {
-        if (const auto refused =
-                revisions::refusal(action.action, target->state, !target->sha256.empty())) {
-            error_ = "revision " + std::to_string(action.id) + ": " + *refused;
-            ok = false;
-        }
-    }
-    const bool refused = !ok;  // error() says why already
-    if (ok && action.action == Action::Reject) {
-        ok = addState(target->id, State::Rejected, action.user, action.timeUs);
-        result.revision = target->id;
-    } else if (ok) {
-        // The file now holds the revision's content: a new released revision says so.
-        RevisionRow row = *target;
-        row.timeUs = action.timeUs;
-        row.user = action.user;
-        const bool accept = action.action == Action::Accept;
-        // An accepted removal leaves no file: the new revision says it was removed.
-        const bool removal = accept && target->note == revisions::kDeletionNote;
-        row.state = removal ? State::Deleted : State::Released;
-        row.source = accept ? Source::Accept : Source::Restore;
-        row.note =
-            (accept ? "accepts revision " : "restores revision ") + std::to_string(target->id);
-        ok = supersedeReleased(row.subNet, row.unit, row.name, action.user, action.timeUs) &&
-             (!accept || addState(target->id, State::Superseded, action.user, action.timeUs));
-        if (ok) {
-            result.revision = insertRevision(row);
-            ok = result.revision != 0;
-        }
-    }
+    bool refused = false;
+    const bool ok = writeAction(action, target, result, refused);
     result.ok = endTransaction(ok, refused ? nullptr : "cannot record the revision's change");
     if (!result.ok) {
         result.error = error_;
