@@ -62,6 +62,10 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     options.subNets = line.subNets;
     options.journal = &history.recorder();
     options.revisions = &history.desk();
+    // Beats go through the history's thread like the records: a line never waits on the store.
+    options.heartbeat = [&history](dnc::history::Heartbeat beat) {
+        history.recorder().beat(std::move(beat));
+    };
     dnc::HeadlessService service(store, log, options);
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());

@@ -131,6 +131,22 @@ CREATE INDEX revisions_by_site ON revisions(site);
 PRAGMA user_version = 3;
 )sql";
 
+// Version 4: the heartbeats of the running services, one per site with its sub nets.
+constexpr const char* kHeartbeats = R"sql(
+CREATE TABLE heartbeats(
+    site       TEXT    PRIMARY KEY,
+    time       INTEGER NOT NULL,
+    pending    INTEGER NOT NULL);
+CREATE TABLE heartbeat_subnets(
+    site       TEXT    NOT NULL,
+    subnet     INTEGER NOT NULL,
+    caption    TEXT    NOT NULL,
+    state      TEXT    NOT NULL,
+    error      TEXT    NOT NULL,
+    PRIMARY KEY(site, subnet));
+PRAGMA user_version = 4;
+)sql";
+
 bool busyCode(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
@@ -264,6 +280,10 @@ bool HistoryDatabase::createSchema() {
         ok = upgradeFrom2To3();
         version = 3;
     }
+    if (ok && version == 3) {
+        ok = upgradeFrom3To4();
+        version = 4;
+    }
     if (!endTransaction(ok, nullptr)) {
         return false;
     }
@@ -300,6 +320,10 @@ bool HistoryDatabase::upgradeFrom2To3() {
              runWithText(("UPDATE " + t + " SET site = ?1").c_str(), site_);
     }
     return ok && exec(kSitesAndTheirChains);
+}
+
+bool HistoryDatabase::upgradeFrom3To4() {
+    return exec(kHeartbeats);
 }
 
 bool HistoryDatabase::endTransaction(bool ok, const char* failure) {

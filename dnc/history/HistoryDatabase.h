@@ -17,7 +17,7 @@ struct sqlite3;
 
 namespace dnc::history {
 
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 class HistoryDatabase : public HistoryStore {
 public:
@@ -39,6 +39,8 @@ public:
     std::optional<std::vector<HistoryRow>> query(const HistoryFilter& filter) override;
     std::optional<std::string> program(const std::string& hash) override;
     std::optional<std::int64_t> keptBytes() override;
+    bool writeHeartbeat(const Heartbeat& beat) override;
+    std::optional<std::vector<Heartbeat>> heartbeats() override;
 
 private:
     bool exec(const char* sql);
@@ -49,6 +51,7 @@ private:
     bool createVersion1();
     bool upgradeFrom1To2();
     bool upgradeFrom2To3();
+    bool upgradeFrom3To4();
     bool prepareForWriting();
     // Commits, or rolls back keeping the cause (with `failure` as its summary, if given).
     bool endTransaction(bool ok, const char* failure);

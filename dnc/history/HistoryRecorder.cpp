@@ -13,6 +13,7 @@ public:
                    Retention retention)
         : owned_(openHistoryStore(location, HistoryStore::Access::Write, site)),
           db_(*owned_),
+          site_(siteName(site)),
           keepPrograms_(keepPrograms),
           retention_(retention) {
         if (!db_.ok()) {
@@ -51,10 +52,25 @@ public:
         }
         return db_.apply(action);
     }
+    bool beat(Heartbeat beat) override {
+        if (!openError_.empty()) {
+            return false;
+        }
+        RevisionFilter pending;
+        pending.state = revisions::State::Pending;
+        pending.site = site_;
+        const auto waiting = db_.revisions(pending);
+        if (!waiting) {
+            return false;
+        }
+        beat.pending = static_cast<int>(waiting->size());
+        return db_.writeHeartbeat(beat);
+    }
 
 private:
     std::unique_ptr<HistoryStore> owned_;
     HistoryStore& db_;
+    std::string site_;
     bool keepPrograms_;
     Retention retention_;
     std::string openError_;
@@ -119,6 +135,23 @@ void HistoryRecorder::apply(RevisionAction action) {
     wake_.notify_one();
 }
 
+void HistoryRecorder::beat(Heartbeat beat) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) {
+            return;
+        }
+        for (Item& item : queue_) {
+            if (auto* waiting = std::get_if<Heartbeat>(&item)) {
+                *waiting = std::move(beat);
+                return;
+            }
+        }
+        queue_.push_back(std::move(beat));
+    }
+    wake_.notify_one();
+}
+
 void HistoryRecorder::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
@@ -155,8 +188,10 @@ void HistoryRecorder::run() {
             } else {
                 writeRecord(lock, std::move(*record), heldAtEnd);
             }
-        } else {
-            applyAction(lock, std::get<RevisionAction>(item));
+        } else if (auto* action = std::get_if<RevisionAction>(&item)) {
+            applyAction(lock, *action);
+        } else if (!heldAtEnd) {
+            writeBeat(lock, std::move(std::get<Heartbeat>(item)));
         }
         busy_ = false;
         if (queue_.empty()) {
@@ -222,6 +257,17 @@ void HistoryRecorder::applyAction(std::unique_lock<std::mutex>& lock,
     }
     if (action.done) {
         action.done(result);
+    }
+    lock.lock();
+}
+
+void HistoryRecorder::writeBeat(std::unique_lock<std::mutex>& lock, Heartbeat beat) {
+    lock.unlock();
+    if (!writer_) {
+        writer_ = options_.open();
+    }
+    if (!writer_->beat(std::move(beat))) {
+        writer_.reset();  // opened afresh for the next write: the cause may have gone
     }
     lock.lock();
 }

@@ -40,6 +40,11 @@ public:
     }
     // The failed write found the database held by another process; it is tried again.
     virtual bool busy() const { return false; }
+    // Writes the service's heartbeat, with the revisions pending approval counted.
+    virtual bool beat(Heartbeat beat) {
+        (void)beat;
+        return false;
+    }
 };
 
 struct RecorderOptions {
@@ -71,6 +76,10 @@ public:
     void record(TransferRecord record) override;
     // Queues an operator's accept, reject or restore; its `done` is always called.
     void apply(RevisionAction action);
+    // Queues the service's heartbeat in place of one still waiting: only the latest state
+    // matters, and a held database never fills the queue with beats. Written once; a beat that
+    // fails is not tried again (the next one is due soon).
+    void beat(Heartbeat beat);
 
     // Waits until every record handed over so far has been written or given up.
     void flush();
@@ -80,9 +89,10 @@ public:
 
 private:
     enum class Written { Yes, Held, Failed };
-    using Item = std::variant<TransferRecord, RevisionAction>;
+    using Item = std::variant<TransferRecord, RevisionAction, Heartbeat>;
     void writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record, bool& heldAtEnd);
     void applyAction(std::unique_lock<std::mutex>& lock, const RevisionAction& action);
+    void writeBeat(std::unique_lock<std::mutex>& lock, Heartbeat beat);
 
     void run();
     Written writeOne(const PreparedRecord& prepared);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "dnc/history/Heartbeat.h"
 #include "dnc/history/Revisions.h"
 #include "dnc/history/TransferRecord.h"
 
@@ -106,6 +107,11 @@ public:
     virtual std::optional<std::string> program(const std::string& hash) = 0;
     // Total bytes of the kept programs.
     virtual std::optional<std::int64_t> keptBytes() = 0;
+
+    // Replaces the heartbeat of the beat's site (empty: the store's own) with `beat`.
+    virtual bool writeHeartbeat(const Heartbeat& beat) = 0;
+    // The last heartbeat of every site, by site.
+    virtual std::optional<std::vector<Heartbeat>> heartbeats() = 0;
 
 protected:
     // The steps each store writes revisions with, inside a transaction its caller holds.

@@ -101,6 +101,22 @@ CREATE TABLE chain_heads(
 INSERT INTO schema_version(version) VALUES(1);
 )sql";
 
+// Version 2: the heartbeats of the running services, one per site with its sub nets.
+constexpr const char* kHeartbeats = R"sql(
+CREATE TABLE heartbeats(
+    site       TEXT    PRIMARY KEY,
+    time       BIGINT  NOT NULL,
+    pending    INTEGER NOT NULL);
+CREATE TABLE heartbeat_subnets(
+    site       TEXT    NOT NULL,
+    subnet     INTEGER NOT NULL,
+    caption    TEXT    NOT NULL,
+    state      TEXT    NOT NULL,
+    error      TEXT    NOT NULL,
+    PRIMARY KEY(site, subnet));
+INSERT INTO schema_version(version) VALUES(2);
+)sql";
+
 constexpr const char* kRevisionColumns =
     "SELECT id, subnet, unit, name, path, state, source, size, time, sha256, \"user\", note, site "
     "FROM revisions";
@@ -311,6 +327,7 @@ bool PostgresHistory::readVersion(int& version) {
         }
         version = static_cast<int>(read.integer(0, 0));
     }
+    version_ = version;
     if (version > kServerSchemaVersion) {
         error_ = "the history on " + shown_ + " has schema version " + std::to_string(version) +
                  ", newer than this program's " + std::to_string(kServerSchemaVersion);
@@ -355,8 +372,17 @@ bool PostgresHistory::createSchema() {
     bool ok = readVersion(version);
     if (ok && version == 0) {
         ok = command(kSchema);
+        version = 1;
     }
-    return endTransaction(ok, nullptr);
+    if (ok && version == 1) {
+        ok = command(kHeartbeats);
+        version = 2;
+    }
+    if (!endTransaction(ok, nullptr)) {
+        return false;
+    }
+    version_ = version;
+    return true;
 }
 
 // The schema's creation, the retention and a copy wait for every writer. A failure ends the
@@ -1001,6 +1027,68 @@ std::optional<std::int64_t> PostgresHistory::keptBytes() {
         return std::nullopt;
     }
     return sum.integer(0, 0);
+}
+
+// Beats take no site lock: a site's beat is one row, replaced whole in one transaction.
+bool PostgresHistory::writeHeartbeat(const Heartbeat& beat) {
+    if (!writable_ && (!opensForWriting_ || !connected() || !(writable_ = createSchema()))) {
+        return false;
+    }
+    if (!begin()) {
+        return false;
+    }
+    const Parameter site = text(beat.site.empty() ? site_ : beat.site);
+    bool ok = command(
+                  "INSERT INTO heartbeats(site, time, pending) VALUES($1, $2, $3) "
+                  "ON CONFLICT(site) DO UPDATE SET time = EXCLUDED.time, "
+                  "pending = EXCLUDED.pending",
+                  {site, number(microseconds(beat.time)), number(beat.pending)}) &&
+              command("DELETE FROM heartbeat_subnets WHERE site = $1", {site});
+    for (const SubNetBeat& subNet : beat.subNets) {
+        ok = ok && command(
+                       "INSERT INTO heartbeat_subnets(site, subnet, caption, state, error) "
+                       "VALUES($1, $2, $3, $4, $5)",
+                       {site, number(subNet.subNet), text(subNet.caption), text(subNet.state),
+                        text(subNet.error)});
+    }
+    return endTransaction(ok, "cannot write the heartbeat");
+}
+
+std::optional<std::vector<Heartbeat>> PostgresHistory::heartbeats() {
+    if (conn_ == nullptr || !connected()) {
+        return std::nullopt;
+    }
+    std::vector<Heartbeat> beats;
+    if (empty_ || version_ < 2) {
+        return beats;  // written before services told their state
+    }
+    // One statement: the sub nets belong to the beats read with them.
+    const Result rows =
+        run("SELECT h.site, h.time, h.pending, s.subnet, s.caption, s.state, s.error "
+            "FROM heartbeats h LEFT JOIN heartbeat_subnets s ON s.site = h.site "
+            "ORDER BY h.site, s.subnet",
+            {});
+    if (!rows.ok()) {
+        fail("cannot read the heartbeats", rows.get());
+        return std::nullopt;
+    }
+    for (int r = 0; r < rows.rows(); ++r) {
+        if (beats.empty() || beats.back().site != rows.text(r, 0)) {
+            Heartbeat beat;
+            beat.site = rows.text(r, 0);
+            beat.time = std::chrono::system_clock::time_point(
+                std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                    std::chrono::microseconds(rows.integer(r, 1))));
+            beat.pending = static_cast<int>(rows.integer(r, 2));
+            beats.push_back(std::move(beat));
+        }
+        if (!rows.isNull(r, 3)) {
+            beats.back().subNets.push_back({static_cast<int>(rows.integer(r, 3)), rows.text(r, 4),
+                                            rows.text(r, 5), rows.text(r, 6)});
+        }
+    }
+    error_.clear();
+    return beats;
 }
 
 }  // namespace dnc::history

@@ -17,7 +17,7 @@ struct pg_result;
 
 namespace dnc::history {
 
-inline constexpr int kServerSchemaVersion = 1;
+inline constexpr int kServerSchemaVersion = 2;
 
 class PostgresHistory : public HistoryStore {
 public:
@@ -37,6 +37,8 @@ public:
     std::optional<std::vector<HistoryRow>> query(const HistoryFilter& filter) override;
     std::optional<std::string> program(const std::string& hash) override;
     std::optional<std::int64_t> keptBytes() override;
+    bool writeHeartbeat(const Heartbeat& beat) override;
+    std::optional<std::vector<Heartbeat>> heartbeats() override;
 
     // A statement's parameters, as text (nullopt: NULL) or as bytes.
     struct Parameter {
@@ -92,6 +94,7 @@ private:
     std::string shown_;     // the URI as messages show it
     std::string password_;  // taken out of every message
     bool empty_ = false;    // a server without the schema, opened for reading
+    int version_ = 0;       // the schema version found on the server
     bool writable_ = false;
     bool opensForWriting_ = false;
 };

@@ -31,8 +31,12 @@ int HeadlessService::start() {
     std::sort(wanted.begin(), wanted.end());
     wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
     logSettingProblems(wanted);
+    wanted_.insert(wanted.begin(), wanted.end());
     for (int n : wanted) {
         startSubNet(n);
+    }
+    if (options_.heartbeat) {
+        beat(std::chrono::steady_clock::now());
     }
     return running();
 }
@@ -73,6 +77,8 @@ void HeadlessService::stopSubNet(int n) {
     retries_.erase(n);
     restarts_.erase(n);
     closing_.erase(n);
+    failing_.erase(n);
+    switchedOff_.erase(n);
 }
 
 bool HeadlessService::showSubNet(int) {
@@ -137,6 +143,21 @@ void HeadlessService::handle(const SubNetEvent& event) {
     if (event.kind == SubNetEvent::Kind::Closing) {
         scheduleRestart(event);
     }
+    switch (event.kind) {
+        case SubNetEvent::Kind::CommunicationStarted:
+            failing_.erase(event.subNet);
+            switchedOff_.erase(event.subNet);
+            break;
+        case SubNetEvent::Kind::CommunicationStopped:
+            switchedOff_.insert(event.subNet);
+            break;
+        case SubNetEvent::Kind::StartFailed:
+            failing_.insert(event.subNet);
+            lastError_[event.subNet] = event.description;
+            break;
+        default:
+            break;
+    }
     if (event.kind == SubNetEvent::Kind::StartFailed && subNets_.count(event.subNet) != 0) {
         retries_[event.subNet] = std::chrono::steady_clock::now() + options_.retryInterval;
         log_.note(event.subNet, event.caption,
@@ -174,12 +195,50 @@ void HeadlessService::serviceOnce(std::chrono::milliseconds wait) {
     for (const auto& [subNet, due] : restarts_) {
         until = std::min(until, due);
     }
+    if (nextBeat_) {
+        until = std::min(until, *nextBeat_);
+    }
     const auto now = std::chrono::steady_clock::now();
     if (until > now) {
         events_.waitForMessage(std::chrono::duration_cast<std::chrono::milliseconds>(until - now));
     }
     events_.runPending();
-    runDueRetries(std::chrono::steady_clock::now());
+    const auto after = std::chrono::steady_clock::now();
+    runDueRetries(after);
+    if (nextBeat_ && *nextBeat_ <= after) {
+        beat(after);
+    }
+}
+
+void HeadlessService::beat(std::chrono::steady_clock::time_point now) {
+    nextBeat_ = now + options_.heartbeatInterval;
+    options_.heartbeat(heartbeatNow());
+}
+
+history::Heartbeat HeadlessService::heartbeatNow() const {
+    history::Heartbeat beat;
+    beat.time = std::chrono::system_clock::now();
+    for (const SubNetEntry& entry : subNetEntries()) {
+        const int n = entry.number;
+        const bool present = subNets_.count(n) != 0;
+        const auto error = lastError_.find(n);
+        if (!present && wanted_.count(n) == 0 && error == lastError_.end()) {
+            continue;  // never asked for: not one of this PC's lines
+        }
+        history::SubNetBeat subNet;
+        subNet.subNet = n;
+        subNet.caption = entry.caption;
+        if (!present || (switchedOff_.count(n) != 0 && failing_.count(n) == 0)) {
+            subNet.state = history::kSubNetStopped;
+        } else if (failing_.count(n) != 0 || restarts_.count(n) != 0) {
+            subNet.state = history::kSubNetRetrying;
+        } else {
+            subNet.state = history::kSubNetRunning;
+        }
+        subNet.error = error == lastError_.end() ? std::string() : error->second;
+        beat.subNets.push_back(std::move(subNet));
+    }
+    return beat;
 }
 
 void HeadlessService::runDueRetries(std::chrono::steady_clock::time_point now) {
@@ -225,6 +284,8 @@ void HeadlessService::closeAll() {
     retries_.clear();
     restarts_.clear();
     closing_.clear();
+    failing_.clear();
+    switchedOff_.clear();
 }
 
 }  // namespace dnc

@@ -6,12 +6,15 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "dnc/config/ConfigStore.h"
+#include "dnc/history/Heartbeat.h"
 #include "dnc/manager/MessageQueue.h"
 #include "dnc/manager/Network.h"
 #include "dnc/manager/SubNet.h"
@@ -29,6 +32,11 @@ struct ServiceOptions {
     history::TransferJournal* journal = nullptr;
     // Where the revisions of the programs are approved; none: not over the bus.
     RevisionDesk* revisions = nullptr;
+    // Gets the service's heartbeat when it starts and then every interval, on the thread that
+    // serves the events; it must only hand the beat on (to the history's thread). None: no
+    // beats.
+    std::function<void(history::Heartbeat)> heartbeat;
+    std::chrono::milliseconds heartbeatInterval{10000};
 };
 
 class HeadlessService : public SubNetOwner, public Network {
@@ -80,6 +88,10 @@ private:
     void discardEnded(int subNet);
     void logSettingProblems(const std::vector<int>& starting);
     void post(std::function<void()> work);
+    // Tells the heartbeat's receiver the state of the sub nets; `now` is when the next is due
+    // from.
+    void beat(std::chrono::steady_clock::time_point now);
+    history::Heartbeat heartbeatNow() const;
 
     ConfigStore& store_;
     EventLog& log_;
@@ -89,6 +101,11 @@ private:
     std::map<int, std::chrono::steady_clock::time_point> retries_;
     std::map<int, std::chrono::steady_clock::time_point> restarts_;
     std::set<int> closing_;  // asked to close: their Closing is no failure
+    std::set<int> wanted_;   // asked for at the start: told of even when stopped
+    std::set<int> failing_;  // their port could not be opened: retried
+    std::set<int> switchedOff_;
+    std::map<int, std::string> lastError_;  // of each sub net's port
+    std::optional<std::chrono::steady_clock::time_point> nextBeat_;
     NetworkObserver* observer_ = nullptr;
     std::function<void()> wake_;
 };

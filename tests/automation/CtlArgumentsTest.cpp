@@ -82,6 +82,11 @@ TEST(CtlArguments, TheHistoryCommandsKeepTheirOwnOptions) {
     EXPECT_EQ(a.verb, Verb::ShowProgram);
     EXPECT_EQ(a.historyArguments,
               (std::vector<std::string>{"0123abcd", "--history", "/var/lib/ferixdnc/history.db"}));
+    a = parsed({"--json", "sites", "--history", "postgresql://plant/dnc"});
+    EXPECT_EQ(a.verb, Verb::Sites);
+    EXPECT_TRUE(c::readsHistory(a));
+    EXPECT_EQ(a.historyArguments,
+              (std::vector<std::string>{"--json", "--history", "postgresql://plant/dnc"}));
     EXPECT_FALSE(c::readsHistory(parsed({"list"})));
     EXPECT_EQ(parsed({"history", "--unit", "2", "--help"}).verb, Verb::Help);
     // A file called "history" is still a name to send.

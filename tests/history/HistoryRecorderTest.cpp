@@ -32,6 +32,11 @@ public:
         gate_.written.push_back(record.record.name + " " + record.sha256.value_or("-"));
         return true;
     }
+    bool beat(Heartbeat beat) override {
+        std::lock_guard<std::mutex> lock(gate_.mutex);
+        gate_.written.push_back("beat " + std::to_string(beat.subNets.size()));
+        return true;
+    }
     std::string error() const override { return {}; }
 
 private:
@@ -143,6 +148,39 @@ TEST_F(Recorder, AHeldDatabaseNeverHoldsTheLine) {
     ASSERT_EQ(gate.written.size(), 11u);
     EXPECT_EQ(gate.written[0], "FIRST " + sha256Hex("1"));
     EXPECT_EQ(gate.written[10], "P9 " + sha256Hex("9")) << "in the order handed over";
+}
+
+TEST_F(Recorder, AHeldDatabaseGetsOnlyTheLatestHeartbeat) {
+    HeldWriter::Gate gate;
+    RecorderOptions options;
+    options.capacity = 2;
+    options.open = [&gate] { return std::make_unique<HeldWriter>(gate); };
+    HistoryRecorder recorder(options);
+    recorder.record(transfer("FIRST", "1"));
+    {
+        std::unique_lock<std::mutex> lock(gate.mutex);
+        gate.changed.wait(lock, [&] { return gate.entered == 1; });
+    }
+    // Beats of a service whose database hangs: each replaces the one still waiting, so they
+    // neither fill the queue nor push records out of it.
+    for (std::size_t i = 1; i <= 20; ++i) {
+        Heartbeat beat;
+        beat.subNets.resize(i);
+        recorder.beat(beat);
+        if (i == 10) {
+            recorder.record(transfer("SECOND", "2"));
+        }
+    }
+    EXPECT_EQ(recorder.lost(), 0u);
+    {
+        std::lock_guard<std::mutex> lock(gate.mutex);
+        gate.open = true;
+    }
+    gate.changed.notify_all();
+    recorder.flush();
+    std::lock_guard<std::mutex> lock(gate.mutex);
+    EXPECT_EQ(gate.written, (std::vector<std::string>{"FIRST " + sha256Hex("1"), "beat 20",
+                                                      "SECOND " + sha256Hex("2")}));
 }
 
 TEST_F(Recorder, AFailingDatabaseIsReportedOnceAndItsRecoveryToo) {

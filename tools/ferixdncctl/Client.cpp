@@ -136,6 +136,7 @@ int Client::run() {
         case Verb::History:  // read the database; never on the bus
         case Verb::ShowProgram:
         case Verb::Revisions:
+        case Verb::Sites:
         case Verb::Diff:
         case Verb::ShowRevision:
         case Verb::Help:

@@ -7,6 +7,7 @@
 #include "dnc/automation/BusNames.h"
 #include "dnc/history/HistoryCommands.h"
 #include "dnc/history/RevisionCommands.h"
+#include "dnc/history/SiteCommands.h"
 
 namespace ferixdncctl {
 
@@ -55,6 +56,7 @@ const std::map<std::string, Verb>& databaseVerbs() {
         {"revisions", Verb::Revisions},
         {"diff", Verb::Diff},
         {"show-revision", Verb::ShowRevision},
+        {"sites", Verb::Sites},
     };
     return table;
 }
@@ -75,7 +77,7 @@ ParseResult historyCommand(CtlArguments a, const std::string& command,
                                   "--instance do not apply (--history FILE names the database)"};
     }
     a.verb = databaseVerbs().at(command);
-    if (a.verb == Verb::History || a.verb == Verb::Revisions) {
+    if (a.verb == Verb::History || a.verb == Verb::Revisions || a.verb == Verb::Sites) {
         if (a.json) {
             rest.insert(rest.begin(), "--json");
         }
@@ -94,7 +96,7 @@ ParseResult historyCommand(CtlArguments a, const std::string& command,
 bool readsHistory(const CtlArguments& arguments) {
     return arguments.verb == Verb::History || arguments.verb == Verb::ShowProgram ||
            arguments.verb == Verb::Revisions || arguments.verb == Verb::Diff ||
-           arguments.verb == Verb::ShowRevision;
+           arguments.verb == Verb::ShowRevision || arguments.verb == Verb::Sites;
 }
 
 ParseResult parseArguments(const std::vector<std::string>& words) {
@@ -205,6 +207,7 @@ std::string helpText(const std::string& program) {
     };
     const std::string history = indented(dnc::history::historyCommandsUsage());
     const std::string revisions = indented(dnc::history::revisionCommandsUsage());
+    const std::string sites = indented(dnc::history::siteCommandsUsage());
     return "Usage: " + program +
            " [--json] [--system] [--instance PID] COMMAND [OPERANDS]\n"
            "       " +
@@ -213,6 +216,9 @@ std::string helpText(const std::string& program) {
            "       " +
            program +
            " revisions [OPTIONS] | diff ID [OTHER] | show-revision ID\n"
+           "       " +
+           program +
+           " sites [--json] [--history FILE|URI]\n"
            "\n"
            "Drives a running FerixDNC over D-Bus, and reads its program history.\n"
            "\n"
@@ -235,7 +241,7 @@ std::string helpText(const std::string& program) {
            "  restore ID                    put an earlier revision back in place\n"
            "\n"
            "Program history (read from the database file: neither FerixDNC nor a bus needed):\n" +
-           history + revisions +
+           history + revisions + sites +
            "\n"
            "Options:\n"
            "  --json           machine-readable output (watch: one JSON object a line)\n"

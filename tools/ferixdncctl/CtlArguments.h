@@ -24,6 +24,7 @@ struct CtlArguments {
         History,       // read the history database; no bus
         ShowProgram,   // print a kept program from it; no bus
         Revisions,     // the revisions of the programs; no bus
+        Sites,         // the sites' heartbeats; no bus
         Diff,          // compare two revisions; no bus
         ShowRevision,  // print a revision; no bus
         Accept,        // decide on a revision, through the bus

@@ -11,6 +11,7 @@
 #include "dnc/automation/BusTypes.h"
 #include "dnc/history/HistoryCommands.h"
 #include "dnc/history/RevisionCommands.h"
+#include "dnc/history/SiteCommands.h"
 #include "tools/ferixdncctl/Client.h"
 #include "tools/ferixdncctl/CtlArguments.h"
 
@@ -33,6 +34,9 @@ int runHistory(const ferixdncctl::CtlArguments& arguments, const std::string& pr
             break;
         case Verb::Diff:
             status = dnc::history::runDiffCommand(words, std::cout, err);
+            break;
+        case Verb::Sites:
+            status = dnc::history::runSitesCommand(words, std::cout, err);
             break;
         case Verb::ShowRevision:
             status = dnc::history::runShowRevisionCommand(words, std::cout, err);
