@@ -98,10 +98,13 @@ public:
         std::lock_guard<std::mutex> lock(mutex_);
         return count(kind, unit);
     }
-    std::string firstError() const {
-        for (const auto& e : subNetEvents_) {
-            if (e.kind == SubNetEvent::Kind::OnError || e.kind == SubNetEvent::Kind::StartFailed) {
-                return e.description;
+    // The newest: an error an earlier step lived through does not explain this one.
+    std::string lastError() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto e = subNetEvents_.rbegin(); e != subNetEvents_.rend(); ++e) {
+            if (e->kind == SubNetEvent::Kind::OnError ||
+                e->kind == SubNetEvent::Kind::StartFailed) {
+                return e->description;
             }
         }
         return {};
@@ -197,7 +200,7 @@ int runDemo(std::ostream& out) {
                             session.count(SubNetEvent::Kind::StartFailed) > 0;
                  }) && session.count(SubNetEvent::Kind::CommunicationStarted) > 0
                             ? std::string()
-                            : "the line did not start: " + session.firstError();
+                            : "the line did not start: " + session.lastError();
              }},
             {"unit 1 asks for program SHAFT and receives it",
              [&] {
@@ -254,11 +257,13 @@ int runDemo(std::ostream& out) {
             {"the operator sends FLANGE.WTX to unit 2",
              [&] {
                  const int before = session.countNow(SubNetEvent::Kind::FerixMemChanged, 2);
+                 // An error an earlier step lived through (a retried block) is not this one's.
+                 const int errorsBefore = session.countNow(SubNetEvent::Kind::OnError);
                  subNet.postRequest(
                      [](comm::ctrlFerixComm& c) { c.DoPcRequestFileToFerix(2, "FLANGE.WTX"); });
                  if (!session.waitFor([&] {
                          return session.count(SubNetEvent::Kind::FerixMemChanged, 2) > before ||
-                                session.count(SubNetEvent::Kind::OnError) > 0;
+                                session.count(SubNetEvent::Kind::OnError) > errorsBefore;
                      })) {
                      return std::string("the transfer did not end");
                  }
@@ -267,7 +272,7 @@ int runDemo(std::ostream& out) {
                      return file != nullptr ? file->data : std::string();
                  });
                  return received == flange ? std::string()
-                                           : "unit 2 did not get FLANGE: " + session.firstError();
+                                           : "unit 2 did not get FLANGE: " + session.lastError();
              }},
             {"the operator reads the memory list of unit 2",
              [&] {
@@ -293,7 +298,7 @@ int runDemo(std::ostream& out) {
                  }
                  return gearListed && flangeListed
                             ? std::string()
-                            : "the list lacks GEAR or FLANGE: " + session.firstError();
+                            : "the list lacks GEAR or FLANGE: " + session.lastError();
              }},
         };
 
