@@ -17,4 +17,8 @@ std::filesystem::path historyPath(const std::optional<std::string>& given) {
            "history.db";
 }
 
+std::filesystem::path spoolPath() {
+    return historyPath(std::nullopt).parent_path() / "history-spool.sqlite";
+}
+
 }  // namespace dnc::history

@@ -10,4 +10,8 @@ namespace dnc::history {
 
 std::filesystem::path historyPath(const std::optional<std::string>& given);
 
+// Where records wait for a history server that does not take them: history-spool.sqlite in
+// the folder of the default history file.
+std::filesystem::path spoolPath();
+
 }  // namespace dnc::history

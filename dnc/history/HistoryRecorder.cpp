@@ -1,5 +1,7 @@
 #include "dnc/history/HistoryRecorder.h"
 
+#include <algorithm>
+
 namespace dnc::history {
 
 namespace {
@@ -23,13 +25,17 @@ public:
         }
     }
 
-    bool write(const PreparedRecord& record) override {
+    bool write(const PreparedRecord& record) override { return writeWith(record, nullptr); }
+    bool writeOnce(const PreparedRecord& record, const std::string& origin) override {
+        return writeWith(record, &origin);
+    }
+    bool writeWith(const PreparedRecord& record, const std::string* origin) {
         if (!openError_.empty()) {
             return false;  // the recorder makes a new writer for the next try
         }
         const bool keep = keepPrograms_ && record.record.direction == Direction::ToUnit &&
                           record.record.outcome == Outcome::Done && record.record.content;
-        if (!db_.add(record, keep)) {
+        if (!(origin != nullptr ? db_.addOnce(record, keep, *origin) : db_.add(record, keep))) {
             return false;
         }
         notice_ = db_.takeRevisionNotice();
@@ -162,17 +168,39 @@ std::uint64_t HistoryRecorder::written() const {
     return written_;
 }
 
+std::uint64_t HistoryRecorder::behind() const {
+    return behind_;
+}
+
 std::uint64_t HistoryRecorder::lost() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return lost_;
 }
 
 void HistoryRecorder::run() {
+    std::error_code ec;
+    if (!options_.spool.empty() && std::filesystem::exists(options_.spool, ec) && openSpool() &&
+        behind_ > 0) {
+        reportBehind("records left from before");
+        drain(true);
+    }
     std::unique_lock<std::mutex> lock(mutex_);
     bool heldAtEnd = false;  // ending while the database is held: the rest is not waited for
     while (true) {
         reportOverflow(lock);
-        wake_.wait(lock, [this] { return stopping_ || !queue_.empty() || overflowed_ > 0; });
+        const auto due = [this] { return stopping_ || !queue_.empty() || overflowed_ > 0; };
+        if (behind_ > 0) {
+            if (!wake_.wait_for(lock, options_.spoolRetry, due)) {
+                busy_ = true;
+                lock.unlock();
+                drain(true);
+                lock.lock();
+                busy_ = false;
+                continue;
+            }
+        } else {
+            wake_.wait(lock, due);
+        }
         if (queue_.empty()) {
             if (stopping_) {
                 break;
@@ -206,6 +234,11 @@ void HistoryRecorder::writeRecord(std::unique_lock<std::mutex>& lock, TransferRe
                                   bool& heldAtEnd) {
     lock.unlock();
     const PreparedRecord prepared = prepare(std::move(record));  // hashing, off the lock
+    if (!options_.spool.empty()) {
+        writeOrSpool(prepared);
+        lock.lock();
+        return;
+    }
     lock.lock();
     const bool wasFailing = failing_;
     bool done = false;
@@ -321,6 +354,131 @@ HistoryRecorder::Written HistoryRecorder::writeOne(const PreparedRecord& prepare
     }
     writer_.reset();  // opened afresh for the next try: the cause may have gone
     return held ? Written::Held : Written::Failed;
+}
+
+void HistoryRecorder::writeOrSpool(const PreparedRecord& prepared) {
+    drain(false);
+    std::string why = "records are waiting before it";
+    if (behind_ == 0 && send(prepared, nullptr, why)) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++written_;
+        return;
+    }
+    if (!openSpool()) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++lost_;
+        return;
+    }
+    if (!spool_->append(prepared.record)) {
+        if (options_.report) {
+            options_.report("history: " + spool_->error() + "; the transfer record is lost");
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++lost_;
+        return;
+    }
+    ++behind_;
+    if (behindTold_ == 0) {
+        reportBehind(why);
+    }
+}
+
+bool HistoryRecorder::openSpool() {
+    if (spool_) {
+        return true;
+    }
+    auto spool = std::make_unique<HistorySpool>(options_.spool);
+    std::optional<std::int64_t> count;
+    if (spool->ok()) {
+        count = spool->count();
+    }
+    if (!count) {
+        if (spool->error() != spoolError_) {
+            spoolError_ = spool->error();
+            if (options_.report) {
+                options_.report("history: " + spoolError_ +
+                                "; records the server does not take are lost");
+            }
+        }
+        return false;
+    }
+    spoolError_.clear();
+    spool_ = std::move(spool);
+    behind_ = static_cast<std::uint64_t>(*count);
+    return true;
+}
+
+// Sends the spool, oldest first; a record leaves the spool only once the server has it. Unless
+// forced, a server that failed just now is not tried again at once (each new record would wait
+// for it).
+void HistoryRecorder::drain(bool force) {
+    if (behind_ == 0 || !spool_) {
+        return;
+    }
+    const auto pause =
+        std::min<std::chrono::steady_clock::duration>(options_.spoolRetry, std::chrono::seconds(1));
+    if (!force && std::chrono::steady_clock::now() - lastFailure_ < pause) {
+        return;
+    }
+    std::string why;
+    while (behind_ > 0) {
+        const std::optional<HistorySpool::Entry> entry = spool_->front();
+        if (!entry) {
+            if (spool_->error().empty()) {
+                behind_ = 0;  // counted wrong: nothing is left
+            } else {
+                why = spool_->error();
+            }
+            break;
+        }
+        if (!send(prepare(entry->record), &entry->origin, why)) {
+            break;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++written_;
+        }
+        if (!spool_->remove(entry->id)) {
+            // Sent again with the next try: the server takes its origin as written.
+            why = spool_->error();
+            break;
+        }
+        --behind_;
+    }
+    if (behind_ == 0) {
+        if (behindTold_ > 0 && options_.report) {
+            options_.report("history: shared history caught up");
+        }
+        behindTold_ = 0;
+    } else if (behind_ != behindTold_) {
+        reportBehind(why);
+    }
+}
+
+bool HistoryRecorder::send(const PreparedRecord& prepared, const std::string* origin,
+                           std::string& why) {
+    if (!writer_) {
+        writer_ = options_.open();
+    }
+    if (origin != nullptr ? writer_->writeOnce(prepared, *origin) : writer_->write(prepared)) {
+        const std::optional<RevisionNotice> notice = writer_->takeRevisionNotice();
+        if (notice && options_.revisionWritten) {
+            options_.revisionWritten(*notice);
+        }
+        return true;
+    }
+    why = writer_->error();
+    writer_.reset();  // opened afresh for the next try: the cause may have gone
+    lastFailure_ = std::chrono::steady_clock::now();
+    return false;
+}
+
+void HistoryRecorder::reportBehind(const std::string& why) {
+    behindTold_ = behind_;
+    if (options_.report) {
+        options_.report("history: shared history behind by " + std::to_string(behindTold_) +
+                        " records (" + why + "); they wait in " + options_.spool.string());
+    }
 }
 
 void HistoryRecorder::failed(const std::string& why) {

@@ -5,8 +5,14 @@
 // in the queue and only those that do not fit are lost, which is reported when it first
 // happens. A failure to write is reported once, as is the return to normal; a record that
 // could not be written is tried again a few times before it is given up.
+//
+// A history on a server may have a spool: a record the server does not take (it is away or
+// refuses) waits there, in order, and so do the records behind it, until the server takes
+// them; it is tried again at an interval and before each new record. The log tells when the
+// shared history falls behind, by how many records, and when it has caught up.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -20,6 +26,7 @@
 #include <thread>
 #include <variant>
 
+#include "dnc/history/HistorySpool.h"
 #include "dnc/history/HistoryStore.h"
 #include "dnc/history/TransferRecord.h"
 
@@ -31,6 +38,12 @@ public:
     virtual ~HistoryWriter() = default;
     // False with error() when the record was not written.
     virtual bool write(const PreparedRecord& record) = 0;
+    // As write, for a spooled record: a record whose `origin` was written before is not
+    // written again.
+    virtual bool writeOnce(const PreparedRecord& record, const std::string& origin) {
+        (void)origin;
+        return write(record);
+    }
     virtual std::string error() const = 0;
     // The revision the last write made, once.
     virtual std::optional<RevisionNotice> takeRevisionNotice() { return std::nullopt; }
@@ -55,6 +68,10 @@ struct RecorderOptions {
     std::size_t capacity = 1000;  // records waiting at most
     int tries = 3;  // writes of one record before it is given up (a held database is waited for)
     std::chrono::milliseconds retryPause{2000};
+    // The spool of a history on a server (empty: none) and how often the server is tried again
+    // while records wait there.
+    std::filesystem::path spool;
+    std::chrono::milliseconds spoolRetry{10000};
     // Gets the recorder's reports (failures and recoveries), on the recorder's thread.
     std::function<void(const std::string&)> report;
     // Gets each revision written from a transfer, on the recorder's thread.
@@ -85,7 +102,8 @@ public:
     void flush();
 
     std::uint64_t written() const;
-    std::uint64_t lost() const;  // dropped for a full queue or given up after failures
+    std::uint64_t lost() const;    // dropped for a full queue or given up after failures
+    std::uint64_t behind() const;  // records waiting in the spool for the server
 
 private:
     enum class Written { Yes, Held, Failed };
@@ -95,6 +113,12 @@ private:
     void writeBeat(std::unique_lock<std::mutex>& lock, Heartbeat beat);
 
     void run();
+    // The spool's way, on the recorder's thread without the lock.
+    void writeOrSpool(const PreparedRecord& prepared);
+    bool openSpool();
+    void drain(bool force);
+    bool send(const PreparedRecord& prepared, const std::string* origin, std::string& why);
+    void reportBehind(const std::string& why);
     Written writeOne(const PreparedRecord& prepared);
     void failed(const std::string& why);
     // With the lock held: tells of records dropped for a full queue, once until the recovery.
@@ -113,6 +137,11 @@ private:
     std::uint64_t overflowed_ = 0;  // dropped for a full queue since the last report
     bool failing_ = false;          // the failure has been reported; the recovery will be
     std::unique_ptr<HistoryWriter> writer_;
+    std::unique_ptr<HistorySpool> spool_;
+    std::string spoolError_;                // reported once, until the spool opens
+    std::atomic<std::uint64_t> behind_{0};  // records in the spool
+    std::uint64_t behindTold_ = 0;          // the count the log has last been told
+    std::chrono::steady_clock::time_point lastFailure_{};
     std::thread thread_;
 };
 

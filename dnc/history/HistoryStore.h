@@ -81,6 +81,14 @@ public:
     // changed a program in a unit directory, or holds one for approval, also makes a revision
     // (see takeRevisionNotice).
     virtual bool add(const PreparedRecord& prepared, bool keepProgram) = 0;
+    // As add, for a record kept in a spool meanwhile: a server writes each `origin` of this
+    // site once, in the record's own transaction, and takes an origin it has already written
+    // as written. A file, written only where it lies, just adds.
+    virtual bool addOnce(const PreparedRecord& prepared, bool keepProgram,
+                         const std::string& origin) {
+        (void)origin;
+        return add(prepared, keepProgram);
+    }
     // The revision the last add made, once.
     std::optional<RevisionNotice> takeRevisionNotice() {
         std::optional<RevisionNotice> notice = std::move(notice_);

@@ -378,6 +378,18 @@ bool PostgresHistory::createSchema() {
         ok = command(kHeartbeats);
         version = 2;
     }
+    // The origins of the spooled records written; older programs need not know it.
+    if (ok) {
+        const Result made = run("SELECT to_regclass('spool_origins') IS NOT NULL", {});
+        ok = made.ok() && made.rows() == 1;
+        if (!ok) {
+            fail("cannot read the schema", made.get());
+        } else if (made.text(0, 0) != "t") {
+            ok = command(
+                "CREATE TABLE spool_origins(site TEXT NOT NULL, origin TEXT NOT NULL, "
+                "PRIMARY KEY(site, origin))");
+        }
+    }
     if (!endTransaction(ok, nullptr)) {
         return false;
     }
@@ -450,6 +462,19 @@ bool PostgresHistory::add(const PreparedRecord& prepared, bool keepProgram) {
     const std::string time = isoUtc(r.time);
     bool written = lockSite();
     notice_.reset();
+    if (written && origin_) {
+        const Result noted =
+            run("INSERT INTO spool_origins(site, origin) VALUES($1, $2) ON CONFLICT DO NOTHING "
+                "RETURNING origin",
+                {text(site_), text(*origin_)});
+        if (!noted.ok()) {
+            written = fail("cannot note the spooled record", noted.get());
+        } else if (noted.rows() == 0) {
+            endTransaction(false, nullptr);  // written before the spool could forget it
+            error_.clear();
+            return true;
+        }
+    }
     if (r.deletion) {  // no transfer: only the revision
         written = written && writeRevisionOf(prepared);
         if (!endTransaction(written, "cannot record the removal")) {
@@ -486,6 +511,14 @@ bool PostgresHistory::add(const PreparedRecord& prepared, bool keepProgram) {
         return false;
     }
     return true;
+}
+
+bool PostgresHistory::addOnce(const PreparedRecord& prepared, bool keepProgram,
+                              const std::string& origin) {
+    origin_ = origin;
+    const bool written = add(prepared, keepProgram);
+    origin_.reset();
+    return written;
 }
 
 bool PostgresHistory::keepContent(const std::string& sha256, const std::string& content,

@@ -27,6 +27,8 @@ public:
     PostgresHistory& operator=(const PostgresHistory&) = delete;
 
     bool add(const PreparedRecord& prepared, bool keepProgram) override;
+    bool addOnce(const PreparedRecord& prepared, bool keepProgram,
+                 const std::string& origin) override;
     ActionResult apply(const RevisionAction& action) override;
     std::optional<std::vector<RevisionRow>> revisions(const RevisionFilter& filter) override;
     std::optional<RevisionRow> revision(std::int64_t id) override;
@@ -96,6 +98,7 @@ private:
     bool empty_ = false;    // a server without the schema, opened for reading
     int version_ = 0;       // the schema version found on the server
     bool writable_ = false;
+    std::optional<std::string> origin_;  // of the record add writes, when it was spooled
     bool opensForWriting_ = false;
 };
 

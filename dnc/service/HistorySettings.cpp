@@ -2,6 +2,7 @@
 
 #include "dnc/config/SettingRules.h"
 #include "dnc/history/HistoryLocation.h"
+#include "dnc/history/ServerLocation.h"
 
 namespace dnc {
 
@@ -23,6 +24,9 @@ history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
     options.retention.days = static_cast<int>(common.readInt("HistoryKeepDays", 0, 0, kMostDays));
     options.retention.megabytes = common.readInt("HistoryKeepMegabytes", 0, 0, kMostMegabytes);
     options.report = std::move(report);
+    if (history::isServerLocation(database.string())) {
+        options.spool = history::spoolPath();
+    }
     return options;
 }
 

@@ -82,16 +82,26 @@ bool PostgresServer::start() {
         problem_ = "initdb failed: see " + (dir_ / "initdb.log").string();
         return false;
     }
-    const std::string options = "-c listen_addresses='' -k " + dir_.string() +
-                                " -c fsync=off -c synchronous_commit=off -c full_page_writes=off";
-    if (runProgram({(bin_ / "pg_ctl").string(), "-D", data.string(), "-o", options, "-l",
-                    (dir_ / "server.log").string(), "-w", "start"},
-                   dir_ / "pg_ctl.log") != 0) {
+    options_ = "-c listen_addresses='' -k " + dir_.string() +
+               " -c fsync=off -c synchronous_commit=off -c full_page_writes=off";
+    if (!restart()) {
         problem_ = "the server did not start: see " + (dir_ / "server.log").string();
         return false;
     }
     problem_.clear();
     return true;
+}
+
+bool PostgresServer::stop() {
+    return runProgram({(bin_ / "pg_ctl").string(), "-D", (dir_ / "data").string(), "-m", "fast",
+                       "-w", "stop"},
+                      dir_ / "pg_ctl.log") == 0;
+}
+
+bool PostgresServer::restart() {
+    return runProgram({(bin_ / "pg_ctl").string(), "-D", (dir_ / "data").string(), "-o", options_,
+                       "-l", (dir_ / "server.log").string(), "-w", "start"},
+                      dir_ / "pg_ctl.log") == 0;
 }
 
 void PostgresServer::TearDown() {

@@ -24,9 +24,14 @@ public:
     std::string freshDatabase();
     // Runs SQL statements on the database at `uri`; the server's complaint, or "".
     static std::string run(const std::string& uri, const std::string& sql);
+    // Stops the server (clients are refused) and starts it again, with its databases; true
+    // when done.
+    bool stop();
+    bool restart();
 
 private:
     bool start();
+    std::string options_;  // the server's own
     // Runs a server program (as the server's user) with its output into `log`; its exit status.
     int runProgram(const std::vector<std::string>& arguments, const std::filesystem::path& log);
 
