@@ -177,6 +177,11 @@ TEST_F(ServiceRecords, TheHistoryIsWhereTheCommandLineOrElseTheSettingsSay) {
     // Another scheme is no file: the default takes its place, as --check-config says.
     ASSERT_TRUE(store->write("Common", "HistoryDatabase", "mysql://db.plant/history"));
     EXPECT_EQ(dnc::historyLocation(*store, std::nullopt), dnc::history::historyPath(std::nullopt));
+    // Only a server's records wait in a spool, beside the default history file.
+    const auto nothing = [](const std::string&) {};
+    EXPECT_EQ(dnc::historyRecorderOptions(*store, uri, nothing).spool,
+              dnc::history::historyPath(std::nullopt).parent_path() / "history-spool.sqlite");
+    EXPECT_TRUE(dnc::historyRecorderOptions(*store, "/srv/given.db", nothing).spool.empty());
 }
 
 TEST_F(ServiceRecords, ADatabaseThatCannotBeWrittenLeavesTheLineAlone) {
