@@ -41,7 +41,10 @@ public:
         }
         const std::string command = "localedef -i " + source + " -f UTF-8 '" +
                                     (path_ / name).string() + "' >/dev/null 2>&1";
-        (void)std::system(command.c_str());  // warnings give a non-zero status too
+        // Warnings give a non-zero status too: what was made tells, once a shell ran it.
+        if (std::system(command.c_str()) == -1) {
+            return false;
+        }
         return fs::exists(path_ / name / "LC_MESSAGES");
     }
 
