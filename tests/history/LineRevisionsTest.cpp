@@ -23,6 +23,7 @@
 #include "sim/pty/PtyPair.h"
 #include "sim/tape/TapePuncher.h"
 #include "sim/tape/TapeReader.h"
+#include "tests/history/ProgramText.h"
 #include "tests/service/LogLines.h"
 
 namespace fs = std::filesystem;
@@ -33,21 +34,6 @@ using namespace std::chrono_literals;
 using namespace dnc::history;
 using dnc::revisions::Action;
 using dnc::revisions::State;
-
-std::string program(std::size_t n, unsigned seed) {
-    std::string s = "%\r\n";
-    for (std::size_t i = 0; s.size() < n; ++i) {
-        s += "N" + std::to_string(i * 10) + " G01 X" + std::to_string((i * seed) % 997) + "\r\n";
-    }
-    return s;
-}
-
-std::string fileText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Tells the test when the line is served and when it has begun to take a program from the
 // reader: the machine speaks only then, what came before would be flushed away.
@@ -175,7 +161,7 @@ protected:
     }
 
     static inline const std::string kName = "P1.H";
-    static inline const std::string kApproved = program(600, 7);
+    static inline const std::string kApproved = ncProgram(600, 7);
     sim::PtyPair pty;
     sim::FdPeerLink peer{pty.masterFd()};
     // Tavro1 carries the line ends, Heidenhain only the lines.
@@ -198,7 +184,7 @@ using PlainLine = LineRevisions;
 
 TEST_P(HeidenhainFamily, AnUploadWaitsAndOnceAcceptedTheNextDownloadCarriesIt) {
     ASSERT_NO_FATAL_FAILURE(startService(true));
-    const std::string edited = program(700, 11);
+    const std::string edited = ncProgram(700, 11);
     ASSERT_TRUE(machineSends(edited));
     ASSERT_TRUE(revisionsReach(1));
     EXPECT_EQ(fileText(file), kApproved) << "the released program is byte for byte as it was";
@@ -216,7 +202,7 @@ TEST_P(HeidenhainFamily, AnUploadWaitsAndOnceAcceptedTheNextDownloadCarriesIt) {
 
 TEST_P(HeidenhainFamily, WithoutTheGateAnUploadReplacesTheFileAsBefore) {
     ASSERT_NO_FATAL_FAILURE(startService(false));
-    const std::string edited = program(650, 19);
+    const std::string edited = ncProgram(650, 19);
     ASSERT_TRUE(machineSends(edited));
     ASSERT_TRUE(revisionsReach(1));
     EXPECT_EQ(fileText(file), edited);
@@ -268,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(Lines, Tavro1, ::testing::Values(comm::ProtTavro1));
 // The operator's pull on a plain line: the reader's program waits like any other.
 TEST_P(PlainLine, AProgramReadInWaitsAndOnceAcceptedIsPunchedOut) {
     ASSERT_NO_FATAL_FAILURE(startService(true));
-    const std::string edited = program(900, 23);
+    const std::string edited = ncProgram(900, 23);
     const int before = watch.receiving;
     service->runningSubNet(1)->postRequest(
         [](comm::ctrlFerixComm& control) { control.DoPcRequestFileFromFerix(1, kName); });

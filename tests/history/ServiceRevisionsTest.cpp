@@ -19,6 +19,7 @@
 #include "sim/pty/PtyPair.h"
 #include "sim/unit/FdUnitLine.h"
 #include "sim/unit/UnitSimulator.h"
+#include "tests/history/ProgramText.h"
 #include "tests/service/LogLines.h"
 
 namespace fs = std::filesystem;
@@ -33,21 +34,6 @@ using sim::unit::UnitEvent;
 using sim::unit::UnitSimulator;
 
 constexpr int kSpeed = 9600;
-
-std::string program(std::size_t n, unsigned seed) {
-    std::string s = "%\r\n";
-    for (std::size_t i = 0; s.size() < n; ++i) {
-        s += "N" + std::to_string(i * 10) + " G01 X" + std::to_string((i * seed) % 997) + "\r\n";
-    }
-    return s;
-}
-
-std::string fileText(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class ServiceRevisions : public ::testing::Test {
 protected:
@@ -143,7 +129,7 @@ protected:
         return desk->list({}, error).value_or(std::vector<RevisionRow>{});
     }
 
-    static inline const std::string kApproved = program(600, 7);
+    static inline const std::string kApproved = ncProgram(600, 7);
     sim::PtyPair pty;
     UnitSimulator units;
     sim::unit::FdUnitLine driver;
@@ -160,7 +146,7 @@ protected:
 };
 
 TEST_F(ServiceRevisions, AnUploadWaitsAcceptReplacesTheFileAndTheUnitThenGetsTheNewProgram) {
-    const std::string edited = program(700, 11);
+    const std::string edited = ncProgram(700, 11);
     upload(edited);
     EXPECT_EQ(fileText(file), kApproved) << "the released program is untouched";
     auto all = revisions();
@@ -197,8 +183,8 @@ TEST_F(ServiceRevisions, AnUploadWaitsAcceptReplacesTheFileAndTheUnitThenGetsThe
 }
 
 TEST_F(ServiceRevisions, RejectKeepsTheFileAndRestoreBringsBackAnEarlierRevision) {
-    const std::string first = program(500, 3);
-    const std::string second = program(520, 5);
+    const std::string first = ncProgram(500, 3);
+    const std::string second = ncProgram(520, 5);
     upload(first);
     ASSERT_TRUE(decide(Action::Accept, revisions().front().id).ok);
     upload(second);
@@ -218,10 +204,10 @@ TEST_F(ServiceRevisions, RejectKeepsTheFileAndRestoreBringsBackAnEarlierRevision
 }
 
 TEST_F(ServiceRevisions, AnAcceptAskedWhileATransferRunsWaitsForTheLineToRest) {
-    const std::string edited = program(700, 13);
+    const std::string edited = ncProgram(700, 13);
     upload(edited);
     const std::int64_t id = revisions().front().id;
-    const std::string big = kApproved + program(3000, 17);
+    const std::string big = kApproved + ncProgram(3000, 17);
     std::ofstream(file, std::ios::binary | std::ios::trunc) << big;
     const std::size_t requests = eventsOf(UnitEvent::RequestSent);
     driver.withUnits([](UnitSimulator& u) { u.unit(1)->raise(RequestSpec::download("PRG1", 1)); });
@@ -251,7 +237,7 @@ TEST_F(ServiceRevisions, WithoutTheGateAnUploadReplacesTheFileAndIsReleased) {
     serviceOptions.journal = recorder.get();
     service = std::make_unique<dnc::HeadlessService>(*store, log, serviceOptions);
     ASSERT_EQ(service->start(), 1);
-    const std::string edited = program(650, 19);
+    const std::string edited = ncProgram(650, 19);
     upload(edited);
     EXPECT_EQ(fileText(file), edited);
     const auto all = revisions();
