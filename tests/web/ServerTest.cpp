@@ -271,6 +271,68 @@ TEST_F(Served, ARevisionShowsBesideTheReleasedVersionAndOnlyApproversGetTheDecis
     EXPECT_NE(all->body.find("\"state\": \"pending\""), std::string::npos);
 }
 
+TEST_F(Served, AnApproversDecisionIsFiledAsARequestTheOwningSiteSettles) {
+    fill(0, true);
+    start();
+    const std::string annaCookie = signIn("anna", "anna-pw");
+    const std::string bertCookie = signIn("bert", "bert-pw");
+    const httplib::Headers anna{{"Cookie", annaCookie}};
+    const httplib::Headers bert{{"Cookie", bertCookie}};
+    const std::string page = "/revisions/" + std::to_string(pendingId);
+    const std::string accept = page + "/accept";
+    const std::string annaToken = csrfOf(annaCookie, page);
+    const std::string bertToken = csrfOf(bertCookie, page);
+
+    // Without a session, without the token, or as a viewer: nothing is filed.
+    EXPECT_EQ(client->Post(accept.c_str(), httplib::Params{{"csrf", annaToken}})->status, 303);
+    EXPECT_EQ(client->Post(accept.c_str(), anna, httplib::Params{})->status, 403);
+    EXPECT_EQ(client->Post(accept.c_str(), anna, httplib::Params{{"csrf", bertToken}})->status,
+              403);
+    EXPECT_EQ(client->Post(accept.c_str(), bert, httplib::Params{{"csrf", bertToken}})->status,
+              403);
+    {
+        const auto reader = openHistoryStore(store, HistoryStore::Access::Read);
+        ASSERT_TRUE(reader->requests({}));
+        EXPECT_TRUE(reader->requests({})->empty());
+    }
+
+    const auto filed = client->Post(accept.c_str(), anna, httplib::Params{{"csrf", annaToken}});
+    ASSERT_EQ(filed->status, 303) << filed->body;
+    EXPECT_EQ(filed->get_header_value("Location"), page);
+    const auto open = client->Get(page.c_str(), anna);
+    EXPECT_NE(open->body.find("<span id=\"request-status\">Accept (anna): open: waiting for site "
+                              "hall-a</span>"),
+              std::string::npos)
+        << open->body;
+    EXPECT_EQ(open->body.find("id=\"accept\""), std::string::npos);  // one open at a time
+
+    // A second one while the first is open is refused, and says why.
+    const auto again =
+        client->Post((page + "/reject").c_str(), anna, httplib::Params{{"csrf", annaToken}});
+    EXPECT_EQ(again->status, 409);
+    EXPECT_NE(again->body.find("open already"), std::string::npos) << again->body;
+
+    std::int64_t requestId = 0;
+    {
+        const auto site = openHistoryStore(store, HistoryStore::Access::Write, "hall-a");
+        const auto requests = site->requests({});
+        ASSERT_TRUE(requests && requests->size() == 1u);
+        const auto& request = requests->front();
+        EXPECT_EQ(request.user, "anna");
+        EXPECT_EQ(request.from, "web");
+        EXPECT_EQ(request.site, "hall-a");
+        EXPECT_EQ(request.action, dnc::revisions::Action::Accept);
+        requestId = request.id;
+        ASSERT_TRUE(site->settleRequest(requestId, false, "the unit directory is gone", 1));
+    }
+    const auto failed = client->Get(page.c_str(), bert);
+    EXPECT_NE(failed->body.find("failed: the unit directory is gone"), std::string::npos)
+        << failed->body;
+    const auto list =
+        client->Get(("/api/v1/revisions/" + std::to_string(pendingId) + "/diff").c_str(), bert);
+    EXPECT_EQ(list->status, 200);
+}
+
 TEST_F(Served, WrongPasswordsAreRefusedAndTooManyWaitWithRetryAfter) {
     fill(1);
     start();
