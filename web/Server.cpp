@@ -202,6 +202,14 @@ WebServer::WebServer(Options options, Accounts accounts, Clock clock)
         const int id = res.status == 404 ? text::kNotFound : text::kBadRequest;
         impl_->html(res, res.status, errorPage(viewer, tr(viewer.language, id)));
     });
+    s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
+        if (req.method != "POST" || !foreignOrigin(req)) {
+            return httplib::Server::HandlerResponse::Unhandled;
+        }
+        const Viewer viewer = impl_->viewerOf(req, std::nullopt);
+        impl_->html(res, 403, errorPage(viewer, tr(viewer.language, text::kStaleForm)));
+        return httplib::Server::HandlerResponse::Handled;
+    });
     impl_->routes();
     impl_->signInRoutes();
     impl_->decisionRoutes();

@@ -4,6 +4,8 @@
 
 #include <httplib.h>
 
+#include <cstring>
+
 #include "dnc/history/IsoTime.h"
 #include "localizing/lookup/ResourceStrings.h"
 #include "web/Api.h"
@@ -59,6 +61,22 @@ inline std::string safeNext(const std::string& next) {
         return next;
     }
     return "/";
+}
+
+// Whether a POST came from a page of another site: browsers name the page's origin on every
+// cross-site POST, so one that names another host than the request's is refused (signing in
+// included, where no session token exists yet). Clients that send no Origin are not browsers.
+inline bool foreignOrigin(const httplib::Request& req) {
+    if (!req.has_header("Origin")) {
+        return false;
+    }
+    std::string origin = req.get_header_value("Origin");
+    for (const char* scheme : {"http://", "https://"}) {
+        if (origin.rfind(scheme, 0) == 0) {
+            return origin.substr(std::strlen(scheme)) != req.get_header_value("Host");
+        }
+    }
+    return true;  // "null" and anything else
 }
 
 inline std::string midnightToday(std::chrono::system_clock::time_point now) {

@@ -351,6 +351,16 @@ TEST_F(Served, WrongPasswordsAreRefusedAndTooManyWaitWithRetryAfter) {
     now += std::chrono::seconds(61);
     EXPECT_FALSE(signIn("anna", "anna-pw").empty());
 
+    // A form of another site cannot sign anyone in here; this server's own page can.
+    const auto foreign = client->Post("/sign-in", {{"Origin", "http://evil.example"}},
+                                      httplib::Params{{"name", "anna"}, {"password", "anna-pw"}});
+    EXPECT_EQ(foreign->status, 403);
+    EXPECT_TRUE(foreign->get_header_value("Set-Cookie").empty());
+    const auto own =
+        client->Post("/sign-in", {{"Origin", "http://127.0.0.1:" + std::to_string(port)}},
+                     httplib::Params{{"name", "anna"}, {"password", "anna-pw"}});
+    EXPECT_EQ(own->status, 303);
+
     // Behind a TLS proxy the cookie is marked Secure; a way back leads only into this server.
     httplib::Client behindProxy("127.0.0.1", port);
     const auto res = behindProxy.Post(
