@@ -13,7 +13,7 @@ set(FERIX_MANUAL_DIR ${FERIX_DOC_DIR}/manual)
 
 # Beside itself first (the build tree), then its run path: how every deliverable looks for
 # a library that it loads by name; in the installed tree the run path names the private folder.
-foreach(program FerixDNC ferixdncctl ferix-unit-sim ferix-heidenhain-machine ferix-tape)
+foreach(program FerixDNC ferixdncctl ferixdnc-web ferix-unit-sim ferix-heidenhain-machine ferix-tape)
     if(TARGET ${program})
         set_target_properties(${program} PROPERTIES INSTALL_RPATH "$ORIGIN/${ferix_bin_to_private}")
         install(TARGETS ${program} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -512,6 +512,11 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
     sql += " ORDER BY t.time DESC, t.id DESC";
     if (filter.limit > 0) {
         sql += " LIMIT ?6";
+    } else if (filter.offset > 0) {
+        sql += " LIMIT -1";
+    }
+    if (filter.offset > 0) {
+        sql += " OFFSET ?8";
     }
     Statement select(db_, sql.c_str());
     if (!select.prepared()) {
@@ -529,6 +534,7 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
     select.bind(5, filter.until);
     select.bind(6, std::int64_t{filter.limit});
     select.bind(7, filter.site);
+    select.bind(8, std::int64_t{filter.offset});
     int rc = SQLITE_ROW;
     while ((rc = select.step()) == SQLITE_ROW) {
         HistoryRow row;
@@ -560,6 +566,38 @@ std::optional<std::vector<HistoryRow>> HistoryDatabase::query(const HistoryFilte
         return std::nullopt;
     }
     return rows;
+}
+
+std::optional<SiteCounts> HistoryDatabase::transferCounts(const std::string& since) {
+    if (db_ == nullptr) {
+        return std::nullopt;
+    }
+    SiteCounts counts;
+    if (empty_) {
+        return counts;
+    }
+    // The time index bounds the scan to the rows asked for.
+    Statement select(db_, version_ >= 3 ? "SELECT site, COUNT(*) FROM transfers "
+                                          "INDEXED BY transfers_by_time WHERE time >= ?1 "
+                                          "GROUP BY site"
+                                        : "SELECT '', COUNT(*) FROM transfers "
+                                          "INDEXED BY transfers_by_time WHERE time >= ?1");
+    if (!select.prepared()) {
+        fail("cannot read the history");
+        return std::nullopt;
+    }
+    select.bind(1, since);
+    int rc = SQLITE_ROW;
+    while ((rc = select.step()) == SQLITE_ROW) {
+        if (select.integer(1) > 0) {
+            counts[select.text(0)] = select.integer(1);
+        }
+    }
+    if (rc != SQLITE_DONE) {
+        fail("cannot read the history");
+        return std::nullopt;
+    }
+    return counts;
 }
 
 std::optional<std::string> HistoryDatabase::program(const std::string& hash) {

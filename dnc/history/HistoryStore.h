@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -55,7 +56,11 @@ struct HistoryFilter {
     std::string until;
     std::string site;  // exactly
     int limit = 0;     // 0: all
+    int offset = 0;    // rows passed over before the first returned (a page's start)
 };
+
+// How many transfers each site recorded, by site.
+using SiteCounts = std::map<std::string, std::int64_t>;
 
 // How long kept programs stay: a program not sent for `days` days goes, and beyond
 // `megabytes` the programs sent longest ago go first. 0: no limit.
@@ -110,6 +115,9 @@ public:
                                 std::chrono::system_clock::time_point now) = 0;
 
     virtual std::optional<std::vector<HistoryRow>> query(const HistoryFilter& filter) = 0;
+    // The transfers of each site recorded at or after `since` (stored form). Reads through the
+    // index on time: only those rows, however long the history.
+    virtual std::optional<SiteCounts> transferCounts(const std::string& since) = 0;
     // The kept program whose hash is or begins with `hash` (at least 8 hexadecimal digits,
     // either case); nullopt with error() when none or several match.
     virtual std::optional<std::string> program(const std::string& hash) = 0;

@@ -979,6 +979,9 @@ std::optional<std::vector<HistoryRow>> PostgresHistory::query(const HistoryFilte
     if (filter.limit > 0) {
         sql += " LIMIT " + std::to_string(filter.limit);
     }
+    if (filter.offset > 0) {
+        sql += " OFFSET " + std::to_string(filter.offset);
+    }
     const Result select = run(sql, p);
     if (!select.ok()) {
         fail("cannot read the history", select.get());
@@ -1011,6 +1014,27 @@ std::optional<std::vector<HistoryRow>> PostgresHistory::query(const HistoryFilte
     }
     error_.clear();
     return rows;
+}
+
+std::optional<SiteCounts> PostgresHistory::transferCounts(const std::string& since) {
+    if (conn_ == nullptr || !connected()) {
+        return std::nullopt;
+    }
+    SiteCounts counts;
+    if (empty_) {
+        return counts;
+    }
+    const Result select =
+        run("SELECT site, COUNT(*) FROM transfers WHERE time >= $1 GROUP BY site", {text(since)});
+    if (!select.ok()) {
+        fail("cannot read the history", select.get());
+        return std::nullopt;
+    }
+    for (int i = 0; i < select.rows(); ++i) {
+        counts[select.text(i, 0)] = select.integer(i, 1);
+    }
+    error_.clear();
+    return counts;
 }
 
 std::optional<std::string> PostgresHistory::program(const std::string& hash) {

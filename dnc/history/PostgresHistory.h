@@ -37,6 +37,7 @@ public:
     bool applyRetention(const Retention& retention,
                         std::chrono::system_clock::time_point now) override;
     std::optional<std::vector<HistoryRow>> query(const HistoryFilter& filter) override;
+    std::optional<SiteCounts> transferCounts(const std::string& since) override;
     std::optional<std::string> program(const std::string& hash) override;
     std::optional<std::int64_t> keptBytes() override;
     bool writeHeartbeat(const Heartbeat& beat) override;
