@@ -71,13 +71,15 @@ struct WebServer::Impl {
           accounts(std::move(a)),
           sessions(std::chrono::minutes(30), std::chrono::hours(12), clock),
           limit(5, std::chrono::minutes(1), clock),
-          reading(options.store, HistoryStore::Access::Read, "web") {}
+          reading(options.store, HistoryStore::Access::Read, "web"),
+          writing(options.store, HistoryStore::Access::Write, "web") {}
 
     Options options;
     Accounts accounts;
     Sessions sessions;
     SignInLimit limit;
     StorePool reading;
+    StorePool writing;  // for filing requests only
     httplib::Server server;
 
     std::uint16_t language(const httplib::Request& req) const {
@@ -202,6 +204,8 @@ struct WebServer::Impl {
     void decisionRoutes();
     // The last request filed for the revision, if any.
     void addRequestOf(dnc::history::HistoryStore& store, RevisionView& view);
+    // A store to file a request with.
+    std::optional<StorePool::Lease> writer(std::string& error);
 };
 
 }  // namespace web

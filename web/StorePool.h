@@ -3,6 +3,7 @@
 // request opens a fresh one: a server that went away and came back is simply used again.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,8 +21,9 @@ public:
 
     class Lease {
     public:
-        Lease(StorePool& pool, std::unique_ptr<dnc::history::HistoryStore> store)
-            : pool_(&pool), store_(std::move(store)) {}
+        Lease(StorePool& pool, std::unique_ptr<dnc::history::HistoryStore> store,
+              std::chrono::steady_clock::time_point opened)
+            : pool_(&pool), store_(std::move(store)), opened_(opened) {}
         Lease(Lease&& other) noexcept = default;
         Lease& operator=(Lease&&) = delete;
         ~Lease();
@@ -33,21 +35,30 @@ public:
     private:
         StorePool* pool_;
         std::unique_ptr<dnc::history::HistoryStore> store_;
+        std::chrono::steady_clock::time_point opened_;
     };
 
     // A store to use on this thread, or nullopt with `error` when none can be opened.
     std::optional<Lease> borrow(std::string& error);
+    // Closes the idle stores: the next requests read the store as it is now (a store reads its
+    // schema's version once, when opened).
+    void clear();
 
     const std::string& location() const { return location_; }
 
 private:
-    void giveBack(std::unique_ptr<dnc::history::HistoryStore> store);
+    void giveBack(std::unique_ptr<dnc::history::HistoryStore> store,
+                  std::chrono::steady_clock::time_point opened);
 
     std::string location_;
     dnc::history::HistoryStore::Access access_;
     std::string site_;
     std::mutex mutex_;
-    std::vector<std::unique_ptr<dnc::history::HistoryStore>> idle_;
+    struct Idle {
+        std::unique_ptr<dnc::history::HistoryStore> store;
+        std::chrono::steady_clock::time_point opened;
+    };
+    std::vector<Idle> idle_;
 };
 
 }  // namespace web

@@ -26,7 +26,8 @@ private:
 };
 
 // The tables with a chain, and the columns each one's seal covers, in this order; a record sealed
-// with its plant site has the site last. A revision's state is not covered: it changes, and each
+// with its plant site has the site last (the site that wrote it). A revision's state is not
+// covered: it changes, and each
 // change is a record of revision_states, sealed in turn.
 struct ChainedTable {
     const char* name;
@@ -38,7 +39,13 @@ inline constexpr ChainedTable kChainedTables[] = {
      "outcome, error, \"user\""},
     {"revisions", "id, time, subnet, unit, name, path, source, sha256, size, \"user\", note"},
     {"revision_states", "id, revision, time, state, \"user\""},
+    // Who asked another site for a decision, and how the owning site settled it; as with a
+    // revision, a request's status is that of its last settlement.
+    {"decision_requests", "id, time, revision, action, \"user\", origin, owner"},
+    {"request_settlements", "id, request, time, status, result"},
 };
+// The tables of the decision requests, which older schemas lack.
+inline constexpr int kChainedBeforeRequests = 3;
 
 // What a broken chain is reported as.
 inline constexpr const char* kSealMismatch =

@@ -147,6 +147,38 @@ CREATE TABLE heartbeat_subnets(
 PRAGMA user_version = 4;
 )sql";
 
+// Version 5: accepts and rejects asked for away from the site owning the revision, and how that
+// site settled them; both on the chains. `site` wrote the row, `owner` carries it out.
+constexpr const char* kDecisionRequests = R"sql(
+CREATE TABLE decision_requests(
+    id         INTEGER PRIMARY KEY,
+    time       INTEGER NOT NULL,
+    revision   INTEGER NOT NULL,
+    action     TEXT    NOT NULL CHECK(action IN ('accept','reject')),
+    user       TEXT    NOT NULL,
+    origin     TEXT    NOT NULL,
+    owner      TEXT    NOT NULL,
+    status     TEXT    NOT NULL CHECK(status IN ('open','done','failed')),
+    result     TEXT    NOT NULL,
+    settled    INTEGER NOT NULL,
+    site       TEXT    NOT NULL,
+    chain      TEXT);
+CREATE INDEX decision_requests_by_owner ON decision_requests(owner, status, id);
+CREATE UNIQUE INDEX decision_requests_open ON decision_requests(revision) WHERE status = 'open';
+CREATE TABLE request_settlements(
+    id         INTEGER PRIMARY KEY,
+    request    INTEGER NOT NULL,
+    time       INTEGER NOT NULL,
+    status     TEXT    NOT NULL,
+    result     TEXT    NOT NULL,
+    site       TEXT    NOT NULL,
+    chain      TEXT);
+CREATE INDEX request_settlements_by_request ON request_settlements(request, id);
+INSERT INTO chain_start(tbl, first, sited)
+    VALUES('decision_requests', 1, 1), ('request_settlements', 1, 1);
+PRAGMA user_version = 5;
+)sql";
+
 bool busyCode(int code) {
     const int primary = code & 0xFF;
     return primary == SQLITE_BUSY || primary == SQLITE_LOCKED;
@@ -284,6 +316,10 @@ bool HistoryDatabase::createSchema() {
         ok = upgradeFrom3To4();
         version = 4;
     }
+    if (ok && version == 4) {
+        ok = upgradeFrom4To5();
+        version = 5;
+    }
     if (!endTransaction(ok, nullptr)) {
         return false;
     }
@@ -324,6 +360,10 @@ bool HistoryDatabase::upgradeFrom2To3() {
 
 bool HistoryDatabase::upgradeFrom3To4() {
     return exec(kHeartbeats);
+}
+
+bool HistoryDatabase::upgradeFrom4To5() {
+    return exec(kDecisionRequests);
 }
 
 bool HistoryDatabase::endTransaction(bool ok, const char* failure) {

@@ -17,7 +17,7 @@ struct sqlite3;
 
 namespace dnc::history {
 
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 class HistoryDatabase : public HistoryStore {
 public:
@@ -40,6 +40,10 @@ public:
     std::optional<SiteCounts> transferCounts(const std::string& since) override;
     std::optional<std::string> program(const std::string& hash) override;
     std::optional<std::int64_t> keptBytes() override;
+    std::optional<std::int64_t> fileRequest(const DecisionRequest& request) override;
+    std::optional<std::vector<DecisionRequest>> requests(const RequestFilter& filter) override;
+    bool settleRequest(std::int64_t id, bool done, const std::string& result,
+                       std::int64_t timeUs) override;
     bool writeHeartbeat(const Heartbeat& beat) override;
     std::optional<std::vector<Heartbeat>> heartbeats() override;
 
@@ -53,6 +57,10 @@ private:
     bool upgradeFrom1To2();
     bool upgradeFrom2To3();
     bool upgradeFrom3To4();
+    bool upgradeFrom4To5();
+    bool writeRequest(const DecisionRequest& request, std::int64_t& id);
+    bool writeSettlement(std::int64_t id, bool done, const std::string& result,
+                         std::int64_t timeUs);
     bool prepareForWriting();
     // Commits, or rolls back keeping the cause (with `failure` as its summary, if given).
     bool endTransaction(bool ok, const char* failure);
@@ -67,6 +75,7 @@ private:
                   std::int64_t timeUs) override;
     bool checkChainOf(const char* table, ChainCheck& check);
     bool checkStates(ChainCheck& check);
+    bool checkRequestStates(ChainCheck& check);
 
     sqlite3* db_ = nullptr;
     std::string site_;

@@ -124,6 +124,16 @@ public:
     // Total bytes of the kept programs.
     virtual std::optional<std::int64_t> keptBytes() = 0;
 
+    // Files `request` for the site owning its revision (whatever its `site` says); its id.
+    // Refused (nullopt, error()) for an unknown revision, one the action cannot be taken on
+    // (only a pending revision is accepted or rejected), or one with an open request already.
+    virtual std::optional<std::int64_t> fileRequest(const DecisionRequest& request) = 0;
+    virtual std::optional<std::vector<DecisionRequest>> requests(const RequestFilter& filter) = 0;
+    // Settles open request `id` as done, or failed for `result`; false with error() when there
+    // is no such request or it is settled already.
+    virtual bool settleRequest(std::int64_t id, bool done, const std::string& result,
+                               std::int64_t timeUs) = 0;
+
     // Replaces the heartbeat of the beat's site (empty: the store's own) with `beat`.
     virtual bool writeHeartbeat(const Heartbeat& beat) = 0;
     // The last heartbeat of every site, by site.
@@ -145,6 +155,14 @@ protected:
     // is refused (`refused` set) or could not be written.
     bool writeAction(const RevisionAction& action, const std::optional<RevisionRow>& target,
                      ActionResult& result, bool& refused);
+    // Why `request` may not be filed on `target` (nullopt: there is no such revision), with
+    // `open` the open request for it if any; nullopt when it may.
+    std::optional<std::string> requestRefusal(const DecisionRequest& request,
+                                              const std::optional<RevisionRow>& target,
+                                              const std::optional<DecisionRequest>& open) const;
+    // Why request `id` (`current`, nullopt: there is none) cannot be settled; nullopt when it can.
+    static std::optional<std::string> settleRefusal(std::int64_t id,
+                                                    const std::optional<DecisionRequest>& current);
 
     std::string error_;
     bool busy_ = false;

@@ -17,7 +17,7 @@ struct pg_result;
 
 namespace dnc::history {
 
-inline constexpr int kServerSchemaVersion = 2;
+inline constexpr int kServerSchemaVersion = 3;
 
 class PostgresHistory : public HistoryStore {
 public:
@@ -40,6 +40,10 @@ public:
     std::optional<SiteCounts> transferCounts(const std::string& since) override;
     std::optional<std::string> program(const std::string& hash) override;
     std::optional<std::int64_t> keptBytes() override;
+    std::optional<std::int64_t> fileRequest(const DecisionRequest& request) override;
+    std::optional<std::vector<DecisionRequest>> requests(const RequestFilter& filter) override;
+    bool settleRequest(std::int64_t id, bool done, const std::string& result,
+                       std::int64_t timeUs) override;
     bool writeHeartbeat(const Heartbeat& beat) override;
     std::optional<std::vector<Heartbeat>> heartbeats() override;
 
@@ -89,6 +93,12 @@ private:
     bool walkChains(ChainCheck& check);
     bool checkChainOf(const char* table, ChainCheck& check);
     bool checkStates(ChainCheck& check);
+    bool checkRequestStates(ChainCheck& check);
+    bool writeRequest(const DecisionRequest& request, std::int64_t& id);
+    bool writeSettlement(std::int64_t id, bool done, const std::string& result,
+                         std::int64_t timeUs);
+    std::optional<std::vector<DecisionRequest>> selectRequests(const std::string& where,
+                                                               const std::vector<Parameter>& p);
     std::optional<std::vector<RevisionRow>> selectRevisions(const std::string& where,
                                                             const std::vector<Parameter>& p);
 

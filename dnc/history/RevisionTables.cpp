@@ -307,8 +307,12 @@ std::optional<ChainCheck> HistoryDatabase::verifyChain() {
     if (empty_ || version_ < 2) {
         return check;  // nothing sealed yet
     }
+    int walked = 0;
     for (const ChainedTable& t : kChainedTables) {
         const char* table = t.name;
+        if (version_ < 5 && walked++ >= kChainedBeforeRequests) {
+            break;  // an older file opened for reading has no requests
+        }
         if (!checkChainOf(table, check)) {
             return std::nullopt;
         }
@@ -317,6 +321,9 @@ std::optional<ChainCheck> HistoryDatabase::verifyChain() {
         }
     }
     if (!checkStates(check)) {
+        return std::nullopt;
+    }
+    if (check.intact && version_ >= 5 && !checkRequestStates(check)) {
         return std::nullopt;
     }
     return check;

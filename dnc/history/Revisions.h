@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "dnc/revisions/RevisionState.h"
 
@@ -62,6 +63,31 @@ struct RevisionNotice {
     std::string name;
     revisions::State state = revisions::State::Pending;
 };
+
+// An accept or reject of a revision asked for away from the site that owns it: the owning
+// site carries it out on its own files and settles the request, done or failed.
+struct DecisionRequest {
+    std::int64_t id = 0;
+    std::int64_t revision = 0;
+    revisions::Action action = revisions::Action::Accept;  // Accept or Reject
+    std::string user;                                      // who asked
+    std::string from;  // where it was asked: a site's name, or "web"
+    std::string site;  // the site owning the revision; it carries the request out
+    std::int64_t timeUs = 0;
+    enum class Status { Open, Done, Failed } status = Status::Open;
+    std::string result;  // why it failed ("" when done)
+    std::int64_t settledUs = 0;
+};
+
+// Which requests a query returns, newest first. Empty fields do not filter.
+struct RequestFilter {
+    std::string site;  // the owning site, exactly
+    std::optional<std::int64_t> revision;
+    bool openOnly = false;
+};
+
+std::string_view toText(DecisionRequest::Status status);
+std::optional<DecisionRequest::Status> requestStatusFromText(std::string_view text);
 
 // The result of walking the hash chains.
 struct ChainCheck {

@@ -39,7 +39,7 @@ protected:
         std::filesystem::remove_all(dir);
     }
 
-    void fill(int transfers) {
+    void fill(int transfers, bool revisions = false) {
         const auto writer = openHistoryStore(store, HistoryStore::Access::Write, "hall-a");
         ASSERT_TRUE(writer->ok()) << writer->error();
         for (int i = 0; i < transfers; ++i) {
@@ -51,6 +51,26 @@ protected:
             r.path = "/srv/dnc/" + r.name;
             r.content = "G01 X" + std::to_string(i) + "\n";
             ASSERT_TRUE(writer->add(prepare(r), false)) << writer->error();
+        }
+        // A program released, then a change of it held for approval.
+        for (const bool held : {false, true}) {
+            if (!revisions) {
+                break;
+            }
+            TransferRecord r;
+            r.time = std::chrono::system_clock::now();
+            r.subNet = 1;
+            r.unit = 1;
+            r.name = "<b>O1.H";
+            r.path = "/srv/dnc/O1.H";
+            r.direction = Direction::FromUnit;
+            r.content = held ? "G01 X1\nG01 Y2\n" : "G01 X1\nG01 Y1\n";
+            r.stored = !held;
+            r.held = held;
+            ASSERT_TRUE(writer->add(prepare(r), true)) << writer->error();
+            if (const auto notice = writer->takeRevisionNotice()) {
+                (held ? pendingId : releasedId) = notice->id;
+            }
         }
         Heartbeat beat;
         beat.time = std::chrono::system_clock::now();
@@ -104,6 +124,8 @@ protected:
     std::thread thread;
     int port = 0;
     std::unique_ptr<httplib::Client> client;
+    std::int64_t releasedId = 0;
+    std::int64_t pendingId = 0;
 };
 
 TEST_F(Served, WithoutASessionPagesLeadToSignInAndTheApiAnswers401) {
@@ -211,6 +233,104 @@ TEST_F(Served, ASignedInViewerReadsEverythingButCannotDecideNorSignOutWithoutIts
     const auto out = client->Post("/sign-out", session, httplib::Params{{"csrf", token}});
     EXPECT_EQ(out->status, 303);
     EXPECT_EQ(client->Get("/transfers", session)->status, 303);
+}
+
+TEST_F(Served, ARevisionShowsBesideTheReleasedVersionAndOnlyApproversGetTheDecision) {
+    fill(0, true);
+    ASSERT_GT(pendingId, 0);
+    start();
+    const httplib::Headers viewer{{"Cookie", signIn("bert", "bert-pw")}};
+    const httplib::Headers approver{{"Cookie", signIn("anna", "anna-pw")}};
+    const auto list = client->Get("/revisions", viewer);
+    ASSERT_EQ(list->status, 200);
+    EXPECT_NE(list->body.find("id=\"pending\""), std::string::npos);
+    EXPECT_NE(list->body.find("href=\"/revisions/" + std::to_string(pendingId) + "\""),
+              std::string::npos);
+    EXPECT_NE(list->body.find("&lt;b&gt;O1.H"), std::string::npos);
+
+    const std::string path = "/revisions/" + std::to_string(pendingId);
+    const auto seen = client->Get(path.c_str(), viewer);
+    ASSERT_EQ(seen->status, 200) << seen->body;
+    EXPECT_NE(seen->body.find("<table id=\"diff\""), std::string::npos);
+    EXPECT_NE(seen->body.find("<tr class=\"changed\"><td>2</td><td class=\"text first\">G01 "
+                              "Y1</td><td>2</td><td class=\"text second\">G01 Y2</td>"),
+              std::string::npos)
+        << seen->body;
+    EXPECT_EQ(seen->body.find("id=\"accept\""), std::string::npos);
+    const auto decided = client->Get(path.c_str(), approver);
+    EXPECT_NE(decided->body.find("id=\"accept\""), std::string::npos);
+    EXPECT_NE(decided->body.find("id=\"reject\""), std::string::npos);
+
+    const auto api =
+        client->Get(("/api/v1/revisions/" + std::to_string(pendingId) + "/diff").c_str(), viewer);
+    ASSERT_EQ(api->status, 200);
+    EXPECT_NE(api->body.find("\"released\": {\"id\": " + std::to_string(releasedId)),
+              std::string::npos)
+        << api->body;
+    const auto all = client->Get("/api/v1/revisions", viewer);
+    EXPECT_NE(all->body.find("\"state\": \"pending\""), std::string::npos);
+}
+
+TEST_F(Served, AnApproversDecisionIsFiledAsARequestTheOwningSiteSettles) {
+    fill(0, true);
+    start();
+    const std::string annaCookie = signIn("anna", "anna-pw");
+    const std::string bertCookie = signIn("bert", "bert-pw");
+    const httplib::Headers anna{{"Cookie", annaCookie}};
+    const httplib::Headers bert{{"Cookie", bertCookie}};
+    const std::string page = "/revisions/" + std::to_string(pendingId);
+    const std::string accept = page + "/accept";
+    const std::string annaToken = csrfOf(annaCookie, page);
+    const std::string bertToken = csrfOf(bertCookie, page);
+
+    // Without a session, without the token, or as a viewer: nothing is filed.
+    EXPECT_EQ(client->Post(accept.c_str(), httplib::Params{{"csrf", annaToken}})->status, 303);
+    EXPECT_EQ(client->Post(accept.c_str(), anna, httplib::Params{})->status, 403);
+    EXPECT_EQ(client->Post(accept.c_str(), anna, httplib::Params{{"csrf", bertToken}})->status,
+              403);
+    EXPECT_EQ(client->Post(accept.c_str(), bert, httplib::Params{{"csrf", bertToken}})->status,
+              403);
+    {
+        const auto reader = openHistoryStore(store, HistoryStore::Access::Read);
+        ASSERT_TRUE(reader->requests({}));
+        EXPECT_TRUE(reader->requests({})->empty());
+    }
+
+    const auto filed = client->Post(accept.c_str(), anna, httplib::Params{{"csrf", annaToken}});
+    ASSERT_EQ(filed->status, 303) << filed->body;
+    EXPECT_EQ(filed->get_header_value("Location"), page);
+    const auto open = client->Get(page.c_str(), anna);
+    EXPECT_NE(open->body.find("<span id=\"request-status\">Accept (anna): open: waiting for site "
+                              "hall-a</span>"),
+              std::string::npos)
+        << open->body;
+    EXPECT_EQ(open->body.find("id=\"accept\""), std::string::npos);  // one open at a time
+
+    // A second one while the first is open is refused, and says why.
+    const auto again =
+        client->Post((page + "/reject").c_str(), anna, httplib::Params{{"csrf", annaToken}});
+    EXPECT_EQ(again->status, 409);
+    EXPECT_NE(again->body.find("open already"), std::string::npos) << again->body;
+
+    std::int64_t requestId = 0;
+    {
+        const auto site = openHistoryStore(store, HistoryStore::Access::Write, "hall-a");
+        const auto requests = site->requests({});
+        ASSERT_TRUE(requests && requests->size() == 1u);
+        const auto& request = requests->front();
+        EXPECT_EQ(request.user, "anna");
+        EXPECT_EQ(request.from, "web");
+        EXPECT_EQ(request.site, "hall-a");
+        EXPECT_EQ(request.action, dnc::revisions::Action::Accept);
+        requestId = request.id;
+        ASSERT_TRUE(site->settleRequest(requestId, false, "the unit directory is gone", 1));
+    }
+    const auto failed = client->Get(page.c_str(), bert);
+    EXPECT_NE(failed->body.find("failed: the unit directory is gone"), std::string::npos)
+        << failed->body;
+    const auto list =
+        client->Get(("/api/v1/revisions/" + std::to_string(pendingId) + "/diff").c_str(), bert);
+    EXPECT_EQ(list->status, 200);
 }
 
 TEST_F(Served, WrongPasswordsAreRefusedAndTooManyWaitWithRetryAfter) {
