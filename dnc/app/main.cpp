@@ -67,12 +67,15 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
         history.recorder().beat(std::move(beat));
     };
     dnc::HeadlessService service(store, log, options);
+    // Other sites' requests for this one's revisions are carried out on its sub nets.
+    history.requests().attach(&service);
     installStopSignals();
     log.note(0, "FerixDNC", "settings " + store.file().string());
     log.note(0, "FerixDNC", "history " + dnc::history::maskedLocation(historyFile.string()));
     const auto bus =
         line.systemBus ? dnc::automation::BusKind::System : dnc::automation::BusKind::Session;
     dnc::automation::runHeadlessOnBus(service, log, bus, g_stop, argc, argv);
+    history.requests().attach(nullptr);  // the service goes first
     log.note(0, "FerixDNC", "stopped");
     return 0;
 }

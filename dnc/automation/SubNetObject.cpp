@@ -10,10 +10,15 @@
 #include "dnc/automation/BusNames.h"
 #include "dnc/automation/RequestArguments.h"
 #include "dnc/manager/RevisionDesk.h"
+#include "localizing/lookup/ResourceStrings.h"
 
 namespace dnc::automation {
 
 namespace {
+
+// The answers of an accept or reject asked of another site.
+constexpr int kAskedToAccept = 1944;
+constexpr int kAskedToReject = 1945;
 
 QString text(const std::string& s) {
     return QString::fromStdString(s);
@@ -504,42 +509,64 @@ QString SubNetObject::CompareRevisions(qlonglong id, qlonglong other) {
     return text(*diff);
 }
 
-void SubNetObject::AcceptRevision(qlonglong id) {
-    decide(revisions::Action::Accept, id);
+QString SubNetObject::AcceptRevision(qlonglong id) {
+    decide(revisions::Action::Accept, id, true);
+    return {};
 }
 
-void SubNetObject::RejectRevision(qlonglong id) {
-    decide(revisions::Action::Reject, id);
+QString SubNetObject::RejectRevision(qlonglong id) {
+    decide(revisions::Action::Reject, id, true);
+    return {};
 }
 
 void SubNetObject::RestoreRevision(qlonglong id) {
-    decide(revisions::Action::Restore, id);
+    decide(revisions::Action::Restore, id, false);
 }
 
-void SubNetObject::decide(revisions::Action action, qlonglong id) {
+void SubNetObject::decide(revisions::Action action, qlonglong id, bool answers) {
     RevisionDesk* desk = network_.revisionDesk();
     SubNet* running = network_.runningSubNet(subNet_);
     if (desk == nullptr || running == nullptr) {
         sendErrorReply(bus::kNotSupported, QStringLiteral("This FerixDNC keeps no history"));
         return;
     }
+    // Another site's files are never touched here: that site is asked to decide.
+    if (answers) {
+        if (const auto owner = desk->otherSite(id)) {
+            std::string error;
+            const auto filed = desk->ask(action, id, callerName(), error);
+            if (!filed) {
+                sendErrorReply(bus::kRequestFailed, text(error));
+                return;
+            }
+            const int asked = action == revisions::Action::Accept ? kAskedToAccept : kAskedToReject;
+            setDelayedReply(true);
+            connection_.send(
+                message().createReply(text(loc::resString(asked))
+                                          .replace(QStringLiteral("%1"), text(*owner))
+                                          .replace(QStringLiteral("%2"), QString::number(id))
+                                          .replace(QStringLiteral("%3"), QString::number(*filed))));
+            return;
+        }
+    }
     if (refuse(desk->refusal(action, subNet_, id))) {
         return;
     }
     setDelayedReply(true);
     Network* network = &network_;
-    desk->act(*running, action, id, callerName(),
-              [network, link = link_, call = message()](const history::ActionResult& result) {
-                  network->postToNetwork([link, call, result] {
-                      if (link->object == nullptr) {
-                          return;
-                      }
-                      link->object->connection_.send(
-                          result.ok
-                              ? call.createReply()
-                              : call.createErrorReply(bus::kRequestFailed, text(result.error)));
-                  });
-              });
+    desk->act(
+        *running, action, id, callerName(),
+        [network, link = link_, call = message(), answers](const history::ActionResult& result) {
+            network->postToNetwork([link, call, result, answers] {
+                if (link->object == nullptr) {
+                    return;
+                }
+                link->object->connection_.send(
+                    !result.ok ? call.createErrorReply(bus::kRequestFailed, text(result.error))
+                    : answers  ? call.createReply(QString())
+                               : call.createReply());
+            });
+        });
 }
 
 void SubNetObject::onRevision(const history::RevisionNotice& notice) {

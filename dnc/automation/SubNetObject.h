@@ -67,11 +67,13 @@ public slots:
     void UnitCommand(uchar unit, const QString& command, const QString& argument);
 
     // The revisions of the programs in the unit directories of `unit` (0: every unit) named
-    // `name` ("": every name), newest first; how two compare; the operator's decisions.
+    // `name` ("": every name), newest first; how two compare; the operator's decisions. An
+    // accept or reject of another site's revision (in a shared history) is asked of that site,
+    // which carries it out: the answer says so ("" when it was carried out here).
     QList<dnc::bus::RevisionEntry> Revisions(uchar unit, const QString& name);
     QString CompareRevisions(qlonglong id, qlonglong other);
-    void AcceptRevision(qlonglong id);
-    void RejectRevision(qlonglong id);
+    QString AcceptRevision(qlonglong id);
+    QString RejectRevision(qlonglong id);
     void RestoreRevision(qlonglong id);
 
     // The signals, declared for the interface's description. They are sent on the connection
@@ -128,7 +130,8 @@ private:
     void send(const char* signal, const QVariantList& arguments);
     void propertiesChanged(const QVariantMap& changed);
     void setBusy(bool requestRunning, bool transferShown);
-    void decide(revisions::Action action, qlonglong id);
+    // `answers`: the method returns a text (the request filed, or "").
+    void decide(revisions::Action action, qlonglong id, bool answers);
     // The user name of the caller of the current method.
     std::string callerName() const;
 

@@ -58,6 +58,23 @@ public:
         }
         return db_.apply(action);
     }
+    std::optional<std::vector<DecisionRequest>> openRequests() override {
+        if (!openError_.empty()) {
+            return std::nullopt;
+        }
+        RequestFilter own;
+        own.site = site_;
+        own.openOnly = true;
+        auto open = db_.requests(own);
+        if (open) {
+            std::reverse(open->begin(), open->end());  // as they were asked
+        }
+        return open;
+    }
+    bool settleRequest(std::int64_t id, bool done, const std::string& result) override {
+        return openError_.empty() &&
+               db_.settleRequest(id, done, result, microseconds(std::chrono::system_clock::now()));
+    }
     bool beat(Heartbeat beat) override {
         if (!openError_.empty()) {
             return false;
@@ -158,6 +175,38 @@ void HistoryRecorder::beat(Heartbeat beat) {
     wake_.notify_one();
 }
 
+void HistoryRecorder::checkRequests() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) {
+            return;
+        }
+        for (const Item& item : queue_) {
+            if (std::holds_alternative<RequestCheck>(item)) {
+                return;  // the one waiting answers this too
+            }
+        }
+        queue_.push_back(RequestCheck{});
+    }
+    wake_.notify_one();
+}
+
+void HistoryRecorder::settle(std::int64_t id, bool done, std::string result,
+                             std::function<void(bool, const std::string&)> settled) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!stopping_) {
+            queue_.push_back(Settlement{id, done, std::move(result), std::move(settled)});
+            settled = nullptr;
+        }
+    }
+    if (settled) {
+        settled(false, "the history is closing");
+        return;
+    }
+    wake_.notify_one();
+}
+
 void HistoryRecorder::flush() {
     std::unique_lock<std::mutex> lock(mutex_);
     idle_.wait(lock, [this] { return queue_.empty() && !busy_; });
@@ -218,6 +267,12 @@ void HistoryRecorder::run() {
             }
         } else if (auto* action = std::get_if<RevisionAction>(&item)) {
             applyAction(lock, *action);
+        } else if (std::holds_alternative<RequestCheck>(item)) {
+            if (!stopping_ && !heldAtEnd) {
+                askRequests(lock);
+            }
+        } else if (auto* settlement = std::get_if<Settlement>(&item)) {
+            writeSettlement(lock, *settlement);
         } else if (!heldAtEnd) {
             writeBeat(lock, std::move(std::get<Heartbeat>(item)));
         }
@@ -290,6 +345,37 @@ void HistoryRecorder::applyAction(std::unique_lock<std::mutex>& lock,
     }
     if (action.done) {
         action.done(result);
+    }
+    lock.lock();
+}
+
+void HistoryRecorder::askRequests(std::unique_lock<std::mutex>& lock) {
+    lock.unlock();
+    if (!writer_) {
+        writer_ = options_.open();
+    }
+    const auto open = writer_->openRequests();
+    if (!open) {
+        writer_.reset();  // asked again next time
+    } else if (options_.requestsOpen) {
+        options_.requestsOpen(*open);
+    }
+    lock.lock();
+}
+
+void HistoryRecorder::writeSettlement(std::unique_lock<std::mutex>& lock,
+                                      const Settlement& settlement) {
+    lock.unlock();
+    if (!writer_) {
+        writer_ = options_.open();
+    }
+    const bool ok = writer_->settleRequest(settlement.id, settlement.done, settlement.result);
+    const std::string why = ok ? std::string() : writer_->error();
+    if (!ok) {
+        writer_.reset();
+    }
+    if (settlement.settled) {
+        settlement.settled(ok, why);
     }
     lock.lock();
 }

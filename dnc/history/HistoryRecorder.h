@@ -25,6 +25,7 @@
 #include <string>
 #include <thread>
 #include <variant>
+#include <vector>
 
 #include "dnc/history/HistorySpool.h"
 #include "dnc/history/HistoryStore.h"
@@ -53,6 +54,16 @@ public:
     }
     // The failed write found the database held by another process; it is tried again.
     virtual bool busy() const { return false; }
+    // The open decision requests of this writer's own site, oldest first.
+    virtual std::optional<std::vector<DecisionRequest>> openRequests() {
+        return std::vector<DecisionRequest>{};
+    }
+    virtual bool settleRequest(std::int64_t id, bool done, const std::string& result) {
+        (void)id;
+        (void)done;
+        (void)result;
+        return false;
+    }
     // Writes the service's heartbeat, with the revisions pending approval counted.
     virtual bool beat(Heartbeat beat) {
         (void)beat;
@@ -80,6 +91,9 @@ struct RecorderOptions {
     std::function<std::unique_ptr<HistoryWriter>()> open;
     // Told, on the recorder's thread, each time a write found the database held.
     std::function<void()> heldOff;
+    // Gets this site's open decision requests each time they are asked for (checkRequests), on
+    // the recorder's thread.
+    std::function<void(const std::vector<DecisionRequest>&)> requestsOpen;
 };
 
 class HistoryRecorder : public TransferJournal {
@@ -98,6 +112,14 @@ public:
     // fails is not tried again (the next one is due soon).
     void beat(Heartbeat beat);
 
+    // Asks the store for this site's open decision requests (for RecorderOptions::requestsOpen)
+    // once the records before have been written; one such question waits at a time.
+    void checkRequests();
+    // Settles decision request `id` done, or failed for `result`; `settled` is told whether
+    // it was written (and why not), on the recorder's thread.
+    void settle(std::int64_t id, bool done, std::string result,
+                std::function<void(bool, const std::string&)> settled);
+
     // Waits until every record handed over so far has been written or given up.
     void flush();
 
@@ -107,7 +129,16 @@ public:
 
 private:
     enum class Written { Yes, Held, Failed };
-    using Item = std::variant<TransferRecord, RevisionAction, Heartbeat>;
+    struct RequestCheck {};
+    struct Settlement {
+        std::int64_t id = 0;
+        bool done = false;
+        std::string result;
+        std::function<void(bool, const std::string&)> settled;
+    };
+    using Item = std::variant<TransferRecord, RevisionAction, Heartbeat, RequestCheck, Settlement>;
+    void askRequests(std::unique_lock<std::mutex>& lock);
+    void writeSettlement(std::unique_lock<std::mutex>& lock, const Settlement& settlement);
     void writeRecord(std::unique_lock<std::mutex>& lock, TransferRecord record, bool& heldAtEnd);
     void applyAction(std::unique_lock<std::mutex>& lock, const RevisionAction& action);
     void writeBeat(std::unique_lock<std::mutex>& lock, Heartbeat beat);

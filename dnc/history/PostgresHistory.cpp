@@ -629,7 +629,11 @@ ActionResult PostgresHistory::apply(const RevisionAction& action) {
         held.ok() ? revision(action.id)
                   : (fail("cannot read the revisions", held.get()), std::nullopt);
     bool refused = false;
-    const bool ok = writeAction(action, target, result, refused);
+    bool ok = writeAction(action, target, result, refused);
+    if (ok && action.request != 0 && !writeSettlement(action.request, true, "", action.timeUs)) {
+        ok = false;
+        refused = true;  // error() says why
+    }
     result.ok = endTransaction(ok, refused ? nullptr : "cannot record the revision's change");
     if (!result.ok) {
         result.error = error_;

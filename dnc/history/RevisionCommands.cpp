@@ -7,6 +7,7 @@
 #include "dnc/history/HistoryCommands.h"
 #include "dnc/history/HistoryLocation.h"
 #include "dnc/history/IsoTime.h"
+#include "dnc/history/RequestCommands.h"
 #include "dnc/history/ServerLocation.h"
 #include "dnc/revisions/ProgramDiff.h"
 
@@ -88,7 +89,8 @@ std::string revisionCommandsUsage() {
            "diff ID [OTHER] [--history FILE]\n"
            "    What revision ID changes against OTHER (default: the released one).\n"
            "show-revision ID [--history FILE]\n"
-           "    Prints the content of revision ID unchanged.\n";
+           "    Prints the content of revision ID unchanged.\n" +
+           requestCommandsUsage();
 }
 
 std::optional<std::string> revisionContent(HistoryStore& db, const RevisionRow& row,
@@ -182,6 +184,13 @@ void printRevisionsJson(const std::vector<RevisionRow>& rows, std::ostream& out)
 
 int runRevisionsCommand(const std::vector<std::string>& args, std::ostream& out,
                         std::ostream& err) {
+    // "requests" first (after the client's --json) lists the decision requests instead.
+    const std::size_t first = !args.empty() && args[0] == "--json" ? 1 : 0;
+    if (args.size() > first && args[first] == "requests") {
+        std::vector<std::string> rest = args;
+        rest.erase(rest.begin() + static_cast<std::ptrdiff_t>(first));
+        return runRequestsCommand(rest, out, err);
+    }
     std::string error;
     const Words words = readWords(args, true, error);
     RevisionFilter filter;

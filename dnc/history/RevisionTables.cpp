@@ -200,7 +200,11 @@ ActionResult HistoryDatabase::apply(const RevisionAction& action) {
     }
     const std::optional<RevisionRow> target = revision(action.id);
     bool refused = false;
-    const bool ok = writeAction(action, target, result, refused);
+    bool ok = writeAction(action, target, result, refused);
+    if (ok && action.request != 0 && !writeSettlement(action.request, true, "", action.timeUs)) {
+        ok = false;
+        refused = true;  // error() says why
+    }
     result.ok = endTransaction(ok, refused ? nullptr : "cannot record the revision's change");
     if (!result.ok) {
         result.error = error_;

@@ -51,6 +51,9 @@ struct RevisionAction {
     std::int64_t id = 0;
     std::string user;
     std::int64_t timeUs = 0;
+    // The decision request this carries out (0: none): settled done in the same transaction,
+    // so a request is never carried out and left open.
+    std::int64_t request = 0;
     // Called on the recorder's thread once the action is written or has failed.
     std::function<void(const ActionResult&)> done;
 };

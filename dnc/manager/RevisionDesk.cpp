@@ -112,6 +112,33 @@ std::optional<std::string> RevisionDesk::refusal(Action action, int subNet, std:
     return std::nullopt;
 }
 
+std::optional<std::string> RevisionDesk::otherSite(std::int64_t id) const {
+    const auto opened = openForReading(database_);
+    const auto row = opened->ok() ? opened->revision(id) : std::nullopt;
+    if (!row || row->site.empty() || row->site == site_) {
+        return std::nullopt;
+    }
+    return row->site;
+}
+
+std::optional<std::int64_t> RevisionDesk::ask(Action action, std::int64_t id,
+                                              const std::string& user, std::string& error) {
+    // Written here, not on the history's thread: the asker is told at once whether it was filed.
+    const auto store =
+        history::openHistoryStore(database_, history::HistoryStore::Access::Write, site_);
+    history::DecisionRequest request;
+    request.revision = id;
+    request.action = action;
+    request.user = user;
+    request.from = site_;
+    request.timeUs = history::microseconds(std::chrono::system_clock::now());
+    const auto filed = store->ok() ? store->fileRequest(request) : std::nullopt;
+    if (!filed) {
+        error = store->error();
+    }
+    return filed;
+}
+
 std::optional<RevisionDesk::Change> RevisionDesk::prepare(Action action, std::int64_t id,
                                                           std::string& error) const {
     Change change;
@@ -153,6 +180,7 @@ void RevisionDesk::carryOut(SubNet& subNet, Change change, const std::string& us
     request.id = change.id;
     request.user = user;
     request.timeUs = history::microseconds(std::chrono::system_clock::now());
+    request.request = change.request;
     request.done = std::move(done);
     if (change.action == Action::Reject) {
         recorder_.apply(std::move(request));

@@ -41,6 +41,14 @@ public:
     // anything changes; nullopt when it can.
     std::optional<std::string> refusal(revisions::Action action, int subNet, std::int64_t id) const;
 
+    // The site that owns revision `id` when it is another site's; nullopt when it is this
+    // site's, or there is no such revision (refusal() says so).
+    std::optional<std::string> otherSite(std::int64_t id) const;
+    // Asks the site owning revision `id` to accept or reject it for `user`: a request that
+    // site carries out. Its id, or nullopt with `error`.
+    std::optional<std::int64_t> ask(revisions::Action action, std::int64_t id,
+                                    const std::string& user, std::string& error);
+
     // Carries out `action` on revision `id` for `user`. An accept or restore replaces the
     // file on the sub net's thread once its line rests, then the history records it; `done`
     // comes on the sub net's or the history's thread.
@@ -54,7 +62,8 @@ public:
         std::int64_t id = 0;
         std::filesystem::path path;
         std::string content;
-        bool removal = false;  // an accepted removal: the file goes
+        bool removal = false;      // an accepted removal: the file goes
+        std::int64_t request = 0;  // the decision request it carries out, settled with it
     };
     std::optional<Change> prepare(revisions::Action action, std::int64_t id,
                                   std::string& error) const;

@@ -10,6 +10,8 @@ namespace {
 
 constexpr std::int64_t kMostDays = 36500;
 constexpr std::int64_t kMostMegabytes = 1024 * 1024;
+constexpr std::int64_t kDefaultRequestSeconds = 3;
+constexpr std::int64_t kMostRequestSeconds = 3600;
 
 }  // namespace
 
@@ -28,6 +30,11 @@ history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
         options.spool = history::spoolPath();
     }
     return options;
+}
+
+std::chrono::milliseconds requestInterval(const ConfigStore& store) {
+    return std::chrono::seconds(store.section("Common").readInt(
+        "RequestInterval", kDefaultRequestSeconds, 1, kMostRequestSeconds));
 }
 
 std::filesystem::path historyLocation(const ConfigStore& store,

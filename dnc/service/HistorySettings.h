@@ -6,8 +6,11 @@
 //   HistoryDatabase=LOCATION   the history: a file, or a postgresql:// URI of a server that
 //                              several PCs share (--history overrides it)
 //   PlantSite=NAME             the site every record carries (default: the host name)
+//   RequestInterval=SECONDS    how often the decision requests other sites filed for this
+//                              one are looked for (default 3)
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -21,6 +24,9 @@ namespace dnc {
 history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
                                                 const std::filesystem::path& database,
                                                 std::function<void(const std::string&)> report);
+
+// How often this site's open decision requests are looked for.
+std::chrono::milliseconds requestInterval(const ConfigStore& store);
 
 // Where the history is: `given` (--history), else HistoryDatabase= in "Common", else the
 // default file.

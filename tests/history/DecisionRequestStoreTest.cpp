@@ -134,6 +134,40 @@ TEST_P(Requests, AreSettledOnceAndOnlyWhenThereIsOne) {
     EXPECT_TRUE(listed({"hall-a", std::nullopt, true}).empty());
 }
 
+TEST_P(Requests, AreSettledWithTheDecisionThatCarriesThemOutOrNotAtAll) {
+    fill();
+    const auto id = open(HistoryStore::Access::Write, "hall-b")->fileRequest(asked(2));
+    ASSERT_TRUE(id);
+    const auto a = open(HistoryStore::Access::Write, "hall-a");
+    RevisionAction accept;
+    accept.id = 2;
+    accept.user = "bob@hall-b";
+    accept.timeUs = 1772600950000000;
+    accept.request = *id;
+    const ActionResult result = a->apply(accept);
+    ASSERT_TRUE(result.ok) << result.error;
+    const auto rows = listed();
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].status, Status::Done);
+    EXPECT_EQ(rows[0].settledUs, accept.timeUs);
+
+    // A request settled already (carried out before the process was killed, say) takes no
+    // second decision with it: nothing is written.
+    reset();
+    fill();
+    const auto again = open(HistoryStore::Access::Write, "hall-b")->fileRequest(asked(2));
+    ASSERT_TRUE(again);
+    const auto owner = open(HistoryStore::Access::Write, "hall-a");
+    ASSERT_TRUE(owner->settleRequest(*again, false, "gone", 1));
+    accept.request = *again;
+    const ActionResult refused = owner->apply(accept);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find("settled already"), std::string::npos) << refused.error;
+    const auto reader = open(HistoryStore::Access::Read);
+    EXPECT_EQ(reader->revision(2)->state, State::Pending);
+    EXPECT_EQ(reader->revisions({})->size(), 2u);
+}
+
 TEST_P(Requests, AreSealedOnTheChainsOfTheSitesThatWroteThem) {
     fill();
     const auto b = open(HistoryStore::Access::Write, "hall-b");

@@ -215,10 +215,12 @@ int Client::decide(const char* method, const char* outcome) {
         return status;
     }
     QDBusMessage reply;
+    int firstRunning = 0;
     for (const bus::SubNetRow& row : *rows) {
         if (!row.running) {
             continue;
         }
+        firstRunning = firstRunning == 0 ? row.number : firstRunning;
         arguments_.subNet = row.number;
         if (!call(subNetPath(), QString::fromLatin1(bus::kSubNetInterface),
                   QStringLiteral("Revisions"), {QVariant::fromValue(uchar{0}), QString()}, reply,
@@ -244,6 +246,21 @@ int Client::decide(const char* method, const char* outcome) {
              {"done", QString::fromLatin1(outcome)}},
             QStringLiteral("Revision %1 %2.").arg(arguments_.revision).arg(QLatin1String(outcome)));
         return kDone;
+    }
+    // Another site's revision in a shared history: any running sub net asks that site, which
+    // carries the decision out (a restore stays with the site itself).
+    if (firstRunning != 0 && arguments_.verb != Verb::Restore) {
+        arguments_.subNet = firstRunning;
+        if (!call(subNetPath(), QString::fromLatin1(bus::kSubNetInterface),
+                  QString::fromLatin1(method),
+                  {QVariant::fromValue(qlonglong{arguments_.revision})}, reply, status)) {
+            return status;
+        }
+        const QString asked = reply.arguments().value(0).toString();
+        if (!asked.isEmpty()) {
+            done({{"revision", arguments_.revision}, {"asked", asked}}, asked);
+            return kDone;
+        }
     }
     print(stderr, QStringLiteral("ferixdncctl: no running sub net has revision %1\n")
                       .arg(arguments_.revision));

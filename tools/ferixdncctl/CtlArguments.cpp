@@ -237,7 +237,8 @@ std::string helpText(const std::string& program) {
            "  watch [N]                     the events of every sub net (or of N), one a line,\n"
            "                                until interrupted\n"
            "  accept ID | reject ID         put a pending revision in place of the program in\n"
-           "                                its unit directory, or turn it down\n"
+           "                                its unit directory, or turn it down (another\n"
+           "                                site's revision: ask that site to)\n"
            "  restore ID                    put an earlier revision back in place\n"
            "\n"
            "Program history (read from the database file: neither FerixDNC nor a bus needed):\n" +

@@ -44,6 +44,10 @@ int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& optio
     managerOptions.showInTaskbar = options.showInTaskbar;
     managerOptions.trayAvailable = QSystemTrayIcon::isSystemTrayAvailable();
     frmDNCMain manager(store, dialogs, managerOptions);
+    if (history) {
+        // Other sites' requests for this one's revisions are carried out on its sub nets.
+        history->requests().attach(&manager);
+    }
     QObject::connect(&manager, &frmDNCMain::managerUnloaded, &app, &QApplication::quit,
                      Qt::QueuedConnection);
 
@@ -71,6 +75,9 @@ int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& optio
         manager.startSubNet(n);
     }
     QApplication::exec();
+    if (history) {
+        history->requests().attach(nullptr);  // the manager goes first
+    }
     manager.unload();  // the loop ended otherwise (a signal during a box): still stored
     QApplication::processEvents();  // the last signals of the sub nets leave before the names
     bus.reset();
