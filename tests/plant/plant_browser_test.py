@@ -369,11 +369,13 @@ def run(plant):
         wait_for("the filed request's status",
                  lambda: element(driver, "request-status") is not None)
         reloaded_until(driver, "Hall A to carry the request out", revision_url,
-                       lambda d: element(d, "state") is not None and
-                       element(d, "state").text == "released")
-        status_text = element(driver, "request-status").text
-        if "done" not in status_text:
-            raise Failed("the request says \"" + status_text + "\", not done")
+                       lambda d: element(d, "request-status") is not None and
+                       "carried out" in element(d, "request-status").text)
+        # Accepted: a new released revision takes its content, this one is superseded.
+        if element(driver, "state").text != "superseded":
+            raise Failed("the accepted revision is " + element(driver, "state").text)
+        if element(driver, "accept") is not None:
+            raise Failed("a decided revision still offers a decision")
         wait_for("Hall A's unit directory to hold the accepted program",
                  lambda: open(hall_a["program"], newline="").read() == CHANGED)
     finally:
