@@ -33,16 +33,32 @@ constexpr int kSites = 2;
 constexpr int kLinesPerSite = 16;
 constexpr std::size_t kProgramBytes = 4096;
 
+// "prefix" and the number; appended, since GCC 12 at -O3 warns falsely of the + operator's copy.
+std::string numbered(const char* prefix, long n) {
+    std::string text(prefix);
+    text += std::to_string(n);
+    return text;
+}
+
+std::string siteName(int s) {
+    std::string name = "Hall ";
+    name += static_cast<char>('A' + s);
+    return name;
+}
+
 TransferRecord sample(int line, int i) {
     TransferRecord r;
     r.time = std::chrono::system_clock::now();
     r.subNet = 1 + line;
-    r.caption = "Line " + std::to_string(1 + line);
+    r.caption = numbered("Line ", 1 + line);
     r.unit = 1 + i % 10;
     r.direction = i % 3 == 0 ? Direction::FromUnit : Direction::ToUnit;
-    r.user = "unit " + std::to_string(r.unit);
-    r.name = "P" + std::to_string(i % 200) + ".H";
-    r.path = "/srv/dnc/Ferix" + std::to_string(r.unit) + "/" + r.name;
+    r.user = numbered("unit ", r.unit);
+    r.name = numbered("P", i % 200);
+    r.name += ".H";
+    r.path = numbered("/srv/dnc/Ferix", r.unit);
+    r.path += "/";
+    r.path += r.name;
     // Programs repeat, as they do on a shop floor: most are kept once.
     r.content = std::string(kProgramBytes, static_cast<char>('A' + (line * 7 + i) % 50));
     return r;
@@ -148,8 +164,7 @@ int main(int argc, char** argv) {
         server.TearDown();
         return 1;
     }
-    const fs::path dir =
-        fs::temp_directory_path() / ("ferix-plant-bench-" + std::to_string(getpid()));
+    const fs::path dir = fs::temp_directory_path() / numbered("ferix-plant-bench-", getpid());
     fs::remove_all(dir);
     fs::create_directories(dir);
     const int total = kSites * kLinesPerSite * perLine;
@@ -163,8 +178,8 @@ int main(int argc, char** argv) {
         std::vector<std::unique_ptr<HistoryRecorder>> sites;
         std::vector<HistoryRecorder*> raw;
         for (int s = 0; s < kSites; ++s) {
-            sites.push_back(std::make_unique<HistoryRecorder>(siteOptions(
-                uri, "Hall " + std::string(1, static_cast<char>('A' + s)), dir / "up", capacity)));
+            sites.push_back(std::make_unique<HistoryRecorder>(
+                siteOptions(uri, siteName(s), dir / "up", capacity)));
             raw.push_back(sites.back().get());
         }
         const auto start = Clock::now();
@@ -187,8 +202,7 @@ int main(int argc, char** argv) {
         std::vector<HistoryRecorder*> raw;
         for (int s = 0; s < kSites; ++s) {
             sites.push_back(std::make_unique<HistoryRecorder>(
-                siteOptions(uri, "Hall " + std::string(1, static_cast<char>('A' + s)), dir / "down",
-                            capacity)));
+                siteOptions(uri, siteName(s), dir / "down", capacity)));
             raw.push_back(sites.back().get());
         }
         if (!server.stop()) {
