@@ -1,5 +1,6 @@
 // The client's revision commands on a database: the list and its JSON, the difference against
-// the released revision, a revision's bytes unchanged, and the chain's verification.
+// the released revision, a revision's bytes unchanged, the chain's verification, and the
+// decision requests with their status.
 #include <sqlite3.h>
 
 #include <sstream>
@@ -67,6 +68,37 @@ TEST_F(RevisionCommands, TheListFiltersByProgramAndStateAndItsJsonUsesTheFixedNa
     EXPECT_NE(out.str().find("released"), std::string::npos);
     EXPECT_EQ(run(runRevisionsCommand, {"--state", "approved"}), 2);
     EXPECT_EQ(run(runRevisionsCommand, {"17"}), 2);
+}
+
+TEST_F(RevisionCommands, RequestsAreListedWithTheirStatusForPeopleAndScripts) {
+    ASSERT_EQ(run(runRevisionsCommand, {"requests"}), 0) << err.str();
+    EXPECT_EQ(out.str(), "No requests that match.\n");
+    DecisionRequest asked;
+    asked.revision = 2;
+    asked.action = dnc::revisions::Action::Reject;
+    asked.user = "bob";
+    asked.from = "web";
+    asked.timeUs = 1772600800000000;
+    const auto id = openHistoryStore(db, HistoryStore::Access::Write, "hall-b")->fileRequest(asked);
+    ASSERT_TRUE(id);
+    ASSERT_TRUE(openHistoryStore(db, HistoryStore::Access::Write, "hall-a")
+                    ->settleRequest(*id, false, "sub net 2 is not running", 1772600900000000));
+
+    ASSERT_EQ(run(runRevisionsCommand, {"--json", "requests", "--site", "hall-a"}), 0) << err.str();
+    EXPECT_EQ(out.str(),
+              "[\n  {\"id\": 1, \"revision\": 2, \"action\": \"reject\", \"site\": \"hall-a\", "
+              "\"from\": \"web\", \"user\": \"bob\", \"time\": 1772600800000000, \"status\": "
+              "\"failed\", \"result\": \"sub net 2 is not running\", \"settled\": "
+              "1772600900000000}\n]\n");
+    ASSERT_EQ(run(runRevisionsCommand, {"requests"}), 0);
+    EXPECT_NE(out.str().find("2026-03-04T05:06:40.000Z"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find("failed"), std::string::npos) << out.str();
+    ASSERT_EQ(run(runRevisionsCommand, {"requests", "--open"}), 0);
+    EXPECT_EQ(out.str(), "No requests that match.\n");
+    ASSERT_EQ(run(runRevisionsCommand, {"requests", "--site", "hall-b"}), 0);
+    EXPECT_EQ(out.str(), "No requests that match.\n") << "hall-b asked, hall-a owns it";
+    EXPECT_EQ(run(runRevisionsCommand, {"requests", "2"}), 2);
+    EXPECT_NE(err.str().find("unknown argument \"2\""), std::string::npos) << err.str();
 }
 
 TEST_F(RevisionCommands, DiffComparesWithTheReleasedRevisionAndShowRevisionIsByteExact) {

@@ -475,6 +475,12 @@ TEST_F(Revision, AFileIsCopiedOntoAServerWithItsChainIntact) {
         const auto b = open(HistoryStore::Access::Write, "hall-b");
         add(*b, upload("B1", "G02\n", true, 12));
     }
+    DecisionRequest asked;  // hall-a asks hall-b to accept its pending revision
+    asked.revision = 3;
+    asked.user = "carol";
+    asked.from = "hall-a";
+    const auto filed = open(HistoryStore::Access::Write, "hall-a")->fileRequest(asked);
+    ASSERT_TRUE(filed);
     const ChainCheck inFile = verify();
     ASSERT_TRUE(inFile.intact);
     const std::string server = PostgresServer::instance().freshDatabase();
@@ -511,9 +517,15 @@ TEST_F(Revision, AFileIsCopiedOntoAServerWithItsChainIntact) {
         const auto a = openHistoryStore(server, HistoryStore::Access::Write, "hall-a");
         ASSERT_TRUE(a->add(prepare(upload("OLD", "G03\n", false, 20)), false)) << a->error();
         const auto b = openHistoryStore(server, HistoryStore::Access::Write, "hall-b");
-        const ActionResult accepted = b->apply(action(Action::Accept, 3));
+        RevisionAction carried = action(Action::Accept, 3);
+        carried.request = *filed;
+        const ActionResult accepted = b->apply(carried);
         EXPECT_TRUE(accepted.ok) << accepted.error;
     }
+    const auto requests = openHistoryStore(server, HistoryStore::Access::Read)->requests({});
+    ASSERT_TRUE(requests && requests->size() == 1u);
+    EXPECT_EQ(requests->front().user, "carol");
+    EXPECT_EQ(requests->front().status, DecisionRequest::Status::Done);
     check = openHistoryStore(server, HistoryStore::Access::Read)
                 ->verifyChain()
                 .value_or(ChainCheck{false, "", 0, "unreadable", 0});

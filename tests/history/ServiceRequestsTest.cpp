@@ -260,4 +260,28 @@ TEST_F(ServiceRequests, ARequestOvertakenByTheOwnersOperatorIsSettledByWhatHappe
     expectBUntouched();
 }
 
+TEST_F(ServiceRequests, ARequestTheOwnerCannotCarryOutIsSettledFailedWithTheReason) {
+    // The file is a link now: a program is never written through one.
+    const std::int64_t pending = upload(ncProgram(630, 13));
+    const fs::path elsewhere = dir / "elsewhere.WTX";
+    std::ofstream(elsewhere, std::ios::binary) << "untouched";
+    fs::remove(a->file);
+    fs::create_symlink(elsewhere, a->file);
+    DecisionRequest failed = settled(ask(Action::Accept, pending));
+    EXPECT_EQ(failed.status, Status::Failed);
+    EXPECT_NE(failed.result.find("cannot write " + a->file.string()), std::string::npos)
+        << failed.result;
+    EXPECT_EQ(fileText(elsewhere), "untouched");
+    EXPECT_EQ(revisions().front().state, State::Pending) << "nothing recorded";
+
+    // The sub net is not running.
+    a->service->stopSubNet(1);
+    ASSERT_TRUE(serveUntil([&] { return a->service->runningSubNet(1) == nullptr; }));
+    failed = settled(ask(Action::Reject, pending));
+    EXPECT_EQ(failed.status, Status::Failed);
+    EXPECT_EQ(failed.result, "sub net 1 is not running");
+    EXPECT_EQ(revisions().front().state, State::Pending);
+    expectBUntouched();
+}
+
 }  // namespace

@@ -1,5 +1,6 @@
 // FerixDNC with windows, run as a process: without a display it refuses at once and names
-// --headless; on a display (the offscreen platform) SIGTERM closes the window as its Exit does.
+// --headless; on a display (the offscreen platform) SIGTERM closes the window as its Exit does;
+// owning a site's history, it carries out what another site asked of it.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "dnc/config/ConfigStore.h"
+#include "dnc/history/HistoryStore.h"
 #include "sim/pty/PtyPair.h"
 
 namespace fs = std::filesystem;
@@ -141,6 +143,74 @@ TEST_F(WindowsProgram, SigtermClosesTheWindowAndStoresEverything) {
     // The manager stored its flags as it unloaded.
     EXPECT_EQ(store.section("Common").readString("1", ""), "False");
     EXPECT_EQ(store.section("Common").readString("ShowInTaskbar", ""), "False");
+}
+
+TEST_F(WindowsProgram, TheWindowsOfASiteCarryOutWhatAnotherSiteAskedOfIt) {
+    sim::PtyPair pty;
+    dnc::ConfigStore store(dir_ / "DNC.ini");
+    store.write("Common", "PlantSite", "hall-a");
+    store.write("Ports", "1", pty.devicePath());
+    store.write("Config1", {{"Caption", "Hall A"},
+                            {"Protocol", "4"},
+                            {"FerixHomeDir", (dir_ / "DNC1").string() + "/"},
+                            {"FerixDir1", "Machine1/"}});
+    const fs::path program = dir_ / "DNC1" / "Machine1" / "PRG1.WTX";
+    std::ofstream(program, std::ios::binary) << "%\r\nN10 G0 X1\r\n%\r\n";
+    const std::string edited = "%\r\nN10 G0 X2\r\n%\r\n";
+    const std::string history = (dir_ / "history.db").string();
+    std::int64_t request = 0;
+    {
+        // A program held for approval at hall-a; hall-b asks hall-a to accept it.
+        using namespace dnc::history;
+        TransferRecord r;
+        r.time = std::chrono::system_clock::now();
+        r.subNet = 1;
+        r.unit = 1;
+        r.direction = Direction::FromUnit;
+        r.name = "PRG1.WTX";
+        r.path = program.string();
+        r.content = edited;
+        r.held = true;
+        const auto own = openHistoryStore(history, HistoryStore::Access::Write, "hall-a");
+        ASSERT_TRUE(own->add(prepare(r), false)) << own->error();
+        DecisionRequest asked;
+        asked.revision = own->takeRevisionNotice()->id;
+        asked.user = "bob";
+        asked.from = "hall-b";
+        const auto filed =
+            openHistoryStore(history, HistoryStore::Access::Write, "hall-b")->fileRequest(asked);
+        ASSERT_TRUE(filed);
+        request = *filed;
+    }
+    std::vector<std::string> env = baseEnvironment();
+    env.push_back("QT_QPA_PLATFORM=offscreen");
+    const ChildRun run =
+        start({"--subnet", "1", "--config", store.file().string(), "--history", history}, env,
+              dir_ / "out.txt");
+    ASSERT_GT(run.pid, 0);
+    const auto settled = [&] {
+        const auto db =
+            dnc::history::openHistoryStore(history, dnc::history::HistoryStore::Access::Read);
+        const auto rows = db->requests({});
+        return rows && !rows->empty() &&
+               rows->front().status != dnc::history::DecisionRequest::Status::Open;
+    };
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!settled() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    kill(run.pid, SIGTERM);
+    EXPECT_EQ(finish(run.pid, std::chrono::seconds(30)), 0) << readAll(run.output);
+    const auto db =
+        dnc::history::openHistoryStore(history, dnc::history::HistoryStore::Access::Read);
+    const auto rows = db->requests({});
+    ASSERT_TRUE(rows && rows->size() == 1u);
+    EXPECT_EQ(rows->front().id, request);
+    EXPECT_EQ(rows->front().status, dnc::history::DecisionRequest::Status::Done)
+        << rows->front().result << "\n"
+        << readAll(run.output);
+    std::ifstream in(program, std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), edited);
 }
 
 }  // namespace
