@@ -24,6 +24,7 @@ import sys
 import tempfile
 import time
 import urllib.error
+import urllib.parse
 import urllib.request
 
 SKIP = 77
@@ -275,10 +276,11 @@ def table_rows(driver, id_):
             for row in table.find_elements(By.CSS_SELECTOR, "tbody tr")]
 
 
-def post_without_token(base, path, cookies):
-    """The approver's own session, the form's token left out: the status code."""
+def post(base, path, cookies, token=None):
+    """A form sent in the session of `cookies`, with `token` or without one: the status code."""
+    body = urllib.parse.urlencode({"csrf": token}).encode() if token else b""
     request = urllib.request.Request(
-        base + path, data=b"", method="POST",
+        base + path, data=body, method="POST",
         headers={"Cookie": "; ".join(c["name"] + "=" + c["value"] for c in cookies),
                  "Content-Type": "application/x-www-form-urlencoded"})
     try:
@@ -346,7 +348,7 @@ def run(plant):
             raise Failed("the approver is offered no accept button")
 
         # A form without its token is refused, and decides nothing.
-        status = post_without_token(base, revision_path + "/accept", driver.get_cookies())
+        status = post(base, revision_path + "/accept", driver.get_cookies())
         if status != 403:
             raise Failed("a POST without the form token got " + str(status) + ", not 403")
 
@@ -356,6 +358,12 @@ def run(plant):
         wait_for("the difference for the viewer", lambda: element(driver, "diff") is not None)
         if element(driver, "accept") is not None or element(driver, "reject") is not None:
             raise Failed("a viewer is offered a decision")
+        # Nor may a viewer decide by sending the form himself, with his own session's token.
+        token = driver.find_element(By.CSS_SELECTOR, "form.account input[name=csrf]")
+        status = post(base, revision_path + "/accept", driver.get_cookies(),
+                      token.get_attribute("value"))
+        if status != 403:
+            raise Failed("a viewer's accept with his form token got " + str(status) + ", not 403")
         if element(driver, "state").text != "pending":
             raise Failed("the revision is " + element(driver, "state").text + " after refusals")
         if open(hall_a["program"], newline="").read() != RELEASED:
