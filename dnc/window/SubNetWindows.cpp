@@ -92,6 +92,9 @@ int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
         windowOptions.journal = &history->recorder();
         windowOptions.history = options.history;
         windowOptions.revisions = &history->desk();
+        windowOptions.historyBehind = [recorder = &history->recorder()] {
+            return recorder->behind();
+        };
     }
     QtOperatorDialogs dialogs;
     std::vector<std::unique_ptr<frmDNC>> windows;

@@ -74,6 +74,9 @@ struct frmDNCOptions {
     // window. The History view reads `history` (empty: the window shows no history).
     history::TransferJournal* journal = nullptr;
     std::filesystem::path history;
+    // How many records wait for a shared history on a server (the recorder's count: it reads no
+    // database); none: the window does not tell.
+    std::function<std::uint64_t()> historyBehind;
     // Where programs from the units are approved (none: the window shows no revisions); it
     // outlives the window.
     RevisionDesk* revisions = nullptr;
@@ -185,6 +188,8 @@ protected:
 
 private:
     void showPendingCount(std::size_t pending);
+    // Asks the recorder (no database) how far the shared history is behind and says so.
+    void showHistoryBehind();
     void buildMenus();
     void buildToolBar();
     void buildPanes();
@@ -266,6 +271,7 @@ private:
     QPointer<RevisionsView> revisionsView_;
     QPointer<RevisionsView> pendingView_;
     QLabel* pendingPanel_ = nullptr;
+    QLabel* behindPanel_ = nullptr;
     int revisionListener_ = 0;
     frmConfigDNC* configDialog_ = nullptr;
     QPointer<frmConfigDNCConversions> chainDialog_;

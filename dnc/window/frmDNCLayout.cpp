@@ -60,6 +60,7 @@
 namespace dnc::window {
 
 using parts::lookup;
+using parts::q;
 using parts::s;
 using parts::tag;
 
@@ -599,6 +600,10 @@ void frmDNC::buildStatusBar() {
     pendingPanel_->setObjectName(QStringLiteral("Pending"));
     pendingPanel_->hide();
     bar->addPermanentWidget(pendingPanel_);
+    behindPanel_ = new QLabel(bar);
+    behindPanel_->setObjectName(QStringLiteral("HistoryBehind"));
+    behindPanel_->hide();
+    bar->addPermanentWidget(behindPanel_);
     bar->addPermanentWidget(timePanel_);
     bar->addPermanentWidget(datePanel_);
     auto* clock = new QTimer(this);
@@ -606,10 +611,23 @@ void frmDNC::buildStatusBar() {
         const QLocale locale;
         timePanel_->setText(locale.toString(QTime::currentTime(), QLocale::ShortFormat));
         datePanel_->setText(locale.toString(QDate::currentDate(), QLocale::ShortFormat));
+        showHistoryBehind();
     };
     connect(clock, &QTimer::timeout, this, tick);
     clock->start(1000);
     tick();
+}
+
+void frmDNC::showHistoryBehind() {
+    if (!options_.historyBehind) {
+        return;
+    }
+    const QString text = q(historyBehindText(options_.historyBehind(), lookup));
+    if (text != behindPanel_->text()) {
+        behindPanel_->setText(text);
+        behindPanel_->setAccessibleName(text);
+        behindPanel_->setVisible(!text.isEmpty());
+    }
 }
 
 void frmDNC::loadTexts() {

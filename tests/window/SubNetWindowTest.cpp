@@ -191,6 +191,17 @@ QStringList texts(const QListWidget* list) {
     return t;
 }
 
+// A history server that takes records only while it is up.
+class SwitchedWriter : public dnc::history::HistoryWriter {
+public:
+    explicit SwitchedWriter(const std::atomic<bool>& up) : up_(up) {}
+    bool write(const dnc::history::PreparedRecord&) override { return up_; }
+    std::string error() const override { return "the server is away"; }
+
+private:
+    const std::atomic<bool>& up_;
+};
+
 // Starts the window's line, selects `unit` and waits for its first memory list.
 bool showUnitWithItsMemory(frmDNC& window, int unit) {
     window.Initialize();
@@ -459,6 +470,44 @@ private slots:
         QVERIFY(element<QLabel>(&other, "LineState")
                     ->toolTip()
                     .startsWith(QStringLiteral("Line stopped: ")));
+    }
+
+    // Records the server did not take wait in the spool: the status bar tells how many until
+    // the server has them all, and then says nothing.
+    void theStatusBarTellsHowFarTheSharedHistoryIsBehind() {
+        Line line("3");
+        std::atomic<bool> serverUp{false};
+        dnc::history::RecorderOptions recording;
+        recording.database = "postgresql://db.plant/history";
+        recording.spool = line.root().parent_path() / "spool.sqlite";
+        recording.spoolRetry = std::chrono::milliseconds(20);
+        recording.open = [&serverUp] { return std::make_unique<SwitchedWriter>(serverUp); };
+        dnc::history::HistoryRecorder recorder(recording);
+        FakeDialogs dialogs;
+        frmDNC::Options options;
+        options.journal = &recorder;
+        options.historyBehind = [&recorder] { return recorder.behind(); };
+        frmDNC window(line.store(), 1, dialogs, options);
+        window.Initialize();
+        window.show();
+        auto* behind = element<QLabel>(&window, "HistoryBehind");
+        QVERIFY(!behind->isVisible());
+        for (int n = 0; n < 3; ++n) {
+            dnc::history::TransferRecord record;
+            record.time = std::chrono::system_clock::now();
+            record.name = "P" + std::to_string(n) + ".WTX";
+            recorder.record(record);
+        }
+        recorder.flush();
+        QCOMPARE(recorder.behind(), 3u);
+        QTRY_COMPARE_WITH_TIMEOUT(behind->text(),
+                                  QStringLiteral("Shared history behind by 3 records"), kWait);
+        QVERIFY(behind->isVisible());
+        QCOMPARE(behind->accessibleName(), behind->text());
+        serverUp = true;
+        QTRY_VERIFY_WITH_TIMEOUT(!behind->isVisible(), kWait);
+        QCOMPARE(behind->text(), QString());
+        QCOMPARE(recorder.behind(), 0u);
     }
 
     void errorsOfUnitsGoToTheBarAndTheLastErrorBox() {

@@ -36,6 +36,9 @@ int runNetworkManager(int& argc, char** argv, const ManagerProgramOptions& optio
         managerOptions.subNet.journal = &history->recorder();
         managerOptions.subNet.history = options.history;
         managerOptions.subNet.revisions = &history->desk();
+        managerOptions.subNet.historyBehind = [recorder = &history->recorder()] {
+            return recorder->behind();
+        };
     }
     QtOperatorDialogs dialogs;
     managerOptions.showInTaskbar = options.showInTaskbar;

@@ -101,6 +101,7 @@ inline constexpr int kLineRetrying = 1820;  // "%1" the port's error
 inline constexpr int kSortByName = 1821;    // the lists' context menus, for the keyboard
 inline constexpr int kSortBySize = 1822;
 inline constexpr int kSortByDate = 1823;
+inline constexpr int kHistoryBehind = 1824;  // "%1" records waiting for the server
 inline constexpr int kTipStop = 1161;
 inline constexpr int kTipInfoBar = 1162;
 inline constexpr int kHelpMissing = 1181;

@@ -62,4 +62,9 @@ std::string editorNotFoundText(const std::string& editor, const StringLookup& st
     return strings(str::kFileNotFound) + editor;
 }
 
+std::string historyBehindText(std::uint64_t behind, const StringLookup& strings) {
+    return behind == 0 ? std::string()
+                       : filled(strings(str::kHistoryBehind), std::to_string(behind));
+}
+
 }  // namespace dnc::window

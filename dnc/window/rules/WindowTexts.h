@@ -1,6 +1,7 @@
 // Texts that the window builds from its numbered strings and names.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "dnc/window/rules/UnitSelector.h"
@@ -24,5 +25,7 @@ std::string nothingReceivedText(const std::string& name, const StringLookup& str
 std::string filled(std::string text, const std::string& first, const std::string& second = {});
 std::string missingUnitDirectoryText(const std::string& path, const StringLookup& strings);
 std::string editorNotFoundText(const std::string& editor, const StringLookup& strings);
+// The status bar's word on records waiting in the spool for the shared history ("" when none).
+std::string historyBehindText(std::uint64_t behind, const StringLookup& strings);
 
 }  // namespace dnc::window
