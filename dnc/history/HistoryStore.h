@@ -106,8 +106,11 @@ public:
     virtual std::optional<std::vector<RevisionRow>> revisions(const RevisionFilter& filter) = 0;
     // nullopt with error() when there is no revision `id`.
     virtual std::optional<RevisionRow> revision(std::int64_t id) = 0;
-    // The released revision of a program, if it has one (nullopt and an empty error()).
-    virtual std::optional<RevisionRow> released(int subNet, int unit, const std::string& name) = 0;
+    // The released revision of a program of site `site`, if it has one (nullopt and an empty
+    // error()). Sites of one plant may use the same sub net, unit and name for programs of
+    // their own.
+    virtual std::optional<RevisionRow> released(int subNet, int unit, const std::string& name,
+                                                const std::string& site) = 0;
     // Walks the hash chains of every table that has one.
     virtual std::optional<ChainCheck> verifyChain() = 0;
     // Removes the kept programs beyond the retention; `now` is the time the days count from.
@@ -140,6 +143,8 @@ public:
     virtual std::optional<std::vector<Heartbeat>> heartbeats() = 0;
 
 protected:
+    // The site this store's records carry.
+    virtual const std::string& writingSite() const = 0;
     // The steps each store writes revisions with, inside a transaction its caller holds.
     virtual bool keepContent(const std::string& sha256, const std::string& content,
                              const std::string& time) = 0;

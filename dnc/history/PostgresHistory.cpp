@@ -714,12 +714,12 @@ std::optional<RevisionRow> PostgresHistory::revision(std::int64_t id) {
     return rows->front();
 }
 
-std::optional<RevisionRow> PostgresHistory::released(int subNet, int unit,
-                                                     const std::string& name) {
+std::optional<RevisionRow> PostgresHistory::released(int subNet, int unit, const std::string& name,
+                                                     const std::string& site) {
     const auto rows = selectRevisions(
-        " WHERE subnet = $1 AND unit = $2 AND name = $3 AND state = 'released' "
+        " WHERE subnet = $1 AND unit = $2 AND name = $3 AND site = $4 AND state = 'released' "
         "ORDER BY id DESC LIMIT 1",
-        {number(subNet), number(unit), text(name)});
+        {number(subNet), number(unit), text(name), text(site)});
     if (!rows || rows->empty()) {
         return std::nullopt;
     }

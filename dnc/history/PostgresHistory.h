@@ -32,7 +32,8 @@ public:
     ActionResult apply(const RevisionAction& action) override;
     std::optional<std::vector<RevisionRow>> revisions(const RevisionFilter& filter) override;
     std::optional<RevisionRow> revision(std::int64_t id) override;
-    std::optional<RevisionRow> released(int subNet, int unit, const std::string& name) override;
+    std::optional<RevisionRow> released(int subNet, int unit, const std::string& name,
+                                        const std::string& site) override;
     std::optional<ChainCheck> verifyChain() override;
     bool applyRetention(const Retention& retention,
                         std::chrono::system_clock::time_point now) override;
@@ -84,6 +85,7 @@ private:
     bool lockAll();
     bool lockSite();
     bool seal(const char* table, std::int64_t id);
+    const std::string& writingSite() const override { return site_; }
     bool keepContent(const std::string& sha256, const std::string& content,
                      const std::string& time) override;
     std::int64_t insertRevision(const RevisionRow& row) override;

@@ -125,7 +125,7 @@ std::optional<std::string> compareRevisions(HistoryStore& db, std::int64_t id, s
             return std::nullopt;
         }
     } else {
-        first = db.released(second->subNet, second->unit, second->name);
+        first = db.released(second->subNet, second->unit, second->name, second->site);
         if (!first && !db.error().empty()) {
             error = db.error();
             return std::nullopt;

@@ -280,15 +280,16 @@ std::optional<RevisionRow> HistoryDatabase::revision(std::int64_t id) {
     return std::nullopt;
 }
 
-std::optional<RevisionRow> HistoryDatabase::released(int subNet, int unit,
-                                                     const std::string& name) {
+std::optional<RevisionRow> HistoryDatabase::released(int subNet, int unit, const std::string& name,
+                                                     const std::string& site) {
     error_.clear();
     if (db_ == nullptr || empty_ || version_ < 2) {
         return std::nullopt;
     }
-    const std::string sql = revisionColumns(version_) +
-                            " WHERE subnet = ?1 AND unit = ?2 AND name = ?3 AND "
-                            "state = 'released' ORDER BY id DESC LIMIT 1";
+    // A file of the schema before sites holds one PC's revisions.
+    const std::string sql =
+        revisionColumns(version_) + " WHERE subnet = ?1 AND unit = ?2 AND name = ?3 AND " +
+        (version_ >= 3 ? "site = ?4 AND " : "") + "state = 'released' ORDER BY id DESC LIMIT 1";
     Statement select(db_, sql.c_str());
     if (!select.prepared()) {
         fail("cannot read the revisions");
@@ -297,6 +298,9 @@ std::optional<RevisionRow> HistoryDatabase::released(int subNet, int unit,
     select.bind(1, std::int64_t{subNet});
     select.bind(2, std::int64_t{unit});
     select.bind(3, name);
+    if (version_ >= 3) {
+        select.bind(4, site);
+    }
     if (select.step() == SQLITE_ROW) {
         return readRevision(select);
     }

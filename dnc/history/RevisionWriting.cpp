@@ -11,7 +11,7 @@ using revisions::State;
 
 bool HistoryStore::supersedeReleased(int subNet, int unit, const std::string& name,
                                      const std::string& user, std::int64_t timeUs) {
-    const std::optional<RevisionRow> current = released(subNet, unit, name);
+    const std::optional<RevisionRow> current = released(subNet, unit, name, writingSite());
     if (!current) {
         return error_.empty();
     }
@@ -44,7 +44,8 @@ bool HistoryStore::writeRevisionOf(const PreparedRecord& prepared) {
 
 bool HistoryStore::writeDeletion(const PreparedRecord& prepared, RevisionRow row) {
     const TransferRecord& r = prepared.record;
-    const std::optional<RevisionRow> current = released(row.subNet, row.unit, row.name);
+    const std::optional<RevisionRow> current =
+        released(row.subNet, row.unit, row.name, writingSite());
     if (!error_.empty()) {
         return false;
     }

@@ -105,7 +105,7 @@ TEST_P(Revisions, AStoredUploadIsReleasedAndAHeldOneWaitsBesideIt) {
     EXPECT_EQ(rows[1].state, State::Released);
     const auto readerStore = open(HistoryStore::Access::Read);
     HistoryStore& reader = *readerStore;
-    EXPECT_EQ(reader.released(1, 1, "P1")->id, first->id);
+    EXPECT_EQ(reader.released(1, 1, "P1", "hall-a")->id, first->id);
     EXPECT_EQ(reader.program(rows[0].sha256), "G00 X2\r\n") << "content kept without keepProgram";
 
     // An operator's pull and a new upload stored directly supersede the released one.
@@ -153,7 +153,8 @@ TEST_P(Revisions, AcceptRejectAndRestoreAreNewRecordsAndRefusedWhereTheStateForb
     const auto readerStore = open(HistoryStore::Access::Read);
     HistoryStore& reader = *readerStore;
     EXPECT_EQ(reader.program(byId(another).sha256), "G00 X9\r\n") << "a rejected one is kept";
-    EXPECT_EQ(reader.released(1, 1, "P1")->id, accepted.revision) << "reject keeps the file";
+    EXPECT_EQ(reader.released(1, 1, "P1", "hall-a")->id, accepted.revision)
+        << "reject keeps the file";
 
     const ActionResult restored = writer.apply(action(Action::Restore, released));
     ASSERT_TRUE(restored.ok) << restored.error;
@@ -162,6 +163,31 @@ TEST_P(Revisions, AcceptRejectAndRestoreAreNewRecordsAndRefusedWhereTheStateForb
     EXPECT_EQ(now.source, Source::Restore);
     EXPECT_EQ(now.sha256, sha256Hex("G00 X1\r\n"));
     EXPECT_EQ(byId(accepted.revision).state, State::Superseded);
+    EXPECT_TRUE(verify().intact);
+}
+
+// Two sites of one plant may both have a sub net 1 with a unit 1 holding a P1: each site's
+// programs are its own, and one site's release never supersedes the other's.
+TEST_P(Revisions, EachSiteReleasesOnlyItsOwnPrograms) {
+    const auto a = open(HistoryStore::Access::Write, "hall-a");
+    const auto b = open(HistoryStore::Access::Write, "hall-b");
+    add(*a, upload("P1", "G00 X1\r\n", false, 0));
+    const std::int64_t atA = a->takeRevisionNotice()->id;
+    add(*b, upload("P1", "G00 Y1\r\n", false, 1));
+    const std::int64_t atB = b->takeRevisionNotice()->id;
+    add(*b, upload("P1", "G00 Y2\r\n", true, 2));
+    const ActionResult accepted = b->apply(action(Action::Accept, b->takeRevisionNotice()->id));
+    ASSERT_TRUE(accepted.ok) << accepted.error;
+    TransferRecord removal = upload("P1", "G00 Y2\r\n", false, 3);
+    removal.deletion = true;
+    add(*b, removal);
+
+    EXPECT_EQ(byId(atA).state, State::Released) << "hall-b's changes leave hall-a's P1 alone";
+    EXPECT_EQ(byId(atB).state, State::Superseded);
+    EXPECT_EQ(byId(accepted.revision).state, State::Superseded);
+    const auto reader = open(HistoryStore::Access::Read, "office");
+    EXPECT_EQ(reader->released(1, 1, "P1", "hall-a")->id, atA);
+    EXPECT_FALSE(reader->released(1, 1, "P1", "hall-b")) << "removed at hall-b";
     EXPECT_TRUE(verify().intact);
 }
 
@@ -185,7 +211,8 @@ TEST_P(Revisions, ARemovalIsARevisionThatSupersedesTheReleasedOneOrWaitsForAppro
     EXPECT_EQ(byId(first).state, State::Superseded);
     const auto readerStore = open(HistoryStore::Access::Read);
     HistoryStore& reader = *readerStore;
-    EXPECT_FALSE(reader.released(1, 1, "P1")) << "nothing is released once the file is gone";
+    EXPECT_FALSE(reader.released(1, 1, "P1", "hall-a"))
+        << "nothing is released once the file is gone";
     EXPECT_EQ(reader.query({})->size(), 1u) << "a removal is no transfer";
 
     // Restoring the removal brings back what the file held.
@@ -217,7 +244,7 @@ TEST_P(Revisions, ARemovalIsARevisionThatSupersedesTheReleasedOneOrWaitsForAppro
     EXPECT_EQ(byId(accepted.revision).state, State::Deleted);
     EXPECT_EQ(byId(accepted.revision).source, Source::Accept);
     EXPECT_EQ(byId(restored.revision).state, State::Superseded);
-    EXPECT_FALSE(writer.released(1, 1, "P1"));
+    EXPECT_FALSE(writer.released(1, 1, "P1", "hall-a"));
 
     // A program never recorded whose file could not be read leaves nothing to restore.
     TransferRecord unknown = transfer("P9", "", 3);
