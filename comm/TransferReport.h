@@ -23,6 +23,8 @@ public:
     // control protects its programs (the file is not touched then). The one place where a
     // program from a unit is written.
     Status store(const std::filesystem::path& path, std::string_view bytes);
+    // store() held the program: the unit directory is as it was.
+    bool held() const { return end_.held; }
 
     // Sent whole, or (from the unit) stored or held.
     void done(std::string_view bytes);

@@ -275,7 +275,7 @@ Status DncTransfers::ReceiveFileFromUnit(std::uint8_t unit, const std::string& f
         !closed && !recorded) {
         recorded = fromUnitStoreError(closed.error());
     }
-    if (!listing && stored) {
+    if (!listing && stored && !(report && report->held())) {
         events.FerixDirChanged(unit);
     }
     if (expectedLength != 0) {

@@ -212,7 +212,7 @@ Status BlockReceiver::receive(const std::filesystem::path& path, std::string_vie
             report->done(received.value().text);
         }
     }
-    if (name != kMemoryListName) {
+    if (name != kMemoryListName && !(report && report->held())) {
         control_.site().FerixDirChanged(1);
     }
     return {};

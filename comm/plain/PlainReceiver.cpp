@@ -73,7 +73,9 @@ Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile)
         return failed;
     }
     report.done(got.bytes);
-    control_.site().FerixDirChanged(1);
+    if (!report.held()) {
+        control_.site().FerixDirChanged(1);
+    }
     return {};
 }
 

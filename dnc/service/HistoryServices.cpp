@@ -9,7 +9,13 @@ HistoryServices::HistoryServices(const ConfigStore& store, const std::filesystem
                                  std::optional<std::chrono::milliseconds> interval) {
     auto options = historyRecorderOptions(store, database, report);
     const std::string site = options.site;
-    options.revisionWritten = [this](const history::RevisionNotice& notice) {
+    options.revisionWritten = [this, report](const history::RevisionNotice& notice) {
+        // The line's own log says only that the transfer ended: the program is not in place.
+        if (notice.state == revisions::State::Pending && report) {
+            report("sub net " + std::to_string(notice.subNet) + " unit " +
+                   std::to_string(notice.unit) + ": " + notice.name + " waits for approval " +
+                   "(revision " + std::to_string(notice.id) + ")");
+        }
         if (RevisionDesk* desk = deskReady_.load()) {
             desk->revisionWritten(notice);
         }

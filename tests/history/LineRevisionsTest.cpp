@@ -35,6 +35,8 @@ using namespace dnc::history;
 using dnc::revisions::Action;
 using dnc::revisions::State;
 
+const std::string kIntoTheDirectory = "program received into the unit directory";
+
 // Tells the test when the line is served and when it has begun to take a program from the
 // reader: the machine speaks only then, what came before would be flushed away.
 class LineWatch : public dnc::NetworkObserver {
@@ -193,6 +195,8 @@ TEST_P(HeidenhainFamily, AnUploadWaitsAndOnceAcceptedTheNextDownloadCarriesIt) {
     EXPECT_EQ(all[0].state, State::Pending);
     EXPECT_EQ(all[0].user, "unit 1");
     EXPECT_EQ(machineFetches(), kApproved) << "the machine gets the released program";
+    // The events of the upload are logged before those of this later transfer.
+    EXPECT_EQ(lines.with(kIntoTheDirectory), 0) << "the log does not say it was put in place";
 
     const ActionResult accepted = decide(Action::Accept, all[0].id);
     ASSERT_TRUE(accepted.ok) << accepted.error;
@@ -206,6 +210,7 @@ TEST_P(HeidenhainFamily, WithoutTheGateAnUploadReplacesTheFileAsBefore) {
     ASSERT_TRUE(machineSends(edited));
     ASSERT_TRUE(revisionsReach(1));
     EXPECT_EQ(fileText(file), edited);
+    EXPECT_TRUE(serveUntil([&] { return lines.with(kIntoTheDirectory) == 1; }));
     EXPECT_EQ(revisions().front().state, State::Released);
     EXPECT_EQ(machineFetches(), edited);
 }

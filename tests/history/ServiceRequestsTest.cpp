@@ -185,6 +185,9 @@ TEST_F(ServiceRequests, AnAcceptAskedAtAnotherSiteReplacesTheOwnersFileAndIsSett
     const std::int64_t pending = upload(edited);
     ASSERT_NE(pending, 0);
     EXPECT_EQ(fileText(a->file), Site::kApproved);
+    EXPECT_EQ(
+        a->lines.with(": PRG1.WTX waits for approval (revision " + std::to_string(pending) + ")"),
+        1);
     const std::int64_t id = ask(Action::Accept, pending);
     EXPECT_EQ(fileText(a->file), Site::kApproved) << "nothing happens at A before A looks";
 
