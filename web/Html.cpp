@@ -1,34 +1,10 @@
 #include "web/Html.h"
 
+#include "dnc/history/HistoryCommands.h"
+
 namespace web {
 
-namespace {
-
-// The length of a valid UTF-8 sequence at `pos`, or 0.
-std::size_t utf8Sequence(std::string_view text, std::size_t pos) {
-    const auto lead = static_cast<unsigned char>(text[pos]);
-    std::size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-    } else {
-        return 0;
-    }
-    if (pos + length > text.size()) {
-        return 0;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-        if ((static_cast<unsigned char>(text[pos + k]) & 0xC0) != 0x80) {
-            return 0;
-        }
-    }
-    return length;
-}
-
-}  // namespace
+using dnc::history::utf8Sequence;
 
 std::string cleanText(std::string_view text) {
     std::string out;

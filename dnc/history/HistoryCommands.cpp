@@ -87,8 +87,7 @@ std::string printable(const std::string& text) {
     return shown;
 }
 
-// The length of a valid UTF-8 sequence at `pos`, or 0.
-static std::size_t utf8Sequence(const std::string& text, std::size_t pos) {
+std::size_t utf8Sequence(std::string_view text, std::size_t pos) {
     const auto lead = static_cast<unsigned char>(text[pos]);
     std::size_t length = 0;
     if (lead >= 0xC2 && lead <= 0xDF) {

@@ -8,6 +8,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "dnc/history/HistoryStore.h"
@@ -44,6 +45,8 @@ int verifyHistory(HistoryStore& db, const std::filesystem::path& file, std::ostr
 // JSON string (bytes that are not UTF-8 taken as Latin-1).
 std::string printable(const std::string& text);
 std::string jsonString(const std::string& text);
+// The length of a valid UTF-8 sequence at `pos` of `text`, or 0.
+std::size_t utf8Sequence(std::string_view text, std::size_t pos);
 // Reads "--name VALUE" or "--name=VALUE" at args[i] (see HistoryCommands.cpp).
 std::optional<std::string> optionValue(const std::vector<std::string>& args, std::size_t& i,
                                        const std::string& name, std::string& error);
