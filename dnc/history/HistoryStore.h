@@ -160,11 +160,9 @@ protected:
     // is refused (`refused` set) or could not be written.
     bool writeAction(const RevisionAction& action, const std::optional<RevisionRow>& target,
                      ActionResult& result, bool& refused);
-    // Why `request` may not be filed on `target` (nullopt: there is no such revision), with
-    // `open` the open request for it if any; nullopt when it may.
-    std::optional<std::string> requestRefusal(const DecisionRequest& request,
-                                              const std::optional<RevisionRow>& target,
-                                              const std::optional<DecisionRequest>& open) const;
+    // The revision `request` may be filed on, read inside the caller's transaction; nullopt
+    // with error() when it could not be read or the request is refused.
+    std::optional<RevisionRow> requestTarget(const DecisionRequest& request);
     // Why request `id` (`current`, nullopt: there is none) cannot be settled; nullopt when it can.
     static std::optional<std::string> settleRefusal(std::int64_t id,
                                                     const std::optional<DecisionRequest>& current);

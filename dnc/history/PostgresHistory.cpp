@@ -1226,19 +1226,8 @@ bool PostgresHistory::writeRequest(const DecisionRequest& request, std::int64_t&
     if (!held.ok()) {
         return fail("cannot read the revisions", held.get());
     }
-    const std::optional<RevisionRow> target = revision(request.revision);
-    if (!target && !error_.starts_with("there is no revision")) {
-        return false;
-    }
-    const auto open =
-        selectRequests(" WHERE revision = $1 AND status = 'open'", {number(request.revision)});
-    if (!open) {
-        return false;
-    }
-    const std::optional<DecisionRequest> already =
-        open->empty() ? std::nullopt : std::optional(open->front());
-    if (const auto refusal = requestRefusal(request, target, already)) {
-        error_ = *refusal;
+    const std::optional<RevisionRow> target = requestTarget(request);
+    if (!target) {
         return false;
     }
     const Result insert =

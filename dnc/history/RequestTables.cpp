@@ -48,21 +48,8 @@ std::optional<std::int64_t> HistoryDatabase::fileRequest(const DecisionRequest& 
 }
 
 bool HistoryDatabase::writeRequest(const DecisionRequest& request, std::int64_t& id) {
-    const std::optional<RevisionRow> target = revision(request.revision);
-    if (!target && !error_.starts_with("there is no revision")) {
-        return false;  // could not read it
-    }
-    RequestFilter open;
-    open.revision = request.revision;
-    open.openOnly = true;
-    const auto found = requests(open);
-    if (!found) {
-        return false;
-    }
-    const std::optional<DecisionRequest> already =
-        found->empty() ? std::nullopt : std::optional(found->front());
-    if (const auto refusal = requestRefusal(request, target, already)) {
-        error_ = *refusal;
+    const std::optional<RevisionRow> target = requestTarget(request);
+    if (!target) {
         return false;
     }
     {

@@ -27,9 +27,13 @@ std::optional<DecisionRequest::Status> requestStatusFromText(std::string_view te
     return std::nullopt;
 }
 
-std::optional<std::string> HistoryStore::requestRefusal(
-    const DecisionRequest& request, const std::optional<RevisionRow>& target,
-    const std::optional<DecisionRequest>& open) const {
+namespace {
+
+// Why `request` may not be filed on `target` (nullopt: there is no such revision), with `open`
+// the open request for it if any; nullopt when it may.
+std::optional<std::string> requestRefusal(const DecisionRequest& request,
+                                          const std::optional<RevisionRow>& target,
+                                          const std::optional<DecisionRequest>& open) {
     const std::string revision = "revision " + std::to_string(request.revision);
     if (request.action == Action::Restore) {
         return revision + ": a restore is made at the site that owns the revision";
@@ -47,6 +51,29 @@ std::optional<std::string> HistoryStore::requestRefusal(
                std::string(revisions::toText(open->action)) + " it is open already";
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<RevisionRow> HistoryStore::requestTarget(const DecisionRequest& request) {
+    std::optional<RevisionRow> target = revision(request.revision);
+    if (!target && !error_.starts_with("there is no revision")) {
+        return std::nullopt;  // could not read it
+    }
+    RequestFilter open;
+    open.revision = request.revision;
+    open.openOnly = true;
+    const auto found = requests(open);
+    if (!found) {
+        return std::nullopt;
+    }
+    const std::optional<DecisionRequest> already =
+        found->empty() ? std::nullopt : std::optional(found->front());
+    if (const auto refusal = requestRefusal(request, target, already)) {
+        error_ = *refusal;
+        return std::nullopt;
+    }
+    return target;
 }
 
 std::optional<std::string> HistoryStore::settleRefusal(
