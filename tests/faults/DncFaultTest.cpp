@@ -5,6 +5,10 @@
 // OnError, and the line serves again once the fault is gone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+
 #include "comm/dnc/DncFrames.h"
 #include "tests/dnc/UnitsFixture.h"
 #include "tests/faults/FaultTally.h"
@@ -33,20 +37,40 @@ protected:
     static constexpr const char* kOriginal =
         "the PC's older copy, which must survive a failure\r\n";
 
+    // A program of `size` bytes through every byte value but NUL. The check byte sums its
+    // block, so a NUL lost or doubled on the wire changes no sum: neither end can see it, and
+    // on an upload the block one byte short even reads as the program's last. NC programs are
+    // text; these runs measure what the two ends do with the faults the check can see.
+    static std::string program(std::size_t size, unsigned seed) {
+        std::string text = patterned(size, seed);
+        std::replace(text.begin(), text.end(), '\0', '\x01');
+        return text;
+    }
+
+    // Puts a file with a fixed time of last change: the listing carries the time, and a run is
+    // repeated character for character only when the wire carries the same listing.
+    void putDated(int unitAddress, const std::string& name, const std::string& data) {
+        put(unitAddress, name, data);
+        using namespace std::chrono;
+        fs::last_write_time(
+            unitDir(unitAddress) / name,
+            file_clock::from_sys(sys_seconds{sys_days{2026y / June / 1}} + 8h + 15min));
+    }
+
     // A job of each kind for round `r`, the files in place on both sides.
     std::vector<Job> prepareRound(int r, std::size_t size) {
         const std::string down = "D" + std::to_string(r);
         const std::string up = "U" + std::to_string(r);
-        put(kDownloadUnit, down + ".WTX", patterned(size, static_cast<unsigned>(r)));
-        put(kUploadUnit, up + ".STX", kOriginal);
-        unit(kUploadUnit).memory().store({up, 0, patterned(size, static_cast<unsigned>(r + 50))});
+        const std::string sent = program(size, static_cast<unsigned>(r));
+        const std::string fetched = program(size, static_cast<unsigned>(r + 50));
+        putDated(kDownloadUnit, down + ".WTX", sent);
+        putDated(kUploadUnit, up + ".STX", kOriginal);
+        unit(kUploadUnit).memory().store({up, 0, fetched});
         // A listing long enough to be cut in the middle.
         for (int f = 0; f < 60; ++f) {
-            put(kListingUnit, "L" + std::to_string(f) + ".STX", "x");
+            putDated(kListingUnit, "L" + std::to_string(f) + ".STX", "x");
         }
-        return {{Kind::Download, down, patterned(size, static_cast<unsigned>(r))},
-                {Kind::Upload, up, patterned(size, static_cast<unsigned>(r + 50))},
-                {Kind::Listing, "", ""}};
+        return {{Kind::Download, down, sent}, {Kind::Upload, up, fetched}, {Kind::Listing, "", ""}};
     }
 
     static int unitOf(Kind kind) {
@@ -176,7 +200,7 @@ protected:
 
     TransferTally runRounds(const std::string& run, const sim::WireFaults& faults, int rounds) {
         TransferTally tally;
-        line.setWireFaults(faults, 20261207);
+        line.setWireFaults(faults, faultSeed());
         for (int r = 0; r < rounds; ++r) {
             for (const Job& job : prepareRound(r, 1500)) {
                 runJob(job, tally);

@@ -3,7 +3,9 @@
 // characters.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "sim/virtual/VirtualLine.h"
@@ -30,3 +32,12 @@ struct TransferTally {
         std::fflush(stdout);
     }
 };
+
+// The seed of the wire's faults. A run is repeated exactly with the same seed; another seed
+// (FERIX_FAULT_SEED) tries other places for the faults when looking for what a run missed.
+inline std::uint64_t faultSeed() {
+    if (const char* chosen = std::getenv("FERIX_FAULT_SEED"); chosen && *chosen) {
+        return std::strtoull(chosen, nullptr, 10);
+    }
+    return 20261207;
+}

@@ -415,7 +415,7 @@ protected:
             }
         }
         const std::size_t faulty = jobs.size() - 2;
-        line.setWireFaults(faults, 20261207);
+        line.setWireFaults(faults, faultSeed());
         TransferTally faultRun;
         const comm::Status ran = runJobs(jobs, [&](std::size_t i) {
             if (i == faulty) {

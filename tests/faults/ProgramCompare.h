@@ -35,8 +35,9 @@ inline std::string difference(const std::string& got, const std::string& wanted)
 
 // Changes that a check byte summing its block cannot see: two faults in one frame that add up
 // to nothing (one bit up here, the same bit down there, or a data byte and the check byte
-// changed alike). The frame has a fixed layout, so a lost or doubled character never gets
-// through: the program differs in at most two bytes within `blockData` bytes.
+// changed alike). A lost or doubled character changes the sum unless it is a NUL, which the
+// programs of the fault runs do not hold; so the program differs in at most two bytes within
+// `blockData` bytes.
 inline bool blindToCheckByte(const std::string& got, const std::string& wanted,
                              std::size_t blockData) {
     if (got.size() != wanted.size() || got == wanted) {
