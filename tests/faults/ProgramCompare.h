@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -54,23 +55,39 @@ inline bool blindToCheckByte(const std::string& got, const std::string& wanted,
 
 namespace program_compare {
 
-// Characters changed, inserted or deleted to turn `a` into `b`.
-inline std::size_t editDistance(const std::string& a, const std::string& b) {
-    std::vector<std::size_t> row(b.size() + 1);
-    for (std::size_t j = 0; j <= b.size(); ++j) {
+// Characters changed, inserted or deleted to turn `a` into `b`, counted up to `limit`: any
+// number above it comes back as limit + 1.
+inline std::size_t editDistance(const std::string& a, const std::string& b, std::size_t limit) {
+    const std::size_t over = limit + 1;
+    if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) {
+        return over;
+    }
+    // Only cells within `limit` of the diagonal can stay within it.
+    std::vector<std::size_t> row(b.size() + 1, over);
+    for (std::size_t j = 0; j <= std::min(b.size(), limit); ++j) {
         row[j] = j;
     }
     for (std::size_t i = 1; i <= a.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= b.size(); ++j) {
+        const std::size_t from = i > limit ? i - limit : 1;
+        const std::size_t to = std::min(b.size(), i + limit);
+        std::size_t diagonal = row[from - 1];
+        row[from - 1] = from == 1 && i <= limit ? i : over;
+        bool within = row[from - 1] <= limit;
+        for (std::size_t j = from; j <= to; ++j) {
             const std::size_t above = row[j];
-            row[j] =
-                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0u : 1u)});
+            row[j] = std::min(
+                {over, above + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0u : 1u)});
             diagonal = above;
+            within = within || row[j] <= limit;
+        }
+        if (to < b.size()) {
+            row[to + 1] = over;
+        }
+        if (!within) {
+            return over;
         }
     }
-    return row[b.size()];
+    return std::min(row[b.size()], over);
 }
 
 inline std::uint8_t xorOf(const std::string& text) {
@@ -84,54 +101,105 @@ inline std::uint8_t xorOf(const std::string& text) {
 }  // namespace program_compare
 
 // Blocks changed in ways that an exclusive-or check byte (the Heidenhain family's BCC) cannot
-// see: two faults in one block whose effects on the xor cancel. Either two characters of the
-// block changed, lost or doubled with the same xor (a bit flipped twice, two equal characters
-// lost, one lost and an equal one doubled, ...), or one such change and the check byte flipped
-// by the same single bit. `got` is read as the `blocks` as sent, each followed by `separator`
-// (what the receiver adds to every block), each one as sent or changed so. Returns how many
-// blocks are changed, or nothing when `got` cannot be read so.
+// see: faults in one block whose effects on the xor cancel. Either the block's characters were
+// changed, lost or doubled with the same xor in all (a bit flipped twice, two equal characters
+// lost, one lost and an equal one doubled, three changes whose bits cancel, ...), or the check
+// byte was flipped by the one bit that the changes left. At most kMostBlindChanges changes to a
+// block are taken: at the fault runs' rates more in one block are beyond reason, and a block the
+// receiver mangled itself (another block's text, a line end lost) differs by far more.
+inline constexpr std::size_t kMostBlindChanges = 4;
+
+inline bool blindToXorCheck(const std::string& changed, const std::string& sent) {
+    const std::size_t changes = program_compare::editDistance(changed, sent, kMostBlindChanges);
+    const std::uint8_t xorChange = program_compare::xorOf(changed) ^ program_compare::xorOf(sent);
+    if (changes == 0 || changes > kMostBlindChanges) {
+        return false;
+    }
+    // Unchanged xor: at least two changes cancelled. One bit left: the check byte took it.
+    return xorChange == 0 ? changes >= 2 : (xorChange & (xorChange - 1)) == 0;
+}
+
+// How the blocks may follow each other in `got`.
+enum class BlockOrder {
+    AsSent,
+    // The sender ran ahead of the receiver's answers: each refused block is lost, the block
+    // the sender had reached arrives twice. A block follows the one before, repeats it or
+    // skips some, but none comes back from before.
+    OutOfStep,
+};
+
+// `got` read as the `blocks` as sent, each followed by `separator` (what the receiver adds to
+// every block), each one as sent or changed so that the xor check cannot see it. Returns how
+// many blocks are changed, or nothing when `got` cannot be read so.
 inline std::optional<std::size_t> blocksBlindToXorCheck(const std::string& got,
                                                         const std::vector<std::string>& blocks,
-                                                        const std::string& separator) {
-    const auto blind = [](const std::string& changed, const std::string& sent) {
-        const std::size_t changes = program_compare::editDistance(changed, sent);
-        const std::uint8_t xorChange =
-            program_compare::xorOf(changed) ^ program_compare::xorOf(sent);
-        if (changes == 2) {
-            return xorChange == 0;
+                                                        const std::string& separator,
+                                                        BlockOrder order = BlockOrder::AsSent) {
+    // The blocks that may come after block `block` (blocks.size(): the end of the program).
+    const auto following = [&](std::size_t block) {
+        std::vector<std::size_t> next{block + 1};
+        if (order == BlockOrder::OutOfStep) {
+            next.push_back(block);
+            for (std::size_t later = block + 2; later <= blocks.size(); ++later) {
+                next.push_back(later);
+            }
         }
-        return changes == 1 && xorChange != 0 && (xorChange & (xorChange - 1)) == 0;
+        return next;
     };
-    // Depth first over the blocks, the unchanged reading of a block tried first; positions of
-    // `got` already found to lead nowhere for a block are not tried again.
-    std::set<std::pair<std::size_t, std::size_t>> deadEnds;
+    // The reading with the fewest changed blocks, found depth first; what a position of `got`
+    // leads to from a block is kept, so that no reading of it is tried twice.
+    std::map<std::pair<std::size_t, std::size_t>, std::optional<std::size_t>> known;
     std::function<std::optional<std::size_t>(std::size_t, std::size_t)> read =
         [&](std::size_t at, std::size_t block) -> std::optional<std::size_t> {
-        if (block == blocks.size()) {
+        if (block >= blocks.size()) {
             return at == got.size() ? std::optional<std::size_t>(0) : std::nullopt;
         }
-        if (deadEnds.contains({at, block})) {
-            return std::nullopt;
+        if (const auto it = known.find({at, block}); it != known.end()) {
+            return it->second;
         }
+        std::optional<std::size_t> fewest;
+        const auto readOn = [&](std::size_t after, std::size_t changed) {
+            for (std::size_t next : following(block)) {
+                if (fewest == std::optional<std::size_t>(0)) {
+                    return;
+                }
+                if (const auto rest = read(after, next);
+                    rest && (!fewest || *rest + changed < *fewest)) {
+                    fewest = *rest + changed;
+                }
+            }
+        };
         const std::string& sent = blocks[block];
         if (got.compare(at, sent.size(), sent) == 0 &&
             got.compare(at + sent.size(), separator.size(), separator) == 0) {
-            if (auto rest = read(at + sent.size() + separator.size(), block + 1)) {
-                return rest;
-            }
+            readOn(at + sent.size() + separator.size(), 0);
         }
-        for (std::size_t length = sent.size() >= 2 ? sent.size() - 2 : 0;
-             length <= sent.size() + 2 && at + length + separator.size() <= got.size(); ++length) {
+        const std::size_t shortest =
+            sent.size() >= kMostBlindChanges ? sent.size() - kMostBlindChanges : 0;
+        for (std::size_t length = shortest; length <= sent.size() + kMostBlindChanges &&
+                                            at + length + separator.size() <= got.size() &&
+                                            fewest != std::optional<std::size_t>(0);
+             ++length) {
+            if (got.compare(at + length, separator.size(), separator) != 0) {
+                continue;
+            }
             const std::string changed = got.substr(at, length);
-            if (changed != sent && got.compare(at + length, separator.size(), separator) == 0 &&
-                blind(changed, sent)) {
-                if (auto rest = read(at + length + separator.size(), block + 1)) {
-                    return *rest + 1;
-                }
+            if (changed != sent && blindToXorCheck(changed, sent)) {
+                readOn(at + length + separator.size(), 1);
             }
         }
-        deadEnds.insert({at, block});
-        return std::nullopt;
+        known[{at, block}] = fewest;
+        return fewest;
     };
+    if (order == BlockOrder::OutOfStep) {
+        // The first blocks may be among those lost.
+        std::optional<std::size_t> fewest;
+        for (std::size_t first = 0; first < blocks.size(); ++first) {
+            if (const auto blind = read(0, first); blind && (!fewest || *blind < *fewest)) {
+                fewest = blind;
+            }
+        }
+        return fewest;
+    }
     return read(0, 0);
 }
