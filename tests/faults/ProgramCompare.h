@@ -55,9 +55,40 @@ inline bool blindToCheckByte(const std::string& got, const std::string& wanted,
 
 namespace program_compare {
 
+// Characters changed, inserted or deleted to turn `a` into `b`.
+inline std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        row[j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] =
+                std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0u : 1u)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+inline std::uint8_t xorOf(const std::string& text) {
+    std::uint8_t x = 0;
+    for (char c : text) {
+        x ^= static_cast<std::uint8_t>(c);
+    }
+    return x;
+}
+
+}  // namespace program_compare
+
+namespace program_compare {
+
 // Characters changed, inserted or deleted to turn `a` into `b`, counted up to `limit`: any
 // number above it comes back as limit + 1.
-inline std::size_t editDistance(const std::string& a, const std::string& b, std::size_t limit) {
+inline std::size_t editDistanceUpTo(const std::string& a, const std::string& b, std::size_t limit) {
     const std::size_t over = limit + 1;
     if ((a.size() > b.size() ? a.size() - b.size() : b.size() - a.size()) > limit) {
         return over;
@@ -90,14 +121,6 @@ inline std::size_t editDistance(const std::string& a, const std::string& b, std:
     return std::min(row[b.size()], over);
 }
 
-inline std::uint8_t xorOf(const std::string& text) {
-    std::uint8_t x = 0;
-    for (char c : text) {
-        x ^= static_cast<std::uint8_t>(c);
-    }
-    return x;
-}
-
 }  // namespace program_compare
 
 // Blocks changed in ways that an exclusive-or check byte (the Heidenhain family's BCC) cannot
@@ -110,7 +133,7 @@ inline std::uint8_t xorOf(const std::string& text) {
 inline constexpr std::size_t kMostBlindChanges = 4;
 
 inline bool blindToXorCheck(const std::string& changed, const std::string& sent) {
-    const std::size_t changes = program_compare::editDistance(changed, sent, kMostBlindChanges);
+    const std::size_t changes = program_compare::editDistanceUpTo(changed, sent, kMostBlindChanges);
     const std::uint8_t xorChange = program_compare::xorOf(changed) ^ program_compare::xorOf(sent);
     if (changes == 0 || changes > kMostBlindChanges) {
         return false;
