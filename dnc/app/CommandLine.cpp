@@ -74,6 +74,11 @@ CommandLine parseCommandLine(const std::vector<std::string>& arguments) {
                 return fail("--history needs a file");
             }
             line.history = value;
+        } else if (std::string value; takeValue(arguments, i, "--default-history", value)) {
+            if (value.empty()) {
+                return fail("--default-history needs a file");
+            }
+            line.defaultHistory = value;
         } else if (a == "--subnet" || a.rfind("--subnet=", 0) == 0) {
             std::string value;
             if (a == "--subnet") {
@@ -117,7 +122,8 @@ std::string usageText(const std::string& program) {
     return "Usage:\n"
            "  " +
            program +
-           " --headless [--config FILE] [--subnet N]... [--history FILE] [--system-bus]\n"
+           " --headless [--config FILE] [--subnet N]... [--history FILE] [--default-history FILE] "
+           "[--system-bus]\n"
            "  " +
            program +
            " --demo\n"
@@ -176,8 +182,11 @@ std::string usageText(const std::string& program) {
            "--history FILE  The program history (SQLite): every ended program transfer with\n"
            "                its time, unit, direction, size and SHA-256; or a postgresql://\n"
            "                URI of a server that several PCs share. Without it:\n"
-           "                HistoryDatabase= in [Common], else $XDG_STATE_HOME/DNC/history.db,\n"
-           "                else ~/.local/state/DNC/history.db.\n"
+           "                HistoryDatabase= in [Common], else --default-history, else\n"
+           "                $XDG_STATE_HOME/DNC/history.db, else ~/.local/state/DNC/history.db.\n"
+           "--default-history FILE\n"
+           "                The history when neither --history nor HistoryDatabase= names one\n"
+           "                (the service's own file, while the settings may name a server).\n"
            "--demo          A sub net on a virtual serial line against simulated units: the\n"
            "                units download a program, upload one and ask for their listing;\n"
            "                the operator side pushes a program and reads a memory list.\n"

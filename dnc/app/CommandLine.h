@@ -12,6 +12,8 @@ struct CommandLine {
     Mode mode = Mode::Usage;
     std::optional<std::string> config;
     std::optional<std::string> history;  // the history database
+    // The history when neither --history nor the settings name one.
+    std::optional<std::string> defaultHistory;
     std::vector<int> subNets;
     bool showInTaskbar = false;        // "ShowInTaskbar" anywhere on the line
     bool systemBus = false;            // --system-bus: the headless service on the system bus

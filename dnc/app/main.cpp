@@ -55,7 +55,7 @@ int runHeadless(const dnc::CommandLine& line, int argc, char** argv) {
     }
     // The recorder outlives the service: the sub nets' last transfers are written before it
     // goes. Its reports come from its own thread; the log's sink writes whole lines.
-    const auto historyFile = dnc::historyLocation(store, line.history);
+    const auto historyFile = dnc::historyLocation(store, line.history, line.defaultHistory);
     dnc::HistoryServices history(
         store, historyFile, [&log](const std::string& text) { log.note(0, "FerixDNC", text); });
     dnc::ServiceOptions options;
@@ -100,7 +100,7 @@ int runWindows(const dnc::CommandLine& line, const std::string& program, int& ar
     options.subNets = line.subNets;
     options.showInTaskbar = line.showInTaskbar;
     const dnc::ConfigStore settings(options.config);
-    options.history = dnc::historyLocation(settings, line.history);
+    options.history = dnc::historyLocation(settings, line.history, line.defaultHistory);
     return dnc::window::runNetworkManager(argc, argv, options);
 #else
     (void)line;

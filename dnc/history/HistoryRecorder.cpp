@@ -509,6 +509,21 @@ void HistoryRecorder::drain(bool force) {
     std::string why;
     while (behind_ > 0) {
         const std::optional<HistorySpool::Entry> entry = spool_->front();
+        if (!entry && spool_->unreadable()) {
+            const std::int64_t id = *spool_->unreadable();
+            const std::string unreadable = spool_->error();
+            if (!spool_->setAside(id)) {
+                why = spool_->error();
+                break;
+            }
+            --behind_;
+            if (options_.report) {
+                options_.report("history: " + unreadable +
+                                "; it is kept aside in the spool's table spool_set_aside, the "
+                                "records after it go on to the server");
+            }
+            continue;
+        }
         if (!entry) {
             if (spool_->error().empty()) {
                 behind_ = 0;  // counted wrong: nothing is left
@@ -563,7 +578,9 @@ void HistoryRecorder::reportBehind(const std::string& why) {
     behindTold_ = behind_;
     if (options_.report) {
         options_.report("history: shared history behind by " + std::to_string(behindTold_) +
-                        " records (" + why + "); they wait in " + options_.spool.string());
+                        (behindTold_ == 1 ? " record (" : " records (") + why + "); " +
+                        (behindTold_ == 1 ? "it waits" : "they wait") + " in " +
+                        options_.spool.string());
     }
 }
 

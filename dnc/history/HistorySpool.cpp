@@ -34,6 +34,7 @@ CREATE TABLE IF NOT EXISTS spool(
     deletion   INTEGER NOT NULL,
     outcome    TEXT    NOT NULL,
     error      TEXT    NOT NULL);
+CREATE TABLE IF NOT EXISTS spool_set_aside AS SELECT * FROM spool WHERE 0;
 )sql";
 
 // 128 random bits: two spools (or one made again after its file went) never share origins.
@@ -166,6 +167,7 @@ std::optional<HistorySpool::Entry> HistorySpool::front() {
         fail("cannot read the history spool " + file_.string());
         return std::nullopt;
     }
+    unreadable_.reset();
     const int rc = read.step();
     if (rc == SQLITE_DONE) {
         error_.clear();
@@ -189,6 +191,7 @@ std::optional<HistorySpool::Entry> HistorySpool::front() {
     if (!direction || !startedBy || !outcome) {
         error_ = "the history spool " + file_.string() + " holds a record it cannot read (number " +
                  std::to_string(entry.id) + ")";
+        unreadable_ = entry.id;
         return std::nullopt;
     }
     r.direction = *direction;
@@ -217,6 +220,28 @@ bool HistorySpool::remove(std::int64_t id) {
     if (!erase.prepared() || erase.step() != SQLITE_DONE) {
         return fail("cannot write the history spool " + file_.string());
     }
+    error_.clear();
+    return true;
+}
+
+bool HistorySpool::setAside(std::int64_t id) {
+    if (db_ == nullptr) {
+        return false;
+    }
+    if (!exec("BEGIN IMMEDIATE")) {
+        return fail("cannot write the history spool " + file_.string());
+    }
+    Statement keep(db_, "INSERT INTO spool_set_aside SELECT * FROM spool WHERE id = ?");
+    keep.bind(1, id);
+    Statement erase(db_, "DELETE FROM spool WHERE id = ?");
+    erase.bind(1, id);
+    if (!keep.prepared() || keep.step() != SQLITE_DONE || !erase.prepared() ||
+        erase.step() != SQLITE_DONE || !exec("COMMIT")) {
+        fail("cannot write the history spool " + file_.string());
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        return false;
+    }
+    unreadable_.reset();
     error_.clear();
     return true;
 }

@@ -39,6 +39,11 @@ public:
     bool append(const TransferRecord& record);
     // The oldest record; nullopt when there is none (error() empty) or it cannot be read.
     std::optional<Entry> front();
+    // The number of the oldest record when front() could not read it.
+    std::optional<std::int64_t> unreadable() const { return unreadable_; }
+    // Moves the record `id` out of the way into the file's table spool_set_aside, where it is
+    // kept for a person to look at: one record nobody can read must not hold back the others.
+    bool setAside(std::int64_t id);
     // Forgets the record `id` once the server has it.
     bool remove(std::int64_t id);
     // The records kept, or nullopt with error().
@@ -52,6 +57,7 @@ private:
     sqlite3* db_ = nullptr;
     std::string instance_;  // the file's random name; origins begin with it
     std::string error_;
+    std::optional<std::int64_t> unreadable_;
 };
 
 }  // namespace dnc::history

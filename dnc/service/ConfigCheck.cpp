@@ -7,6 +7,8 @@
 #include "dnc/config/SettingsCheck.h"
 #include "dnc/config/SettingsFile.h"
 #include "dnc/config/SubNetConfiguration.h"
+#include "dnc/history/HistoryStore.h"
+#include "dnc/history/ServerLocation.h"
 #include "dnc/manager/SubNet.h"
 #include "dnc/service/HeadlessService.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -51,6 +53,22 @@ int listSubNets(const ConfigStore& store, std::vector<int> subNets, std::ostream
     return shared;
 }
 
+// A shared history names each PC by its site. Left empty, the site is the host name: renaming
+// the host later leaves the PC's held revisions and open requests with a site that no longer
+// runs. Not a problem of the file, so it does not count.
+void noteSharedSite(const ConfigStore& store, std::ostream& out) {
+    const StoreSection common = store.section("Common");
+    if (!history::isServerLocation(common.readString("HistoryDatabase", "")) ||
+        !common.readString("PlantSite", "").empty()) {
+        return;
+    }
+    out << "note: the history is shared and PlantSite is not set (section \"Common\"): this PC "
+           "writes as site \""
+        << history::siteName("")
+        << "\", the host name, and a renamed host would leave its held revisions and open "
+           "requests behind; set PlantSite\n";
+}
+
 }  // namespace
 
 int checkConfiguration(const std::filesystem::path& file, const std::vector<int>& subNets,
@@ -71,6 +89,7 @@ int checkConfiguration(const std::filesystem::path& file, const std::vector<int>
     const ConfigStore store(file, [](const std::string&) {});
     const std::size_t count =
         problems.size() + static_cast<std::size_t>(listSubNets(store, subNets, out));
+    noteSharedSite(store, out);
     if (count == 0) {
         out << file.string() << ": no problems\n";
         return 0;

@@ -38,13 +38,17 @@ std::chrono::milliseconds requestInterval(const ConfigStore& store) {
 }
 
 std::filesystem::path historyLocation(const ConfigStore& store,
-                                      const std::optional<std::string>& given) {
+                                      const std::optional<std::string>& given,
+                                      const std::optional<std::string>& fallback) {
     if (given && !given->empty()) {
         return history::historyPath(given);
     }
     std::string configured = store.section("Common").readString("HistoryDatabase", "");
     if (!historyLocationHolds(configured)) {
         configured.clear();  // --check-config says so
+    }
+    if (configured.empty() && fallback && !fallback->empty()) {
+        return history::historyPath(fallback);
     }
     return history::historyPath(configured.empty() ? std::nullopt
                                                    : std::optional<std::string>(configured));

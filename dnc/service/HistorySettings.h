@@ -28,9 +28,10 @@ history::RecorderOptions historyRecorderOptions(const ConfigStore& store,
 // How often this site's open decision requests are looked for.
 std::chrono::milliseconds requestInterval(const ConfigStore& store);
 
-// Where the history is: `given` (--history), else HistoryDatabase= in "Common", else the
-// default file.
+// Where the history is: `given` (--history), else HistoryDatabase= in "Common", else
+// `fallback` (--default-history), else the default file.
 std::filesystem::path historyLocation(const ConfigStore& store,
-                                      const std::optional<std::string>& given);
+                                      const std::optional<std::string>& given,
+                                      const std::optional<std::string>& fallback = std::nullopt);
 
 }  // namespace dnc

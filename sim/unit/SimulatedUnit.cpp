@@ -265,10 +265,11 @@ void SimulatedUnit::finishIncoming(const Closing& closing) {
         e.listing = parseListing(records_);
     } else {
         e.data = received_;
+        // The closing value counts the bytes the PC sent: a count that differs means blocks
+        // came out changed in a way their check could not see, and the unit keeps nothing.
         if (closing.status == 0 && closing.value != received_.size()) {
-            e.detail = "closing value differs from the bytes received";
-        }
-        if (closing.status == 0) {
+            e.detail = UnitEvent::kCountDiffers;
+        } else if (closing.status == 0) {
             memory_.store({request_->name, request_->kind, received_});
         }
     }
@@ -281,6 +282,9 @@ void SimulatedUnit::finishUpload(const Closing& closing) {
     e.data = uploadData_.substr(0, uploadPos_);
     e.value = closing.value;
     e.status = closing.status;
+    if (closing.status == 0 && closing.value != uploadPos_) {
+        e.detail = UnitEvent::kCountDiffers;
+    }
     report_(e);
     endRequest();
 }

@@ -44,6 +44,10 @@ struct UnitEvent {
     std::vector<ListingRecord> listing;
     std::string detail;
 
+    // The detail of a transfer whose closing value is not the number of bytes that went over.
+    static constexpr const char* kCountDiffers =
+        "closing value differs from the bytes that went over";
+
     // One line for the operator.
     std::string describe() const;
 };

@@ -1,5 +1,7 @@
 // A history on a server that goes away: the records wait in the local spool, in order, and
 // reach the server once it is back, each once.
+#include <sqlite3.h>
+
 #include <condition_variable>
 #include <mutex>
 
@@ -146,7 +148,7 @@ TEST_F(Spool, KeepsWhatAnAbsentServerDoesNotTakeUntilItIsBack) {
         recorder.flush();
         EXPECT_EQ(recorder.behind(), 5u);
         EXPECT_EQ(recorder.lost(), 0u);
-        EXPECT_TRUE(reported("shared history behind by 1 records"));
+        EXPECT_TRUE(reported("shared history behind by 1 record ("));
         EXPECT_FALSE(reported("caught up"));
         EXPECT_TRUE(waitFor("shared history behind by 5 records"));  // a retry that failed
 
@@ -196,6 +198,44 @@ TEST_F(Spool, ARecordTheServerHadBeforeTheSpoolForgotItIsNotWrittenTwice) {
     ASSERT_TRUE(again->addOnce(prepare(entry->record), false, entry->origin));
     ASSERT_TRUE(again->addOnce(prepare(entry->record), false, entry->origin));
     EXPECT_EQ(namesOn(location), (std::vector<std::string>{"O1", "O2", "O3", "O3"}));
+}
+
+TEST_F(Spool, ARecordNobodyCanReadIsSetAsideAndTheOthersGoOn) {
+    REQUIRE_POSTGRES();
+    const std::string location = PostgresServer::instance().freshDatabase();
+    {
+        HistorySpool kept(spool);
+        for (int i = 1; i <= 3; ++i) {
+            ASSERT_TRUE(
+                kept.append(transfer("O" + std::to_string(i), "G" + std::to_string(i) + "\n", i)));
+        }
+    }
+    // The second record as a later version might have written it, or as a damaged disk left it.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(spool.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, "UPDATE spool SET direction = 'sideways' WHERE name = 'O2'", nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    sqlite3_close(db);
+    {
+        HistoryRecorder recorder(options(location));
+        ASSERT_TRUE(waitFor("shared history caught up")) << ::testing::PrintToString(reports);
+        EXPECT_TRUE(reported("holds a record it cannot read (number 2); it is kept aside"))
+            << ::testing::PrintToString(reports);
+    }
+    EXPECT_EQ(namesOn(location), (std::vector<std::string>{"O1", "O3"}));
+    EXPECT_EQ(HistorySpool(spool).count(), 0);
+    ASSERT_EQ(sqlite3_open(spool.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* kept = nullptr;
+    ASSERT_EQ(
+        sqlite3_prepare_v2(db, "SELECT name, direction FROM spool_set_aside", -1, &kept, nullptr),
+        SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(kept), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(kept, 0)), "O2");
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(kept, 1)), "sideways");
+    EXPECT_EQ(sqlite3_step(kept), SQLITE_DONE);
+    sqlite3_finalize(kept);
+    sqlite3_close(db);
 }
 
 }  // namespace

@@ -170,10 +170,14 @@ TEST_F(ServiceRecords, ADownloadAndAnUploadAreRecordedWithTheFilesHashes) {
 
 TEST_F(ServiceRecords, TheHistoryIsWhereTheCommandLineOrElseTheSettingsSay) {
     EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db"), "/srv/given.db");
+    // The service's own file stands in only while the settings name none.
+    const std::string own = "/var/lib/ferixdnc/history.db";
+    EXPECT_EQ(dnc::historyLocation(*store, std::nullopt, own), own);
     const std::string uri = "postgresql://dnc@db.plant/history";
     ASSERT_TRUE(store->write("Common", "HistoryDatabase", uri));
     EXPECT_EQ(dnc::historyLocation(*store, std::nullopt).string(), uri);
-    EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db"), "/srv/given.db");
+    EXPECT_EQ(dnc::historyLocation(*store, std::nullopt, own).string(), uri);
+    EXPECT_EQ(dnc::historyLocation(*store, "/srv/given.db", own), "/srv/given.db");
     // Another scheme is no file: the default takes its place, as --check-config says.
     ASSERT_TRUE(store->write("Common", "HistoryDatabase", "mysql://db.plant/history"));
     EXPECT_EQ(dnc::historyLocation(*store, std::nullopt), dnc::history::historyPath(std::nullopt));

@@ -21,6 +21,9 @@ TEST(CommandLine, HeadlessWithConfigAndSubNets) {
     EXPECT_EQ(parse({"--headless", "--history", "/var/lib/ferixdnc/history.db"}).history,
               "/var/lib/ferixdnc/history.db");
     EXPECT_EQ(parse({"--history=h.db", "--headless"}).history, "h.db");
+    EXPECT_EQ(
+        parse({"--headless", "--default-history", "/var/lib/ferixdnc/history.db"}).defaultHistory,
+        "/var/lib/ferixdnc/history.db");
     EXPECT_FALSE(line.systemBus);
     EXPECT_TRUE(parse({"--system-bus", "--headless"}).systemBus);
 }
@@ -32,19 +35,21 @@ TEST(CommandLine, NothingOpensTheManagerAndNonsenseGivesTheUsage) {
     const auto tray = parse({"-ShowInTaskbar"});
     EXPECT_EQ(tray.mode, Mode::Windows);
     EXPECT_TRUE(tray.showInTaskbar);
-    for (const auto& bad : std::vector<std::vector<std::string>>{{"--headless", "--subnet", "0"},
-                                                                 {"--headless", "--subnet", "17"},
-                                                                 {"--headless", "--subnet", "x"},
-                                                                 {"--headless", "--subnet"},
-                                                                 {"--headless", "--config"},
-                                                                 {"--headless", "--config="},
-                                                                 {"--headless", "--history"},
-                                                                 {"--headless", "--history="},
-                                                                 {"--demo-window", "vax"},
-                                                                 {"--headless", "--demo"},
-                                                                 {"--system-bus"},
-                                                                 {"--demo", "--system-bus"},
-                                                                 {"--verbose"}}) {
+    for (const auto& bad :
+         std::vector<std::vector<std::string>>{{"--headless", "--subnet", "0"},
+                                               {"--headless", "--subnet", "17"},
+                                               {"--headless", "--subnet", "x"},
+                                               {"--headless", "--subnet"},
+                                               {"--headless", "--config"},
+                                               {"--headless", "--config="},
+                                               {"--headless", "--history"},
+                                               {"--headless", "--history="},
+                                               {"--headless", "--default-history"},
+                                               {"--demo-window", "vax"},
+                                               {"--headless", "--demo"},
+                                               {"--system-bus"},
+                                               {"--demo", "--system-bus"},
+                                               {"--verbose"}}) {
         const auto line = parse(bad);
         EXPECT_EQ(line.mode, Mode::Usage) << bad.back();
         EXPECT_FALSE(line.error.empty()) << bad.back();
@@ -89,8 +94,8 @@ TEST(CommandLine, HelpDemoAndTheTaskbarWord) {
 TEST(CommandLine, TheUsageExplainsEveryOptionOnce) {
     const std::string usage = dnc::usageText("FerixDNC");
     for (const std::string option :
-         {"--headless", "--subnet", "--system-bus", "--config", "--check-config", "--history",
-          "--demo ", "--demo-window", "--help", "--version"}) {
+         {"--headless", "--subnet", "--system-bus", "--config", "--check-config", "--history ",
+          "--default-history", "--demo ", "--demo-window", "--help", "--version"}) {
         std::size_t count = 0;
         for (std::size_t at = usage.find("\n" + option); at != std::string::npos;
              at = usage.find("\n" + option, at + 1)) {

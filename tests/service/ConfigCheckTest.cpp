@@ -57,4 +57,14 @@ TEST_F(ConfigCheck, TwoStartedSubNetsOnOnePortAreAProblem) {
         << out.str();
 }
 
+TEST_F(ConfigCheck, ASharedHistoryWithoutASiteNameGetsANoteNotAProblem) {
+    const std::string shared = "[Common]\nHistoryDatabase=postgresql://db.example/dnc\n";
+    EXPECT_EQ(check(shared), 0) << out.str();
+    EXPECT_NE(out.str().find("PlantSite is not set"), std::string::npos) << out.str();
+    EXPECT_EQ(check(shared + "PlantSite=Hall A\n"), 0) << out.str();
+    EXPECT_EQ(out.str().find("PlantSite"), std::string::npos) << out.str();
+    EXPECT_EQ(check("[Common]\n"), 0) << out.str();
+    EXPECT_EQ(out.str().find("PlantSite"), std::string::npos) << out.str();
+}
+
 }  // namespace

@@ -394,6 +394,17 @@ TEST(WindowTexts, InformationBarTextsAndMessages) {
     EXPECT_EQ(unitCommandEntry(UnitCommand::Section3).question, 0);
 }
 
+TEST(WindowTexts, RecordsBehindTakeTheLanguagesNumberForms) {
+    const auto czech = [](int id) { return loc::resString(id, loc::kCzech); };
+    EXPECT_EQ(historyBehindText(0, english), "");
+    EXPECT_EQ(historyBehindText(1, english), "Shared history behind by 1 record");
+    EXPECT_EQ(historyBehindText(3, english), "Shared history behind by 3 records");
+    EXPECT_EQ(historyBehindText(1, czech), "Sdílená historie pozadu o 1 záznam");
+    EXPECT_EQ(historyBehindText(4, czech), "Sdílená historie pozadu o 4 záznamy");
+    EXPECT_EQ(historyBehindText(5, czech), "Sdílená historie pozadu o 5 záznamů");
+    EXPECT_EQ(historyBehindText(12, czech), "Sdílená historie pozadu o 12 záznamů");
+}
+
 TEST(QueuedRefreshes, ANoticeWhileARefreshWaitsNeedsNoListingOfItsOwn) {
     QueuedRefreshes queued;
     EXPECT_TRUE(queued.claim(3));

@@ -63,8 +63,14 @@ std::string editorNotFoundText(const std::string& editor, const StringLookup& st
 }
 
 std::string historyBehindText(std::uint64_t behind, const StringLookup& strings) {
-    return behind == 0 ? std::string()
-                       : filled(strings(str::kHistoryBehind), std::to_string(behind));
+    if (behind == 0) {
+        return {};
+    }
+    if (behind == 1) {
+        return strings(str::kHistoryBehindOne);
+    }
+    return filled(strings(behind <= 4 ? str::kHistoryBehindFew : str::kHistoryBehind),
+                  std::to_string(behind));
 }
 
 }  // namespace dnc::window
