@@ -76,9 +76,9 @@ inline std::uint8_t xorOf(const std::string& text) {
 // Changes that a check byte summing its block cannot see: faults in one block whose effects on
 // the sum cancel (a bit up here and the same bit down there, two characters lost whose values
 // add up to 256, a character lost and an equal one doubled) or whose effect the check byte,
-// changed by one bit, matches. Read in blocks of `blockSize` bytes, `got` is `wanted` with one block so
-// changed; a block that came out short ends a program coming from a unit, so `got` may also end
-// with it.
+// changed by one bit, matches. Read in blocks of `blockSize` bytes, `got` is `wanted` with one
+// block so changed; a block that came out short ends a program coming from a unit, so `got` may
+// also end with it.
 inline bool blindToSumCheck(const std::string& got, const std::string& wanted,
                             std::size_t blockSize) {
     if (got == wanted) {
