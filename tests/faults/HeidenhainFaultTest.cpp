@@ -229,7 +229,7 @@ protected:
     // says how it ended.
     Outcome judge(const Job& job, const Mark& from) {
         const std::optional<std::string> misnamed =
-            job.kind == Kind::Upload ? renamedByTheWire(job) : std::nullopt;
+            job.kind == Kind::Upload ? renamedByTheWire(job, from) : std::nullopt;
         if (misnamed) {
             known.insert(*misnamed);
         }
@@ -345,12 +345,26 @@ protected:
     }
 
     // A file that no run put in place, named as `job` but for a change that a header's check
-    // byte cannot see.
-    std::optional<std::string> renamedByTheWire(const Job& job) const {
+    // byte cannot see, and so named in a header that reached the PC in this attempt.
+    std::optional<std::string> renamedByTheWire(const Job& job, const Mark& from) const {
+        std::string heard;
+        for (std::size_t i = from.logAt; i < line.log().size(); ++i) {
+            if (!line.log()[i].toPeer) {
+                heard += static_cast<char>(line.log()[i].byte);
+            }
+        }
         for (const auto& entry : std::filesystem::directory_iterator(dir.path(""))) {
             const std::string name = entry.path().filename().string();
-            if (name != kBystander && !known.contains(name) && blindToXorCheck(name, job.name)) {
-                return name;
+            if (name == kBystander || known.contains(name) || !blindToXorCheck(name, job.name)) {
+                continue;
+            }
+            // SOH, file type, name, command, ETB.
+            for (std::size_t at = heard.find(name); at != std::string::npos;
+                 at = heard.find(name, at + 1)) {
+                if (at >= 2 && heard[at - 2] == sim::machine::kSoh &&
+                    at + name.size() + 1 < heard.size() && heard[at + name.size() + 1] == kEtb) {
+                    return name;
+                }
             }
         }
         return std::nullopt;
