@@ -51,8 +51,11 @@ public:
                 return {};
             case State::CheckByte:
                 state_ = State::BetweenBlocks;
-                return byte == check_ ? accept()
-                                      : control_.link().WritePort(ascii::single(ascii::NAK));
+                if (byte == check_) {
+                    return accept();
+                }
+                refused_ = true;
+                return control_.link().WritePort(ascii::single(ascii::NAK));
             case State::Ended:
                 return {};
         }
@@ -75,6 +78,12 @@ private:
             case ascii::DC1:
                 return {};
             case ascii::ETX:
+                // A sender answers NAK with the block again: an end before it came means that
+                // the program lacks it (a sender running ahead of our answers took the NAK for
+                // one about a later block). Nothing confirms the end to the machine.
+                if (refused_) {
+                    return transferError(msg::BlockNotReceived);
+                }
                 state_ = State::Ended;
                 return {};
             case ascii::EOT:
@@ -85,6 +94,7 @@ private:
     }
 
     Status accept() {
+        refused_ = false;
         text_ += block_;
         if (!keepLineEnds_) {
             text_ += "\r\n";
@@ -105,6 +115,7 @@ private:
     const std::int32_t expectedLength_;
     State state_ = State::BetweenBlocks;
     std::uint8_t check_ = 0;
+    bool refused_ = false;  // the last block was answered NAK and has not come again
     std::string block_;
     std::string text_;
 };

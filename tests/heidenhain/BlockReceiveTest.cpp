@@ -1,4 +1,5 @@
 // The block receive on virtual time: storing, check bytes, interruptions and time-out.
+#include "comm/Messages.h"
 #include "comm/heidenhain/BlockFrames.h"
 #include "comm/heidenhain/BlockReceiver.h"
 #include "sim/virtual/ScriptedPeer.h"
@@ -43,6 +44,26 @@ TEST_F(BlockReceive, AWrongCheckByteIsAnsweredWithNakAndTheRepeatIsTaken) {
     ASSERT_TRUE(receive("P.H"));
     EXPECT_EQ(dir.read("P.H"), "M30\r\n") << "the bad block is not stored";
     EXPECT_EQ(sent(), one(kNak) + one(kAck) + one(kEot));
+}
+
+// A machine that took an answer meant for the block before for the one it had just sent runs
+// a block ahead: it meets the NAK of its last block where it waits for the answer to ETX, and
+// its ETX follows the refused block at once. The program lacks that block.
+TEST_F(BlockReceive, EtxInsteadOfTheRepeatOfARefusedBlockStoresNothing) {
+    openLine(comm::ProtHeidenhain);
+    dir.write("P.H", "old program");
+    std::string bad = dataBlock("M30");
+    bad.back() ^= 0x40;
+    machineSends(dataBlock("G1") + bad + one(kEtx));
+    const comm::Status failed = receive("P.H");
+    ASSERT_FALSE(failed.ok());
+    EXPECT_EQ(static_cast<std::uint32_t>(failed.error().number), 0x80040011u);
+    EXPECT_EQ(failed.error().description, comm::message(comm::msg::BlockNotReceived));
+    EXPECT_EQ(dir.read("P.H"), "old program");
+    EXPECT_EQ(sent(), one(kAck) + one(kNak)) << "the end is not confirmed";
+    ASSERT_EQ(site.transfers.size(), 1u);
+    EXPECT_EQ(site.transfers[0].outcome, comm::TransferOutcome::Failed);
+    EXPECT_TRUE(site.dirChanged.empty());
 }
 
 TEST_F(BlockReceive, Dc1BetweenBlocksIsIgnored) {
