@@ -32,10 +32,12 @@ constexpr int kSearchPauseMs = 300;
 }  // namespace
 
 HistoryView::HistoryView(std::filesystem::path database, int subNet, const QString& caption,
-                         OperatorDialogs& dialogs, OpenInEditor openInEditor, QWidget* parent)
+                         OperatorDialogs& dialogs, OpenInEditor openInEditor, QWidget* parent,
+                         std::string site)
     : QDialog(parent),
       database_(std::move(database)),
       subNet_(subNet),
+      site_(std::move(site)),
       dialogs_(dialogs),
       openInEditor_(std::move(openInEditor)) {
     setObjectName(QStringLiteral("frmHistory"));
@@ -171,7 +173,7 @@ void HistoryView::startQuery() {
     pending_ = false;
     setStatus(q(lookup(histr::kReading)));
     const history::HistoryFilter filter =
-        historyViewFilter(subNet_, unit_, chkAllUnits_->isChecked(), s(txtSearch_->text()));
+        historyViewFilter(subNet_, unit_, chkAllUnits_->isChecked(), s(txtSearch_->text()), site_);
     worker_ = std::thread([this, filter, database = database_] {
         const auto opened =
             history::openHistoryStore(database, history::HistoryStore::Access::Read);

@@ -30,9 +30,11 @@ public:
     // Opens a file in the window's editor.
     using OpenInEditor = std::function<void(const QString& path)>;
 
-    // `database` empty: this window records nothing, and the view says so.
+    // `database` empty: this window records nothing, and the view says so. `site`: the site
+    // whose rows are shown on a history that several sites share (empty: every row).
     HistoryView(std::filesystem::path database, int subNet, const QString& caption,
-                OperatorDialogs& dialogs, OpenInEditor openInEditor, QWidget* parent = nullptr);
+                OperatorDialogs& dialogs, OpenInEditor openInEditor, QWidget* parent = nullptr,
+                std::string site = {});
     // Waits for a running query (it is bounded) before the view goes.
     ~HistoryView() override;
 
@@ -61,6 +63,7 @@ private:
 
     const std::filesystem::path database_;
     const int subNet_;
+    const std::string site_;
     OperatorDialogs& dialogs_;
     OpenInEditor openInEditor_;
     int unit_ = 0;

@@ -15,6 +15,8 @@
 #include <iostream>
 #include <memory>
 
+#include "dnc/history/HistoryStore.h"
+#include "dnc/history/ServerLocation.h"
 #include "dnc/service/HistoryServices.h"
 #include "dnc/window/QtOperatorDialogs.h"
 #include "localizing/lookup/ResourceStrings.h"
@@ -91,6 +93,10 @@ int runSubNetWindows(int& argc, char** argv, const WindowsOptions& options) {
             [](const std::string& text) { std::cerr << "FerixDNC: " + text + "\n"; });
         windowOptions.journal = &history->recorder();
         windowOptions.history = options.history;
+        if (history::isServerLocation(options.history.string())) {
+            windowOptions.historySite =
+                history::siteName(store.section("Common").readString("PlantSite", ""));
+        }
         windowOptions.revisions = &history->desk();
         windowOptions.historyBehind = [recorder = &history->recorder()] {
             return recorder->behind();

@@ -74,6 +74,9 @@ struct frmDNCOptions {
     // window. The History view reads `history` (empty: the window shows no history).
     history::TransferJournal* journal = nullptr;
     std::filesystem::path history;
+    // The site this PC's records carry when `history` is shared by several sites (empty: a
+    // history of this PC's own); the History view shows that site's rows only.
+    std::string historySite;
     // How many records wait for a shared history on a server (the recorder's count: it reads no
     // database); none: the window does not tell.
     std::function<std::uint64_t()> historyBehind;

@@ -9,7 +9,7 @@ void frmDNC::showTransferHistory() {
     if (!historyView_) {
         historyView_ = new HistoryView(
             options_.history, id_, parts::q(settings_.caption), dialogs_,
-            [this](const QString& path) { editFile(path); }, this);
+            [this](const QString& path) { editFile(path); }, this, options_.historySite);
         historyView_->setAttribute(Qt::WA_DeleteOnClose);
         historyView_->setUnit(selectedUnit());
         historyView_->show();

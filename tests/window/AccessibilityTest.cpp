@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAbstractSpinBox>
 #include <QAccessible>
 #include <QComboBox>
@@ -187,6 +188,19 @@ QStringList problemsOf(QWidget* window, bool english) {
                 keys.append({tabs->tabText(i), pagesOf(tabs, window)});
             }
         }
+    }
+    // A view's context menu: the window's commands on its entries and its own (sorting).
+    for (QAbstractItemView* view : window->findChildren<QAbstractItemView*>()) {
+        if (view->contextMenuPolicy() != Qt::ActionsContextMenu) {
+            continue;
+        }
+        QList<KeyOwner> items;
+        for (QAction* action : view->actions()) {
+            if (!action->isSeparator()) {
+                items.append({action->text(), {}});
+            }
+        }
+        checkKeys(where + QLatin1Char('/') + view->objectName(), items, english, problems);
     }
     if (auto* main = qobject_cast<QMainWindow*>(window)) {
         for (QAction* top : main->menuBar()->actions()) {

@@ -92,6 +92,8 @@ TEST(HistoryViewFilter, TheSelectedUnitUnlessAllOrNoneAndAlwaysBounded) {
     EXPECT_TRUE(filter.nameContains.empty());
     EXPECT_TRUE(filter.since.empty());
     EXPECT_TRUE(filter.until.empty());
+    EXPECT_TRUE(filter.site.empty());
+    EXPECT_EQ(historyViewFilter(4, 2, false, "", "Hall A").site, "Hall A");
 }
 
 TEST(HistoryRowTexts, LocalTimeFromTheStoredUtc) {

@@ -65,11 +65,13 @@ bool waitLoaded(HistoryView& view, QSignalSpy& spy) {
     return !view.loading();
 }
 
-// A view of sub net 1 on show, filtered to `unit`, whose editor only collects the paths.
+// A view of sub net 1 of `site` on show, filtered to `unit`, whose editor only collects the
+// paths.
 struct Shown {
-    Shown(const fs::path& db, int unit)
-        : view(db, 1, QStringLiteral("Hall A"), dialogs,
-               [this](const QString& path) { opened << path; }),
+    Shown(const fs::path& db, int unit, const std::string& site = "Hall A")
+        : view(
+              db, 1, QStringLiteral("Hall A"), dialogs,
+              [this](const QString& path) { opened << path; }, nullptr, site),
           loaded(&view, &HistoryView::loaded) {
         view.setUnit(unit);
         view.show();
@@ -98,6 +100,15 @@ private slots:
         RecorderOptions options;
         options.database = db_;
         options.keepPrograms = true;
+        options.site = "Hall A";
+        {
+            // Another site's sub net 1, as a history that several sites share holds it.
+            RecorderOptions other = options;
+            other.site = "Hall B";
+            HistoryRecorder recorder(other);
+            recorder.record(transfer("VALVE.WTX", 50, 1, 1));
+            recorder.flush();
+        }
         HistoryRecorder recorder(options);
         recorder.record(transfer("SHAFT.WTX", 0, 1, 1));
         recorder.record(transfer("GEAR.WTX", 10, 1, 2));
@@ -160,6 +171,19 @@ private slots:
         QVERIFY(waitLoaded(view, loaded));
         QCOMPARE(column(list, C::Name), (QStringList{"shaft-back.wtx", "SHAFT.WTX"}));
         QVERIFY(opened.isEmpty());
+    }
+
+    void aSharedHistoryShowsThisSitesRowsOnly() {
+        Shown other(db_, 1, "Hall B");
+        QVERIFY(waitLoaded(other.view, other.loaded));
+        auto* list = other.view.findChild<QTreeWidget*>(QStringLiteral("tvHistory"));
+        QCOMPARE(column(list, dnc::window::HistoryColumn::Name), (QStringList{"VALVE.WTX"}));
+        // A history of the PC's own shows what it holds.
+        Shown own(db_, 1, "");
+        QVERIFY(waitLoaded(own.view, own.loaded));
+        list = own.view.findChild<QTreeWidget*>(QStringLiteral("tvHistory"));
+        QCOMPARE(column(list, dnc::window::HistoryColumn::Name),
+                 (QStringList{"VALVE.WTX", "BRACKET.WTX", "shaft-back.wtx", "SHAFT.WTX"}));
     }
 
     void aKeptProgramOpensReadOnlyAnotherIsExplained() {

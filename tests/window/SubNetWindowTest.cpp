@@ -718,7 +718,7 @@ private slots:
         // From the keyboard: the list's context menu sorts as the header does.
         auto* bySize = list->findChild<QAction*>(QStringLiteral("sortBy1"));
         QVERIFY(bySize != nullptr && list->actions().contains(bySize));
-        QCOMPARE(bySize->text(), QStringLiteral("Sort by Size"));
+        QCOMPARE(bySize->text(), QStringLiteral("Sort by Si&ze"));
         bySize->trigger();
         QCOMPARE(texts(list).first(), QStringLiteral("My Part.ncp"));
         // The memory list has names and sizes only.

@@ -33,9 +33,10 @@ std::string trimmed(const std::string& text) {
 }  // namespace
 
 history::HistoryFilter historyViewFilter(int subNet, int unit, bool allUnits,
-                                         const std::string& search) {
+                                         const std::string& search, const std::string& site) {
     history::HistoryFilter filter;
     filter.subNet = subNet;
+    filter.site = site;
     if (!allUnits && unit > 0) {
         filter.unit = unit;
     }

@@ -63,9 +63,11 @@ inline constexpr int kSearchTip = 1483;
 }  // namespace histr
 
 // The rows of the sub net, of `unit` unless `allUnits` (or no unit is selected), whose name
-// contains `search` (surrounding blanks ignored), newest first, at most the view's limit.
+// contains `search` (surrounding blanks ignored), newest first, at most the view's limit. On a
+// history that several sites share, sub net numbers repeat from site to site: `site` (empty:
+// any) keeps the rows to this site's own.
 history::HistoryFilter historyViewFilter(int subNet, int unit, bool allUnits,
-                                         const std::string& search);
+                                         const std::string& search, const std::string& site = {});
 
 // "2026-03-04T05:06:07.089Z" as local time "2026-03-04 06:06:07"; a text that is no stored
 // time is shown as it stands.
