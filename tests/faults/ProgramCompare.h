@@ -159,7 +159,7 @@ inline std::size_t editDistanceUpTo(const std::string& a, const std::string& b, 
 // byte was flipped by the one bit that the changes left. At most kMostBlindChanges changes to a
 // block are taken: at the fault runs' rates more in one block are beyond reason, and a block the
 // receiver mangled itself (another block's text, a line end lost) differs by far more.
-inline constexpr std::size_t kMostBlindChanges = 4;
+inline constexpr std::size_t kMostBlindChanges = 6;
 
 inline bool blindToXorCheck(const std::string& changed, const std::string& sent) {
     const std::size_t changes = program_compare::editDistanceUpTo(changed, sent, kMostBlindChanges);
