@@ -1,6 +1,7 @@
 // The block receive of the Heidenhain family with any bytes as the machine's transmission, on a
 // virtual line: what it stores and answers must be what a decoder written here from the block
-// layout (STX text ETB check, DC1 between blocks, ETX at the end, EOT to give up) expects; a
+// layout (STX text ETB check, DC1 between blocks, ETX at the end, EOT to give up, a refused
+// block repeated before the end) expects; a
 // failed or stopped receive leaves the old program in place and nothing beside it; every
 // receive ends within the time the machine took plus the time-out.
 //
@@ -41,12 +42,14 @@ struct Expected {
     // AnswerAfterEtx: a control character a machine may answer our EOT with follows the ETX;
     // whether more behind it arrives within the PC's short look depends on timing, so the
     // reception is either complete or refused as MoreAfterEtx.
+    // BlockOwed: the ETX came where the repeat of a refused block was due.
     enum End {
         Complete,
         Interrupted,
         StrayByte,
         MoreAfterEtx,
         AnswerAfterEtx,
+        BlockOwed,
         Silence
     } end = Silence;
     std::string text;     // the program, as stored when complete
@@ -61,6 +64,7 @@ Expected expectedReception(std::string_view bytes, bool keepLineEnds) {
     Expected out;
     enum { Between, Text, Check } state = Between;
     std::uint8_t check = 0;
+    bool owed = false;  // a block was answered NAK and has not come again
     std::string block;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
@@ -71,6 +75,9 @@ Expected expectedReception(std::string_view bytes, bool keepLineEnds) {
                     state = Text;
                     check = byte;
                     block.clear();
+                } else if (byte == kEtx && owed) {
+                    out.end = Expected::BlockOwed;
+                    return out;
                 } else if (byte == kEtx) {
                     // After its ETX a machine at most answers our EOT with a control
                     // character; anything else behind it makes it a damaged STX, and the
@@ -108,8 +115,10 @@ Expected expectedReception(std::string_view bytes, bool keepLineEnds) {
                         out.text += "\r\n";
                     }
                     out.answers += static_cast<char>(kAck);
+                    owed = false;
                 } else {
                     out.answers += static_cast<char>(kNak);
+                    owed = true;
                 }
                 break;
         }
@@ -126,6 +135,8 @@ std::int32_t errorNumber(Expected::End end) {
         case Expected::MoreAfterEtx:
         case Expected::AnswerAfterEtx:
             return comm::heidenhain::transferError(comm::msg::EtxNotReceived).number;
+        case Expected::BlockOwed:
+            return comm::heidenhain::transferError(comm::msg::BlockNotReceived).number;
         default:
             return comm::heidenhain::kReceiveTimeoutNumber;
     }
