@@ -87,6 +87,7 @@ inline constexpr int kRequestFailed = 194;
 inline constexpr int kNotKept = 195;
 inline constexpr int kRemoves = 196;
 inline constexpr int kShowDifference = 197;
+inline constexpr int kFromAUnit = 200;  // then the other sources in the order of Source
 
 inline constexpr int kPassword = 210;
 inline constexpr int kWrongPassword = 211;

@@ -96,6 +96,17 @@ TEST(Language, TheBrowsersFirstLanguageWeHaveWinsByItsWeight) {
     Viewer czech = english();
     czech.language = loc::kCzech;
     EXPECT_NE(web::pendingPage(czech, {}).find("Čekající revize"), std::string::npos);
+
+    // Where a revision came from is a word of the page's language, not the store's own.
+    web::RevisionView view;
+    view.revision.name = "P1.H";
+    view.revision.source = dnc::revisions::Source::Operator;
+    view.diff = dnc::revisions::compare("", "G01 X1\n");
+    const std::string revision = web::revisionPage(german, view);
+    EXPECT_NE(revision.find("<dd>Bediener</dd>"), std::string::npos) << revision;
+    view.revision.source = dnc::revisions::Source::Unit;
+    EXPECT_NE(web::pendingPage(czech, {view.revision}).find("<td>jednotka</td>"),
+              std::string::npos);
 }
 
 TEST(TransferFilters, AreCheckedAndTurnedIntoAPageOfTheStore) {

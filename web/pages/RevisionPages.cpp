@@ -23,6 +23,10 @@ std::string stateText(const Viewer& viewer, State state) {
     return t(viewer, text::kReleased + static_cast<int>(state));
 }
 
+std::string sourceText(const Viewer& viewer, dnc::revisions::Source source) {
+    return t(viewer, text::kFromAUnit + static_cast<int>(source));
+}
+
 std::string revisionLink(const RevisionRow& r) {
     return "/revisions/" + std::to_string(r.id);
 }
@@ -68,8 +72,8 @@ std::string pendingPage(const Viewer& viewer, const std::vector<RevisionRow>& ro
                      ? " (" + t(viewer, text::kRemoves) + ")"
                      : std::string()) +
                 "</th><td>" + escape(timeText(r.timeUs)) + "</td><td>" +
-                escape(dnc::revisions::toText(r.source)) + "</td><td>" + escape(r.user) +
-                "</td><td>" + std::to_string(r.size) + "</td></tr>\n";
+                sourceText(viewer, r.source) + "</td><td>" + escape(r.user) + "</td><td>" +
+                std::to_string(r.size) + "</td></tr>\n";
     }
     body += "</tbody>\n</table>\n";
     return layout(viewer, tr(viewer.language, text::kPending), body, true);
@@ -88,7 +92,7 @@ std::string revisionPage(const Viewer& viewer, const RevisionView& view) {
     item(text::kUnit, std::to_string(r.unit));
     item(text::kState, "<span id=\"state\">" + stateText(viewer, r.state) + "</span>");
     item(text::kRecorded, escape(timeText(r.timeUs)));
-    item(text::kSource, escape(dnc::revisions::toText(r.source)));
+    item(text::kSource, sourceText(viewer, r.source));
     item(text::kUser, escape(r.user));
     if (view.request) {
         item(text::kRequest,
