@@ -163,9 +163,11 @@ protected:
     // The revision `request` may be filed on, read inside the caller's transaction; nullopt
     // with error() when it could not be read or the request is refused.
     std::optional<RevisionRow> requestTarget(const DecisionRequest& request);
-    // Why request `id` (`current`, nullopt: there is none) cannot be settled; nullopt when it can.
+    // Why request `id` (`current`, nullopt: there is none) cannot be settled by site `site`;
+    // nullopt when it can.
     static std::optional<std::string> settleRefusal(std::int64_t id,
-                                                    const std::optional<DecisionRequest>& current);
+                                                    const std::optional<DecisionRequest>& current,
+                                                    const std::string& site);
 
     std::string error_;
     bool busy_ = false;

@@ -1331,12 +1331,8 @@ bool PostgresHistory::writeSettlement(std::int64_t id, bool done, const std::str
     }
     const std::optional<DecisionRequest> current =
         found->empty() ? std::nullopt : std::optional(found->front());
-    if (const auto refusal = settleRefusal(id, current)) {
+    if (const auto refusal = settleRefusal(id, current, site_)) {
         error_ = *refusal;
-        return false;
-    }
-    if (current->site != site_) {
-        error_ = "request " + std::to_string(id) + " is for site " + current->site;
         return false;
     }
     const std::string status(

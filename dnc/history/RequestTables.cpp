@@ -141,12 +141,8 @@ bool HistoryDatabase::writeSettlement(std::int64_t id, bool done, const std::str
             return fail("cannot read the requests");
         }
     }
-    if (const auto refusal = settleRefusal(id, current)) {
+    if (const auto refusal = settleRefusal(id, current, site_)) {
         error_ = *refusal;
-        return false;
-    }
-    if (current->site != site_) {
-        error_ = "request " + std::to_string(id) + " is for site " + current->site;
         return false;
     }
     const std::string_view status =

@@ -77,13 +77,16 @@ std::optional<RevisionRow> HistoryStore::requestTarget(const DecisionRequest& re
 }
 
 std::optional<std::string> HistoryStore::settleRefusal(
-    std::int64_t id, const std::optional<DecisionRequest>& current) {
+    std::int64_t id, const std::optional<DecisionRequest>& current, const std::string& site) {
     if (!current) {
         return "there is no request " + std::to_string(id);
     }
     if (current->status != DecisionRequest::Status::Open) {
         return "request " + std::to_string(id) + " is settled already (" +
                std::string(toText(current->status)) + ")";
+    }
+    if (current->site != site) {
+        return "request " + std::to_string(id) + " is for site " + current->site;
     }
     return std::nullopt;
 }
