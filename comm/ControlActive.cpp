@@ -101,7 +101,7 @@ Status ctrlFerixComm::activateService(bool value) {
         return startupError(openLet, opened.error());
     }
     if (heidenhain) {
-        link_.flushInput();
+        link_.settleInput();  // the machine speaks first
     }
     indicator_.show(kPictureActive);
     serviceRunning_ = true;

@@ -181,7 +181,7 @@ Expected<ReceivedProgram> BlockReceiver::receiveInto(BlockAssembler& assembler,
             moreAfterEtx = true;
         }
     }
-    link.flushInput();
+    link.settleInput();  // the machine's next request may follow at once
     if (expectedLength > 0) {
         control_.site().ProgressChanged(100);
     }

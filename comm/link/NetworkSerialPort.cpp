@@ -434,6 +434,40 @@ void NetworkSerialPort::flushInput() {
     }
 }
 
+void NetworkSerialPort::settleInput() {
+    if (fd_ < 0 || !telnet_) {
+        flushInput();
+        return;
+    }
+    // The server purges its buffer when the command reaches it, which may be after the peer's
+    // next bytes did: a line that listens after a purge it did not wait for can lose the
+    // request that came right after it. What arrives before the purge's answer is older than
+    // the purge; what follows the answer is new.
+    receive();
+    input_.clear();
+    inputPos_ = 0;
+    const std::size_t purgesBefore = codec_.answerCount(telnet::ComPortCommand::PurgeData);
+    sendPurge(telnet::kPurgeReceive);
+    const auto deadline = Clock::now() + limits_.negotiation;
+    while (flushWire() && (receive(), lost_ == 0)) {
+        if (codec_.answerCount(telnet::ComPortCommand::PurgeData) != purgesBefore) {
+            const std::size_t older =
+                std::min(codec_.dataBeforeAnswer(telnet::ComPortCommand::PurgeData), input_.size());
+            input_.erase(input_.begin(), input_.begin() + static_cast<std::ptrdiff_t>(older));
+            return;
+        }
+        const int left = remainingMs(deadline);
+        if (left == 0) {
+            break;
+        }
+        pollfd p{fd_, POLLIN, 0};
+        ::poll(&p, 1, left);
+    }
+    // No answer in time (or the line is gone, which the next read reports): as flushInput.
+    input_.clear();
+    inputPos_ = 0;
+}
+
 void NetworkSerialPort::flushOutput() {
     // What is on the wire already has left the line; what is not yet due never goes.
     pacing_.clear();

@@ -47,6 +47,7 @@ public:
     std::size_t bytesWaiting() override;
     std::uint8_t readByte() override;
     void flushInput() override;
+    void settleInput() override;
     void flushOutput() override;
     std::size_t outputBufferSize() const override { return kOutputBufferSize; }
     void purgeOutput() override;

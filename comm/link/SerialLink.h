@@ -73,6 +73,7 @@ public:
     std::size_t bytesWaiting() { return port_->bytesWaiting(); }
     std::uint8_t readByte() { return port_->readByte(); }
     void flushInput() { port_->flushInput(); }
+    void settleInput() { port_->settleInput(); }
     void flushOutput() { port_->flushOutput(); }
     std::size_t outputBufferSize() const { return port_->outputBufferSize(); }
     void purgeOutput() { port_->purgeOutput(); }

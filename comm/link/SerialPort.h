@@ -82,6 +82,11 @@ public:
     // The oldest received byte; call only when bytesWaiting() is not 0.
     virtual std::uint8_t readByte() = 0;
     virtual void flushInput() = 0;
+    // Discards what came before, as flushInput(), and returns once everything received from
+    // now on is new: for a line that listens next, without a write of its own that would
+    // follow the flush on the way to the peer. A port whose buffer sits in a device server
+    // waits for the server's purge; the others flush.
+    virtual void settleInput() { flushInput(); }
     virtual void flushOutput() = 0;
     virtual std::size_t outputBufferSize() const = 0;
     // Aborts the write in progress and clears what is queued for sending.

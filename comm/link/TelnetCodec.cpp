@@ -67,6 +67,16 @@ std::optional<std::vector<std::uint8_t>> TelnetCodec::answer(ComPortCommand cmd)
     return index < answersByCommand_.size() ? answersByCommand_[index] : std::nullopt;
 }
 
+std::size_t TelnetCodec::answerCount(ComPortCommand cmd) const {
+    const auto index = static_cast<std::size_t>(cmd);
+    return index < answerCounts_.size() ? answerCounts_[index] : 0;
+}
+
+std::size_t TelnetCodec::dataBeforeAnswer(ComPortCommand cmd) const {
+    const auto index = static_cast<std::size_t>(cmd);
+    return index < dataBeforeAnswers_.size() ? dataBeforeAnswers_[index] : 0;
+}
+
 void TelnetCodec::decode(std::span<const std::uint8_t> wire, std::vector<std::uint8_t>& data,
                          std::vector<std::uint8_t>& replies) {
     for (const std::uint8_t b : wire) {
@@ -125,7 +135,10 @@ void TelnetCodec::decode(std::span<const std::uint8_t> wire, std::vector<std::ui
                     // SE ends it; anything else is a broken subnegotiation, ended all the same
                     // so that the data after it is not lost.
                     if (b == kSe && !subOverflow_) {
-                        subnegotiation();
+                        if (const auto answered = subnegotiation()) {
+                            ++answerCounts_[*answered];
+                            dataBeforeAnswers_[*answered] = data.size();
+                        }
                     }
                     state_ = State::Data;
                 }
@@ -134,9 +147,9 @@ void TelnetCodec::decode(std::span<const std::uint8_t> wire, std::vector<std::ui
     }
 }
 
-void TelnetCodec::subnegotiation() {
+std::optional<std::size_t> TelnetCodec::subnegotiation() {
     if (sub_.size() < 2 || sub_[0] != kOptionComPort) {
-        return;
+        return std::nullopt;
     }
     const std::uint8_t code = sub_[1];
     if (code ==
@@ -148,10 +161,12 @@ void TelnetCodec::subnegotiation() {
     }
     if (code >= kServerCommandOffset &&
         code - kServerCommandOffset < static_cast<int>(answersByCommand_.size())) {
-        answersByCommand_[code - kServerCommandOffset] =
-            std::vector<std::uint8_t>(sub_.begin() + 2, sub_.end());
+        const auto index = static_cast<std::size_t>(code - kServerCommandOffset);
+        answersByCommand_[index] = std::vector<std::uint8_t>(sub_.begin() + 2, sub_.end());
         ++answers_;
+        return index;
     }
+    return std::nullopt;
 }
 
 // The Q method of RFC 1143 without its queue bits: answer a request only when it changes

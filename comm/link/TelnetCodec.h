@@ -76,6 +76,10 @@ public:
     // The value of the server's last answer to `command` (each answer counts up `answers`).
     std::optional<std::vector<std::uint8_t>> answer(ComPortCommand command) const;
     std::size_t answers() const { return answers_; }
+    // How many answers to `command` came, and how many data bytes `decode` had appended to its
+    // `data` when the last of them came: the data before that answer.
+    std::size_t answerCount(ComPortCommand command) const;
+    std::size_t dataBeforeAnswer(ComPortCommand command) const;
     // The server asked to hold back data (FLOWCONTROL-SUSPEND) and has not resumed.
     bool flowSuspended() const { return flowSuspended_; }
     bool sendsBinary() const { return local_[kOptionBinary].enabled; }
@@ -89,7 +93,8 @@ private:
     enum class State { Data, Iac, Verb, Sub, SubIac, Cr };
 
     void negotiate(std::uint8_t verb, std::uint8_t option, std::vector<std::uint8_t>& replies);
-    void subnegotiation();
+    // The index of the command answered, if the subnegotiation was an answer.
+    std::optional<std::size_t> subnegotiation();
     static bool localSupported(std::uint8_t option);
     static bool remoteSupported(std::uint8_t option);
 
@@ -104,6 +109,8 @@ private:
     bool comPortRefused_ = false;
     bool flowSuspended_ = false;
     std::array<std::optional<std::vector<std::uint8_t>>, 16> answersByCommand_{};
+    std::array<std::size_t, 16> answerCounts_{};
+    std::array<std::size_t, 16> dataBeforeAnswers_{};
     std::size_t answers_ = 0;
 };
 

@@ -33,7 +33,7 @@ bool isRefusal(int error) {
 Status PlainReceiver::receive(const std::filesystem::path& path, bool endOfFile) {
     TransferReport report(control_, 1, TransferWay::FromUnit, path.filename().string(), path);
     SerialLink& link = control_.link();
-    link.flushInput();
+    link.settleInput();
     link.flushOutput();
     link.setStopRequested(false);
     control_.site().ShowStop(true, 1);

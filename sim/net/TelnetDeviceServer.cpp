@@ -111,6 +111,11 @@ void TelnetDeviceServer::send(const std::vector<std::uint8_t>& bytes) {
     sendWire(wire);
 }
 
+void TelnetDeviceServer::holdAnswersTo(std::uint8_t code) {
+    std::lock_guard lock(mutex_);
+    heldAnswers_ = code;
+}
+
 void TelnetDeviceServer::sendWire(const std::vector<std::uint8_t>& bytes) {
     std::lock_guard lock(mutex_);
     writeAll(client_, bytes);
@@ -232,6 +237,10 @@ void TelnetDeviceServer::parse(const std::uint8_t* bytes, std::size_t count,
                 state_ = State::Data;
                 if (b == kSe && sub_.size() >= 2 && sub_[0] == kComPort) {
                     Command command{sub_[1], {sub_.begin() + 2, sub_.end()}};
+                    if (heldAnswers_ == command.code) {
+                        commands_.push_back(std::move(command));
+                        break;
+                    }
                     reply.insert(reply.end(),
                                  {kIac, kSb, kComPort, static_cast<std::uint8_t>(sub_[1] + 100)});
                     for (const std::uint8_t v : command.value) {

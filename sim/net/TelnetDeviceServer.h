@@ -9,6 +9,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,6 +44,9 @@ public:
     // Sends data bytes to the client (IAC doubled unless raw) / bytes exactly as given.
     void send(const std::vector<std::uint8_t>& bytes);
     void sendWire(const std::vector<std::uint8_t>& bytes);
+    // Commands with this code are taken without an answer from now on: the test sends the
+    // answer itself with sendWire, between data of its choosing.
+    void holdAnswersTo(std::uint8_t code);
     // Closes the current connection, as a device server that restarts.
     void drop();
 
@@ -70,6 +74,7 @@ private:
     std::vector<std::uint8_t> sub_;
     std::vector<std::uint8_t> data_;
     std::vector<Command> commands_;
+    std::optional<std::uint8_t> heldAnswers_;
     std::thread thread_;
 };
 

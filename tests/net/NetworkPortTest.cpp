@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 
@@ -101,6 +102,35 @@ TEST(NetworkPort, Rfc2217OpenSendsTheLineSettingsControlAndPurge) {
         std::this_thread::sleep_for(1ms);
     }
     EXPECT_EQ(port.codec().answer(comm::telnet::ComPortCommand::SetDataSize), Bytes{8});
+}
+
+// A line that listens next (a Heidenhain line starting, a read-in) must not lose what the peer
+// sends after it: the server purges when the command reaches it, so the port waits for the
+// purge's answer. What the server sent before that answer is old, what follows it is new, even
+// in one segment.
+TEST(NetworkPort, SettledInputKeepsWhatFollowsThePurgesAnswerAndNothingBefore) {
+    Server server(Server::Behaviour::AcceptComPort);
+    comm::NetworkSerialPort port({.connect = 30s, .negotiation = 30s});  // never the limit here
+    ASSERT_TRUE(port.open(server.address(), settings("38400,e,7,2"), {}));
+    ASSERT_TRUE(server.waitForCommands(8, 2s));
+    server.send({'o', 'l', 'd'});
+    server.holdAnswersTo(12);
+    const std::size_t commandsBefore = server.commands().size();
+
+    std::atomic<bool> settled = false;
+    std::thread settling([&] {
+        port.settleInput();
+        settled = true;
+    });
+    ASSERT_TRUE(server.waitForCommands(commandsBefore + 1, 2s));
+    EXPECT_EQ(server.commands().back().code, 12);
+    EXPECT_EQ(server.commands().back().value, Bytes{1});  // the receive side
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(settled) << "the port went on before the server purged";
+    server.sendWire({'s', 't', 'a', 'l', 'e', 255, 250, 44, 112, 1, 255, 240, 'G', '1', 255, 255});
+    settling.join();
+    EXPECT_EQ(readPort(port, 3), (Bytes{'G', '1', 255}));
+    EXPECT_EQ(port.bytesWaiting(), 0U);
 }
 
 TEST(NetworkPort, EveryByteValueArrivesIntactBothWays) {
