@@ -76,8 +76,8 @@ public:
     // The value of the server's last answer to `command` (each answer counts up `answers`).
     std::optional<std::vector<std::uint8_t>> answer(ComPortCommand command) const;
     std::size_t answers() const { return answers_; }
-    // How many answers to `command` came, and how many data bytes `decode` had appended to its
-    // `data` when the last of them came: the data before that answer.
+    // How many answers to `command` came, and the size of `decode`'s `data` when the last of
+    // them came: the data before it is older than that answer.
     std::size_t answerCount(ComPortCommand command) const;
     std::size_t dataBeforeAnswer(ComPortCommand command) const;
     // The server asked to hold back data (FLOWCONTROL-SUSPEND) and has not resumed.
